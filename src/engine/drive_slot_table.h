@@ -1,0 +1,57 @@
+#pragma once
+// The 22 drive slots of the main dialog and the scan that fills them with the
+// USB drives a task may write.
+
+#include <array>
+#include <string>
+
+class IProgressView;
+class ITextView;
+class IVolumeQueries;
+struct TaskRequest;
+
+constexpr int MAX_DRIVE_SLOTS = 22;
+constexpr int MAX_DRIVE_LETTERS = 26;
+
+constexpr wchar_t SLOT_EMPTY_LETTER[] = L"--";
+
+// "E:" for drive index 4.
+std::wstring MakeDriveRoot(int nDriveIndex);
+
+// True when sourcePath lies on the drive root ("E:"). Drive letters compare
+// without regard to case: a source typed as "e:\data" is still on E:.
+bool IsOnSourceDrive(const std::wstring& strRoot, const std::wstring& strSourcePath);
+
+class CDriveSlotTable {
+public:
+    CDriveSlotTable(IVolumeQueries& volumes, const TaskRequest& request);
+
+    CDriveSlotTable(const CDriveSlotTable&) = delete;
+    CDriveSlotTable& operator=(const CDriveSlotTable&) = delete;
+
+    void BindSlot(int nSlot, ITextView& letter, IProgressView& progress, ITextView& status);
+
+    // Rewrites the whole table. Returns 0 and touches nothing while a run
+    // exists, so the slots the workers use stay fixed.
+    int RefreshDriveSlots();
+
+    // root: letter and colon. 1 when the drive may be a target of the next run.
+    int IsUsableUsbDrive(const std::wstring& strRoot);
+
+    int GetDriveCount() const { return m_nDriveCount; }
+    int GetDriveIndex(int nSlot) const { return m_nDriveIndex[nSlot]; }
+    ITextView& GetLetterView(int nSlot) const { return *m_pDriveLetter[nSlot]; }
+    IProgressView& GetProgressView(int nSlot) const { return *m_pProgress[nSlot]; }
+    ITextView& GetStatusView(int nSlot) const { return *m_pStatus[nSlot]; }
+
+private:
+    void ShowSlot(int nSlot, const std::wstring& strLetter);
+
+    IVolumeQueries& m_volumes;
+    const TaskRequest& m_request;
+    std::array<ITextView*, MAX_DRIVE_SLOTS> m_pDriveLetter{};
+    std::array<IProgressView*, MAX_DRIVE_SLOTS> m_pProgress{};
+    std::array<ITextView*, MAX_DRIVE_SLOTS> m_pStatus{};
+    std::array<int, MAX_DRIVE_SLOTS> m_nDriveIndex{};
+    int m_nDriveCount = 0;
+};

@@ -1,0 +1,55 @@
+#pragma once
+// What drive discovery asks the system about drive letters and their devices.
+// The Windows implementation makes the exact device calls; the simulated bay
+// answers from its description.
+
+#include <cstdint>
+#include <string>
+
+// GetDriveTypeW results that discovery distinguishes.
+constexpr uint32_t DRIVE_KIND_UNKNOWN = 0;
+constexpr uint32_t DRIVE_KIND_NO_ROOT_DIR = 1;
+constexpr uint32_t DRIVE_KIND_REMOVABLE = 2;
+constexpr uint32_t DRIVE_KIND_FIXED = 3;
+constexpr uint32_t DRIVE_KIND_REMOTE = 4;
+constexpr uint32_t DRIVE_KIND_CDROM = 5;
+constexpr uint32_t DRIVE_KIND_RAMDISK = 6;
+
+// STORAGE_BUS_TYPE values.
+constexpr uint32_t BUS_KIND_UNKNOWN = 0;
+constexpr uint32_t BUS_KIND_SCSI = 1;
+constexpr uint32_t BUS_KIND_ATA = 3;
+constexpr uint32_t BUS_KIND_USB = 7;
+constexpr uint32_t BUS_KIND_SATA = 11;
+constexpr uint32_t BUS_KIND_SD = 12;
+constexpr uint32_t BUS_KIND_NVME = 17;
+
+// MEDIA_TYPE / STORAGE_MEDIA_TYPE values.
+constexpr uint32_t MEDIA_KIND_UNKNOWN = 0;
+constexpr uint32_t MEDIA_KIND_REMOVABLE = 11;
+constexpr uint32_t MEDIA_KIND_FIXED = 12;
+constexpr uint32_t MEDIA_KIND_CD_ROM = 51;
+constexpr uint32_t MEDIA_KIND_CD_R = 52;
+constexpr uint32_t MEDIA_KIND_CD_RW = 53;
+constexpr uint32_t MEDIA_KIND_DVD_ROM = 54;
+constexpr uint32_t MEDIA_KIND_DVD_R = 55;
+constexpr uint32_t MEDIA_KIND_DVD_RW = 56;
+
+class IVolumeQueries {
+public:
+    virtual ~IVolumeQueries() = default;
+
+    // Bit i set: drive letter 'A' + i exists.
+    virtual uint32_t GetLogicalDrives() = 0;
+    // root: letter and colon ("E:").
+    virtual uint32_t GetDriveType(const std::wstring& root) = 0;
+    // The DOS device path behind root ("\Device\HarddiskVolume5"); false when
+    // the name cannot be resolved.
+    virtual bool QueryDosDevice(const std::wstring& root, std::wstring& strDevice) = 0;
+    // STORAGE_BUS_TYPE of the device of drive index 0..25; 0 on any failure.
+    virtual uint32_t QueryBusType(int nDriveIndex) = 0;
+    // Media type of the device of drive index 0..25; 0 on any failure.
+    virtual uint32_t QueryMediaType(int nDriveIndex) = 0;
+    // Total size of the volume at root; 0 when it has no readable volume.
+    virtual uint64_t GetVolumeTotalBytes(const std::wstring& root) = 0;
+};

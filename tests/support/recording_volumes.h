@@ -1,0 +1,39 @@
+#pragma once
+// Passes discovery's queries on to another implementation and notes which
+// drives were asked about, so tests can tell what a scan examined.
+
+#include <string>
+#include <vector>
+
+#include "platform/volume_queries.h"
+
+class CRecordingVolumes : public IVolumeQueries {
+public:
+    explicit CRecordingVolumes(IVolumeQueries* pInner) : m_pInner(pInner) {}
+
+    void SetInner(IVolumeQueries* pInner) { m_pInner = pInner; }
+
+    uint32_t GetLogicalDrives() override { return m_pInner->GetLogicalDrives(); }
+    uint32_t GetDriveType(const std::wstring& root) override
+    {
+        m_driveTypeRoots.push_back(root);
+        return m_pInner->GetDriveType(root);
+    }
+    bool QueryDosDevice(const std::wstring& root, std::wstring& strDevice) override
+    {
+        return m_pInner->QueryDosDevice(root, strDevice);
+    }
+    uint32_t QueryBusType(int nDriveIndex) override { return m_pInner->QueryBusType(nDriveIndex); }
+    uint32_t QueryMediaType(int nDriveIndex) override
+    {
+        m_mediaQueries.push_back(nDriveIndex);
+        return m_pInner->QueryMediaType(nDriveIndex);
+    }
+    uint64_t GetVolumeTotalBytes(const std::wstring& root) override { return m_pInner->GetVolumeTotalBytes(root); }
+
+    std::vector<std::wstring> m_driveTypeRoots;
+    std::vector<int> m_mediaQueries;
+
+private:
+    IVolumeQueries* m_pInner;
+};
