@@ -1,0 +1,52 @@
+#include "app/app_win32.h"
+
+#include <commctrl.h>
+
+#include "app/app_title.h"
+#include "app/single_instance_win32.h"
+#include "app/startup_services.h"
+#include "ui/main_dialog_win32.h"
+
+namespace {
+
+// Texts handed to the update check, until the message catalogue supplies
+// them in the user's language.
+constexpr wchar_t UPDATE_FOLDER_PICKER_TITLE[] = L"Select Folder";
+constexpr wchar_t UPDATE_DOWNLOAD_QUESTION[] = L"Will you download a new version of CORVANTIS USB Copy ?";
+
+}  // namespace
+
+CKOBLApp::CKOBLApp(IVolumeQueries& volumes, IShellOpen& shell) : m_volumes(volumes), m_shell(shell)
+{
+}
+
+BOOL CKOBLApp::InitInstance()
+{
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_WIN95_CLASSES;
+    InitCommonControlsEx(&controls);
+
+    CWinApp::InitInstance();
+
+    // The profile name is taken from the application name at this moment, so
+    // the key must be set while that is still the executable's base name.
+    SetRegistryKey(APP_REGISTRY_KEY);
+    SetAppName(APP_TITLE);
+
+    // The handle is kept open on purpose: the mutex must live as long as the
+    // process, and the system closes it when the process ends.
+    if (AcquireSingleInstanceLock(APP_START_MUTEX_NAME, 1) == nullptr)
+        return FALSE;
+
+    SelectUiLanguage();
+    AddFirewallException(APP_TITLE);
+    if (IsAutoUpdateEnabled())
+        CheckForUpdate(UPDATE_FOLDER_PICKER_TITLE, UPDATE_DOWNLOAD_QUESTION, APP_TITLE);
+
+    CKOBLDlg dialog(m_volumes, m_shell);
+    m_pMainWnd = &dialog;
+    dialog.DoModal();
+    m_pMainWnd = nullptr;
+    return FALSE;
+}

@@ -1,0 +1,252 @@
+#include "ui/main_dialog_win32.h"
+
+#include <dbt.h>
+
+#include "engine/slot_result.h"
+#include "framework/afx_app.h"
+#include "framework/afx_ddx.h"
+#include "framework/afx_resource.h"
+#include "platform/shell_open.h"
+#include "ui/resource.h"
+
+namespace {
+
+constexpr int MAX_LABEL_CHARS = 11;
+
+// The combo sorts its items; these happen to be in sorted order already, so
+// the index of each is its place here.
+const wchar_t* const kFileSystems[] = {L"FAT", L"FAT32", L"NTFS"};
+
+// First-run values, until the settings store provides the stored ones.
+constexpr int DEFAULT_FORMAT_TYPE = 1;
+constexpr wchar_t DEFAULT_VOLUME_LABEL[] = L"CORVANTIS";
+
+// Captions of the Start button until the message catalogue provides them in
+// the user's language.
+constexpr wchar_t START_CAPTION[] = L"Start";
+constexpr wchar_t CANCEL_CAPTION[] = L"Cancel";
+
+const int kControlsLockedWhileRunning[] = {
+    IDC_BROWSE, IDC_TASK_FILE_COPY, IDC_TASK_SECTOR_COPY, IDC_TASK_FORMAT,
+    IDC_FILE_SYSTEM, IDC_LABEL_CAPTION, IDC_LABEL,
+};
+
+}  // namespace
+
+constexpr CMessageMapEntry<CKOBLDlg> CKOBLDlg::kMessageMap[] = {
+    MapMessage<CKOBLDlg>(WM_SYSCOMMAND, &CKOBLDlg::OnSysCommand),
+    MapMessage<CKOBLDlg>(WM_PAINT, &CKOBLDlg::OnPaint),
+    MapMessage<CKOBLDlg>(WM_QUERYDRAGICON, &CKOBLDlg::OnQueryDragIcon),
+    MapMessage<CKOBLDlg>(WM_CLOSE, &CKOBLDlg::OnClose),
+    MapCommand<CKOBLDlg>(BN_CLICKED, IDC_TASK_FILE_COPY, &CKOBLDlg::OnTaskChanged),
+    MapCommand<CKOBLDlg>(BN_CLICKED, IDC_TASK_SECTOR_COPY, &CKOBLDlg::OnTaskChanged),
+    MapCommand<CKOBLDlg>(BN_CLICKED, IDC_TASK_FORMAT, &CKOBLDlg::OnTaskChanged),
+};
+static_assert(!HasDuplicateEntries(CKOBLDlg::kMessageMap), "a message is mapped twice");
+
+CKOBLDlg::CKOBLDlg(IVolumeQueries& volumes, IShellOpen& shell, CWnd* pParent)
+    : CDialog(IDD_KOBL_DIALOG, pParent),
+      m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))),
+      m_slots(volumes, m_request),
+      m_shell(shell)
+{
+    // Bound before the window exists: until the controls are attached the
+    // views talk to no window, so an early rescan is harmless.
+    for (int i = 0; i < MAX_DRIVE_SLOTS; ++i)
+        m_slots.BindSlot(i, m_letterViews[i], m_progressViews[i], m_statusViews[i]);
+}
+
+CKOBLDlg::~CKOBLDlg() = default;
+
+bool CKOBLDlg::OnWndMsg(UINT nMessage, WPARAM wParam, LPARAM lParam, LRESULT& lResult)
+{
+    return DispatchMessageMap(*this, kMessageMap, nMessage, wParam, lParam, lResult)
+        || CDialog::OnWndMsg(nMessage, wParam, lParam, lResult);
+}
+
+void CKOBLDlg::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Text(pDX, IDC_SOURCE_PATH, m_request.m_strSourcePath);
+    DDX_Radio(pDX, IDC_TASK_FILE_COPY, m_request.m_nTaskType);
+    DDX_Control(pDX, IDC_FILE_SYSTEM, m_cbFileSystem);
+    DDX_Text(pDX, IDC_LABEL, m_request.m_strLabel);
+    DDV_MaxChars(pDX, m_request.m_strLabel, MAX_LABEL_CHARS);
+}
+
+BOOL CKOBLDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    if (HMENU hSysMenu = GetSystemMenu(FALSE)) {
+        const std::wstring strAbout = AfxLoadString(GetModuleHandleW(nullptr), IDS_ABOUTBOX, AfxGetResourceLanguage());
+        if (!strAbout.empty()) {
+            AppendMenuW(hSysMenu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(hSysMenu, MF_STRING, IDM_ABOUTBOX, strAbout.c_str());
+        }
+    }
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    InitDialogControls();
+    return TRUE;
+}
+
+int CKOBLDlg::InitDialogControls()
+{
+    m_strSourceFolder.clear();
+    m_strSourceVolume.clear();
+    m_request.m_nTaskType = TASK_FILE_COPY;
+
+    for (const wchar_t* pszFileSystem : kFileSystems)
+        m_cbFileSystem.AddString(pszFileSystem);
+    m_cbFileSystem.SetCurSel(DEFAULT_FORMAT_TYPE);
+
+    m_request.m_strLabel = DEFAULT_VOLUME_LABEL;
+
+    // The template is taller than what it shows: end the window as far below
+    // Start as the window reaches to Start's right.
+    RECT rcStart{};
+    ::GetWindowRect(GetDlgItem(IDC_START), &rcStart);
+    RECT rcWindow = GetWindowRect();
+    rcWindow.bottom = rcStart.bottom + (rcWindow.right - rcStart.right);
+    MoveWindow(rcWindow, TRUE);
+
+    for (int i = 0; i < MAX_DRIVE_SLOTS; ++i) {
+        m_letterViews[i].Attach(GetDlgItem(IDC_SLOT_LETTER_FIRST + i));
+        m_progressViews[i].Attach(GetDlgItem(IDC_SLOT_PROGRESS_FIRST + i));
+        m_statusViews[i].Attach(GetDlgItem(IDC_SLOT_STATUS_FIRST + i));
+    }
+
+    UpdateData(FALSE);
+    UpdateTaskControls(1);
+    m_slots.RefreshDriveSlots();
+    return 1;
+}
+
+int CKOBLDlg::UpdateTaskControls(int nReadControls)
+{
+    const bool bRunning = IsRunActive();
+    // During a run the members are what the workers read: leave them alone.
+    if (nReadControls == 1 && !bRunning)
+        UpdateData(TRUE);
+
+    const bool bFormat = m_request.m_nTaskType == TASK_FORMAT;
+    if (bRunning) {
+        SetDlgItemText(IDC_START, CANCEL_CAPTION);
+        EnableDlgItem(IDC_START, !bFormat);   // a format cannot be cancelled
+        for (int nId : kControlsLockedWhileRunning)
+            EnableDlgItem(nId, FALSE);
+    } else {
+        SetDlgItemText(IDC_START, START_CAPTION);
+        for (int nId : {IDC_START, IDC_BROWSE, IDC_TASK_FILE_COPY, IDC_TASK_SECTOR_COPY, IDC_TASK_FORMAT})
+            EnableDlgItem(nId, TRUE);
+        for (int nId : {IDC_FILE_SYSTEM, IDC_LABEL_CAPTION, IDC_LABEL})
+            EnableDlgItem(nId, bFormat);
+    }
+
+    if (bFormat) {
+        EnableDlgItem(IDC_BROWSE, FALSE);
+        if (!bRunning)
+            m_request.m_strSourcePath.clear();
+    } else if (!bRunning) {
+        m_request.m_strSourcePath =
+            m_request.m_nTaskType == TASK_FILE_COPY ? m_strSourceFolder : m_strSourceVolume;
+    }
+
+    UpdateData(FALSE);
+    return 1;
+}
+
+void CKOBLDlg::OnTaskChanged()
+{
+    UpdateTaskControls(1);
+    // The source, and so the excluded drive, changes with the task.
+    m_slots.RefreshDriveSlots();
+}
+
+BOOL CKOBLDlg::PreTranslateMessage(MSG* pMsg)
+{
+    if (pMsg->message == WM_LBUTTONDOWN) {
+        for (int i = 0; i < MAX_DRIVE_SLOTS; ++i) {
+            if (pMsg->hwnd == m_statusViews[i].GetSafeHwnd()) {
+                ShowSlotError(i);
+                return FALSE;
+            }
+            if (pMsg->hwnd == m_letterViews[i].GetSafeHwnd()) {
+                OpenSlotDrive(i);
+                return FALSE;
+            }
+        }
+    }
+    return CDialog::PreTranslateMessage(pMsg);
+}
+
+LRESULT CKOBLDlg::WindowProc(UINT nMessage, WPARAM wParam, LPARAM lParam)
+{
+    if (nMessage == WM_DEVICECHANGE && (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE))
+        m_slots.RefreshDriveSlots();
+    return CDialog::WindowProc(nMessage, wParam, lParam);
+}
+
+void CKOBLDlg::OpenSlotDrive(int nSlot)
+{
+    const std::wstring strRoot = m_letterViews[nSlot].GetText();
+    if (strRoot != SLOT_EMPTY_LETTER)
+        m_shell.OpenInFileBrowser(strRoot);
+}
+
+void CKOBLDlg::ShowSlotError(int nSlot)
+{
+    int nCode = 0;
+    if (!ParseSlotErrorCode(m_statusViews[nSlot].GetText(), nCode))
+        return;
+    // The balloon that explains the code joins here with the balloon window.
+}
+
+LRESULT CKOBLDlg::OnSysCommand(WPARAM wParam, LPARAM)
+{
+    // The About entry opens the about box once that exists; until then it
+    // is swallowed rather than passed to the system as an unknown command.
+    if ((wParam & 0xFFF0) == IDM_ABOUTBOX)
+        return 0;
+    return Default();
+}
+
+LRESULT CKOBLDlg::OnPaint(WPARAM, LPARAM)
+{
+    if (!IsIconic())
+        return Default();
+    PAINTSTRUCT ps{};
+    HDC hdc = BeginPaint(m_hWnd, &ps);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
+    const RECT rc = GetClientRect();
+    const int x = (rc.right - rc.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (rc.bottom - rc.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(hdc, x, y, m_hIcon);
+    EndPaint(m_hWnd, &ps);
+    return 0;
+}
+
+LRESULT CKOBLDlg::OnQueryDragIcon(WPARAM, LPARAM)
+{
+    return reinterpret_cast<LRESULT>(m_hIcon);
+}
+
+LRESULT CKOBLDlg::OnClose(WPARAM, LPARAM)
+{
+    if (IsRunActive())
+        return 0;
+    return Default();
+}
+
+void CKOBLDlg::OnOK()
+{
+    if (!IsRunActive())
+        CDialog::OnOK();
+}
+
+void CKOBLDlg::OnCancel()
+{
+    if (!IsRunActive())
+        CDialog::OnCancel();
+}

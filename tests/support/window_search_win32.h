@@ -1,0 +1,62 @@
+#pragma once
+// Finding the program's windows from a test thread or another process.
+
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Visible or hidden top-level dialogs ("#32770") with this caption; of one
+// process when nProcessId is not 0.
+inline std::vector<HWND> FindDialogWindows(const std::wstring& strCaption, DWORD nProcessId = 0)
+{
+    struct Search {
+        std::wstring strCaption;
+        DWORD nProcessId;
+        std::vector<HWND> found;
+    } search{strCaption, nProcessId, {}};
+    EnumWindows(
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(lParam);
+            wchar_t szClass[16] = {};
+            GetClassNameW(hWnd, szClass, 16);
+            if (std::wstring(szClass) != L"#32770")
+                return TRUE;
+            const int nLength = GetWindowTextLengthW(hWnd);
+            std::wstring strText(static_cast<size_t>(nLength) + 1, L'\0');
+            strText.resize(static_cast<size_t>(GetWindowTextW(hWnd, strText.data(), nLength + 1)));
+            DWORD nPid = 0;
+            GetWindowThreadProcessId(hWnd, &nPid);
+            if (strText == s.strCaption && (s.nProcessId == 0 || nPid == s.nProcessId))
+                s.found.push_back(hWnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Polls every 20 ms; nullptr when nothing showed up within the bound.
+inline HWND WaitForDialogWindow(const std::wstring& strCaption, DWORD nProcessId, std::chrono::milliseconds bound)
+{
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    for (;;) {
+        for (HWND hWnd : FindDialogWindows(strCaption, nProcessId)) {
+            if (IsWindowVisible(hWnd))
+                return hWnd;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+inline std::wstring WindowText(HWND hWnd)
+{
+    const LRESULT nLength = SendMessageW(hWnd, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring strText(static_cast<size_t>(nLength) + 1, L'\0');
+    const LRESULT nCopied = SendMessageW(hWnd, WM_GETTEXT, strText.size(), reinterpret_cast<LPARAM>(strText.data()));
+    strText.resize(static_cast<size_t>(nCopied));
+    return strText;
+}
