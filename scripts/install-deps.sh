@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that the build, the tests and the demo need,
+# asking apt only when something is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ googletest          # native build and tests
+  g++-mingw-w64-x86-64-posix mingw-w64-tools # Windows cross build
+  wine wine64 xvfb                           # Windows tests and the demo without a display
+  imagemagick                                # screenshots
+  util-linux procps                          # flock, setsid; pkill
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
