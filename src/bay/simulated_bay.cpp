@@ -40,13 +40,13 @@ uint32_t CSimulatedBay::GetLogicalDrives()
     return nMask;
 }
 
-uint32_t CSimulatedBay::GetDriveType(const std::wstring& root)
+uint32_t CSimulatedBay::GetDriveKind(const std::wstring& root)
 {
     const BayDrive* pDrive = FindDriveByRoot(root);
     return pDrive != nullptr ? pDrive->nDriveType : DRIVE_KIND_NO_ROOT_DIR;
 }
 
-bool CSimulatedBay::QueryDosDevice(const std::wstring& root, std::wstring& strDevice)
+bool CSimulatedBay::QueryDosDevicePath(const std::wstring& root, std::wstring& strDevice)
 {
     const BayDrive* pDrive = FindDriveByRoot(root);
     if (pDrive == nullptr)

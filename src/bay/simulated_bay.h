@@ -10,8 +10,8 @@ public:
     explicit CSimulatedBay(BayDescription description);
 
     uint32_t GetLogicalDrives() override;
-    uint32_t GetDriveType(const std::wstring& root) override;
-    bool QueryDosDevice(const std::wstring& root, std::wstring& strDevice) override;
+    uint32_t GetDriveKind(const std::wstring& root) override;
+    bool QueryDosDevicePath(const std::wstring& root, std::wstring& strDevice) override;
     uint32_t QueryBusType(int nDriveIndex) override;
     uint32_t QueryMediaType(int nDriveIndex) override;
     uint64_t GetVolumeTotalBytes(const std::wstring& root) override;

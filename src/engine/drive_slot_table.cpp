@@ -74,13 +74,13 @@ int CDriveSlotTable::IsUsableUsbDrive(const std::wstring& strRoot)
     const wchar_t chLetter = strRoot.size() == 2 ? ToUpperAscii(strRoot[0]) : L'\0';
     if (chLetter < L'A' || chLetter > L'Z' || strRoot[1] != L':')
         return 0;
-    const uint32_t nDriveType = m_volumes.GetDriveType(strRoot);
+    const uint32_t nDriveType = m_volumes.GetDriveKind(strRoot);
     if (nDriveType != DRIVE_KIND_REMOVABLE && nDriveType != DRIVE_KIND_FIXED)
         return 0;
     if (IsOnSourceDrive(strRoot, m_request.m_strSourcePath))
         return 0;
     std::wstring strDevice;
-    if (!m_volumes.QueryDosDevice(strRoot, strDevice))
+    if (!m_volumes.QueryDosDevicePath(strRoot, strDevice))
         return 0;
     if (strDevice.find(L"\\Floppy") != std::wstring::npos)
         return 0;

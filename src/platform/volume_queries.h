@@ -41,11 +41,11 @@ public:
 
     // Bit i set: drive letter 'A' + i exists.
     virtual uint32_t GetLogicalDrives() = 0;
-    // root: letter and colon ("E:").
-    virtual uint32_t GetDriveType(const std::wstring& root) = 0;
+    // GetDriveTypeW of root, which is letter and colon ("E:").
+    virtual uint32_t GetDriveKind(const std::wstring& root) = 0;
     // The DOS device path behind root ("\Device\HarddiskVolume5"); false when
     // the name cannot be resolved.
-    virtual bool QueryDosDevice(const std::wstring& root, std::wstring& strDevice) = 0;
+    virtual bool QueryDosDevicePath(const std::wstring& root, std::wstring& strDevice) = 0;
     // STORAGE_BUS_TYPE of the device of drive index 0..25; 0 on any failure.
     virtual uint32_t QueryBusType(int nDriveIndex) = 0;
     // Media type of the device of drive index 0..25; 0 on any failure.

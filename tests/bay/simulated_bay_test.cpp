@@ -18,15 +18,15 @@ TEST(SimulatedBayTest, AnswersLikeTheSystemForPresentAndAbsentDrives)
                                 "device = \\Device\\HarddiskVolume3\n[Z:]\n");
     EXPECT_EQ((1u << 0) | (1u << 4) | (1u << 25), bay.GetLogicalDrives());
 
-    EXPECT_EQ(DRIVE_KIND_FIXED, bay.GetDriveType(L"E:"));
-    EXPECT_EQ(DRIVE_KIND_FIXED, bay.GetDriveType(L"e:\\"));
-    EXPECT_EQ(DRIVE_KIND_NO_ROOT_DIR, bay.GetDriveType(L"F:"));
-    EXPECT_EQ(DRIVE_KIND_NO_ROOT_DIR, bay.GetDriveType(L"E:\\dir"));
+    EXPECT_EQ(DRIVE_KIND_FIXED, bay.GetDriveKind(L"E:"));
+    EXPECT_EQ(DRIVE_KIND_FIXED, bay.GetDriveKind(L"e:\\"));
+    EXPECT_EQ(DRIVE_KIND_NO_ROOT_DIR, bay.GetDriveKind(L"F:"));
+    EXPECT_EQ(DRIVE_KIND_NO_ROOT_DIR, bay.GetDriveKind(L"E:\\dir"));
 
     std::wstring strDevice;
-    EXPECT_TRUE(bay.QueryDosDevice(L"E:", strDevice));
+    EXPECT_TRUE(bay.QueryDosDevicePath(L"E:", strDevice));
     EXPECT_EQ(L"\\Device\\HarddiskVolume3", strDevice);
-    EXPECT_FALSE(bay.QueryDosDevice(L"F:", strDevice));
+    EXPECT_FALSE(bay.QueryDosDevicePath(L"F:", strDevice));
 
     EXPECT_EQ(BUS_KIND_SATA, bay.QueryBusType(4));
     EXPECT_EQ(MEDIA_KIND_FIXED, bay.QueryMediaType(4));

@@ -14,14 +14,14 @@ public:
     void SetInner(IVolumeQueries* pInner) { m_pInner = pInner; }
 
     uint32_t GetLogicalDrives() override { return m_pInner->GetLogicalDrives(); }
-    uint32_t GetDriveType(const std::wstring& root) override
+    uint32_t GetDriveKind(const std::wstring& root) override
     {
         m_driveTypeRoots.push_back(root);
-        return m_pInner->GetDriveType(root);
+        return m_pInner->GetDriveKind(root);
     }
-    bool QueryDosDevice(const std::wstring& root, std::wstring& strDevice) override
+    bool QueryDosDevicePath(const std::wstring& root, std::wstring& strDevice) override
     {
-        return m_pInner->QueryDosDevice(root, strDevice);
+        return m_pInner->QueryDosDevicePath(root, strDevice);
     }
     uint32_t QueryBusType(int nDriveIndex) override { return m_pInner->QueryBusType(nDriveIndex); }
     uint32_t QueryMediaType(int nDriveIndex) override
