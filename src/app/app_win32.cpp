@@ -3,18 +3,12 @@
 #include <commctrl.h>
 
 #include "app/app_title.h"
+#include "app/machine_settings_win32.h"
+#include "app/message_catalogue.h"
 #include "app/single_instance_win32.h"
 #include "app/startup_services.h"
+#include "app/ui_language_win32.h"
 #include "ui/main_dialog_win32.h"
-
-namespace {
-
-// Texts handed to the update check, until the message catalogue supplies
-// them in the user's language.
-constexpr wchar_t UPDATE_FOLDER_PICKER_TITLE[] = L"Select Folder";
-constexpr wchar_t UPDATE_DOWNLOAD_QUESTION[] = L"Will you download a new version of CORVANTIS USB Copy ?";
-
-}  // namespace
 
 CKOBLApp::CKOBLApp(IVolumeQueries& volumes, IShellOpen& shell) : m_volumes(volumes), m_shell(shell)
 {
@@ -42,7 +36,7 @@ BOOL CKOBLApp::InitInstance()
     SelectUiLanguage();
     AddFirewallException(APP_TITLE);
     if (IsAutoUpdateEnabled())
-        CheckForUpdate(UPDATE_FOLDER_PICKER_TITLE, UPDATE_DOWNLOAD_QUESTION, APP_TITLE);
+        CheckForUpdate(GetMessageText(MSG_SELECT_FOLDER), GetMessageText(MSG_DOWNLOAD_QUESTION), APP_TITLE);
 
     CKOBLDlg dialog(m_volumes, m_shell);
     m_pMainWnd = &dialog;

@@ -2,6 +2,8 @@
 
 #include <dbt.h>
 
+#include "app/message_catalogue.h"
+#include "app/settings_names.h"
 #include "engine/slot_result.h"
 #include "framework/afx_app.h"
 #include "framework/afx_ddx.h"
@@ -16,15 +18,6 @@ constexpr int MAX_LABEL_CHARS = 11;
 // The combo sorts its items; these happen to be in sorted order already, so
 // the index of each is its place here.
 const wchar_t* const kFileSystems[] = {L"FAT", L"FAT32", L"NTFS"};
-
-// First-run values, until the settings store provides the stored ones.
-constexpr int DEFAULT_FORMAT_TYPE = 1;
-constexpr wchar_t DEFAULT_VOLUME_LABEL[] = L"CORVANTIS";
-
-// Captions of the Start button until the message catalogue provides them in
-// the user's language.
-constexpr wchar_t START_CAPTION[] = L"Start";
-constexpr wchar_t CANCEL_CAPTION[] = L"Cancel";
 
 const int kControlsLockedWhileRunning[] = {
     IDC_BROWSE, IDC_TASK_FILE_COPY, IDC_TASK_SECTOR_COPY, IDC_TASK_FORMAT,
@@ -93,15 +86,17 @@ BOOL CKOBLDlg::OnInitDialog()
 
 int CKOBLDlg::InitDialogControls()
 {
-    m_strSourceFolder.clear();
-    m_strSourceVolume.clear();
-    m_request.m_nTaskType = TASK_FILE_COPY;
+    CWinApp* pApp = AfxGetApp();
+    m_strSourceFolder = pApp->GetProfileString(SETTINGS_SECTION, SETTING_SOURCE_FOLDER, L"");
+    m_strSourceVolume = pApp->GetProfileString(SETTINGS_SECTION, SETTING_SOURCE_VOLUME, L"");
+    m_request.m_nTaskType = static_cast<int>(pApp->GetProfileInt(SETTINGS_SECTION, SETTING_TASK_TYPE, DEFAULT_TASK_TYPE));
 
     for (const wchar_t* pszFileSystem : kFileSystems)
         m_cbFileSystem.AddString(pszFileSystem);
-    m_cbFileSystem.SetCurSel(DEFAULT_FORMAT_TYPE);
+    // A stored index outside the list leaves the combo without a selection.
+    m_cbFileSystem.SetCurSel(static_cast<int>(pApp->GetProfileInt(SETTINGS_SECTION, SETTING_FORMAT_TYPE, DEFAULT_FORMAT_TYPE)));
 
-    m_request.m_strLabel = DEFAULT_VOLUME_LABEL;
+    m_request.m_strLabel = pApp->GetProfileString(SETTINGS_SECTION, SETTING_VOLUME_LABEL, DEFAULT_VOLUME_LABEL);
 
     // The template is taller than what it shows: end the window as far below
     // Start as the window reaches to Start's right.
@@ -132,12 +127,12 @@ int CKOBLDlg::UpdateTaskControls(int nReadControls)
 
     const bool bFormat = m_request.m_nTaskType == TASK_FORMAT;
     if (bRunning) {
-        SetDlgItemText(IDC_START, CANCEL_CAPTION);
+        SetDlgItemText(IDC_START, GetMessageText(MSG_CANCEL));
         EnableDlgItem(IDC_START, !bFormat);   // a format cannot be cancelled
         for (int nId : kControlsLockedWhileRunning)
             EnableDlgItem(nId, FALSE);
     } else {
-        SetDlgItemText(IDC_START, START_CAPTION);
+        SetDlgItemText(IDC_START, GetMessageText(MSG_START));
         for (int nId : {IDC_START, IDC_BROWSE, IDC_TASK_FILE_COPY, IDC_TASK_SECTOR_COPY, IDC_TASK_FORMAT})
             EnableDlgItem(nId, TRUE);
         for (int nId : {IDC_FILE_SYSTEM, IDC_LABEL_CAPTION, IDC_LABEL})
@@ -236,6 +231,15 @@ LRESULT CKOBLDlg::OnClose(WPARAM, LPARAM)
 {
     if (IsRunActive())
         return 0;
+    // Whatever the exchange makes of the controls is what gets remembered,
+    // even when a check in it fails.
+    UpdateData(TRUE);
+    CWinApp* pApp = AfxGetApp();
+    pApp->WriteProfileString(SETTINGS_SECTION, SETTING_SOURCE_FOLDER, m_strSourceFolder);
+    pApp->WriteProfileString(SETTINGS_SECTION, SETTING_SOURCE_VOLUME, m_strSourceVolume);
+    pApp->WriteProfileInt(SETTINGS_SECTION, SETTING_TASK_TYPE, m_request.m_nTaskType);
+    pApp->WriteProfileInt(SETTINGS_SECTION, SETTING_FORMAT_TYPE, m_cbFileSystem.GetCurSel());
+    pApp->WriteProfileString(SETTINGS_SECTION, SETTING_VOLUME_LABEL, m_request.m_strLabel);
     return Default();
 }
 

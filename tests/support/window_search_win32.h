@@ -60,3 +60,30 @@ inline std::wstring WindowText(HWND hWnd)
     strText.resize(static_cast<size_t>(nCopied));
     return strText;
 }
+
+// A message box of this process: captioned like the main dialog, but with
+// the message text control (id 0xFFFF) that only message boxes have.
+inline HWND WaitForMessageBox(const std::wstring& strCaption, std::chrono::milliseconds bound)
+{
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    for (;;) {
+        for (HWND hWnd : FindDialogWindows(strCaption, GetCurrentProcessId())) {
+            if (IsWindowVisible(hWnd) && GetDlgItem(hWnd, 0xFFFF) != nullptr)
+                return hWnd;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+// Presses OK on the message box; returns its text, or nothing when none came.
+inline std::wstring AnswerMessageBox(const std::wstring& strCaption, std::chrono::milliseconds bound)
+{
+    HWND hBox = WaitForMessageBox(strCaption, bound);
+    if (hBox == nullptr)
+        return std::wstring();
+    const std::wstring strText = WindowText(GetDlgItem(hBox, 0xFFFF));
+    PostMessageW(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return strText;
+}

@@ -19,6 +19,7 @@
 #include "bay/simulated_bay.h"
 #include "framework/afx_app.h"
 #include "platform/shell_open.h"
+#include "support/dialog_runner_win32.h"
 #include "support/recording_volumes.h"
 #include "support/window_search_win32.h"
 #include "ui/resource.h"
@@ -83,19 +84,7 @@ protected:
 
     static INT_PTR RunDialog(CKOBLDlg& dialog, const std::function<void(HWND)>& script)
     {
-        std::thread tester([&] {
-            HWND hDlg = WaitForDialogWindow(APP_TITLE, GetCurrentProcessId(), 20s);
-            if (hDlg == nullptr) {
-                ADD_FAILURE() << "the main dialog did not appear";
-                return;
-            }
-            script(hDlg);
-            if (IsWindow(hDlg))
-                PostMessageW(hDlg, WM_CLOSE, 0, 0);
-        });
-        const INT_PTR nResult = dialog.DoModal();
-        tester.join();
-        return nResult;
+        return RunDialogWithScript(dialog, script);
     }
 
     static std::vector<std::wstring> SlotTexts(HWND hDlg, int nFirstId)

@@ -13,6 +13,7 @@
 
 #include "app/app_title.h"
 #include "framework/afx_handle.h"
+#include "support/child_process_win32.h"
 #include "support/window_search_win32.h"
 
 namespace {
@@ -78,49 +79,6 @@ TEST(SingleInstanceLockTest, MutexGrantsAllRightsToEveryoneAndAdministrators)
     }
     EXPECT_TRUE(bEveryone);
     EXPECT_TRUE(bAdmins);
-}
-
-// Starts an executable of this build with the given bay description.
-class CChildProcess {
-public:
-    CChildProcess(const std::wstring& strExe)
-    {
-        std::wstring strCommand = L"\"" + strExe + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info{};
-        if (CreateProcessW(nullptr, strCommand.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &info)) {
-            m_process.reset(info.hProcess);
-            CloseHandle(info.hThread);
-            m_nProcessId = info.dwProcessId;
-        }
-    }
-    ~CChildProcess()
-    {
-        if (m_process && WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT)
-            TerminateProcess(m_process.get(), 99);
-    }
-
-    bool Started() const { return m_process.valid(); }
-    DWORD ProcessId() const { return m_nProcessId; }
-    // The exit code, or STILL_ACTIVE when it did not end within the bound.
-    DWORD WaitForExit(DWORD nMilliseconds)
-    {
-        DWORD nCode = STILL_ACTIVE;
-        if (WaitForSingleObject(m_process.get(), nMilliseconds) == WAIT_OBJECT_0)
-            GetExitCodeProcess(m_process.get(), &nCode);
-        return nCode;
-    }
-
-private:
-    CUniqueKernelHandle m_process;
-    DWORD m_nProcessId = 0;
-};
-
-std::wstring WindowsPath(const char* pszBuildPath)
-{
-    return std::filesystem::path(pszBuildPath).make_preferred().wstring();
 }
 
 class ProgramStartTest : public ::testing::Test {

@@ -1,0 +1,20 @@
+#pragma once
+// Where the program keeps what it remembers, and the first-run values.
+
+// Per user, through the framework's profile:
+// HKCU\Software\<registry key>\<executable base name>\UserInterface
+constexpr wchar_t SETTINGS_SECTION[] = L"UserInterface";
+constexpr wchar_t SETTING_SOURCE_FOLDER[] = L"SourceFolder";
+constexpr wchar_t SETTING_SOURCE_VOLUME[] = L"SourceVolume";
+constexpr wchar_t SETTING_TASK_TYPE[] = L"TaskType";
+constexpr wchar_t SETTING_FORMAT_TYPE[] = L"FormatType";
+constexpr wchar_t SETTING_VOLUME_LABEL[] = L"VolumeLabel";
+
+constexpr int DEFAULT_TASK_TYPE = 0;       // File Copy
+constexpr int DEFAULT_FORMAT_TYPE = 1;     // FAT32
+constexpr wchar_t DEFAULT_VOLUME_LABEL[] = L"CORVANTIS";
+
+// Per machine, under HKEY_LOCAL_MACHINE; an installer or an administrator
+// creates the key, the program only opens it.
+constexpr wchar_t MACHINE_KEY[] = L"SOFTWARE\\Fennelbridge\\CORVANTIS USB Copy";
+constexpr wchar_t SETTING_AUTO_UPDATE[] = L"AutoUpdate";

@@ -1,0 +1,158 @@
+// The dialog and the catalogue in each language, as start-up selects them.
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/app_title.h"
+#include "app/message_catalogue.h"
+#include "app/ui_language.h"
+#include "app/ui_language_win32.h"
+#include "bay/simulated_bay.h"
+#include "framework/afx_app.h"
+#include "platform/shell_open.h"
+#include "support/dialog_runner_win32.h"
+#include "ui/resource.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class CNoShell : public IShellOpen {
+public:
+    void OpenInFileBrowser(const std::wstring&) override {}
+};
+
+// A Windows 7 whose user speaks the given language, and whose thread UI
+// language call may refuse it.
+class CUserLanguage : public IUiLanguagePlatform {
+public:
+    CUserLanguage(uint32_t nLcid, bool bAccepted) : m_nLcid(nLcid), m_bAccepted(bAccepted) {}
+    uint32_t GetUserDefaultLcid() override { return m_nLcid; }
+    bool GetMajorVersion(uint32_t& nMajor) override
+    {
+        nMajor = 6;
+        return true;
+    }
+    uint16_t SetThreadUiLanguage(uint16_t nLangId) override { return m_bAccepted ? nLangId : 0x0409; }
+    bool SetThreadLocale(uint32_t) override { return false; }
+
+private:
+    uint32_t m_nLcid;
+    bool m_bAccepted;
+};
+
+struct Expected {
+    const wchar_t* pszFileCopy;
+    const wchar_t* pszUsbStatus;
+    const wchar_t* pszFontFace;
+    const wchar_t* pszStart;
+    const wchar_t* pszNoDrive;
+    bool bStartIsDefault;
+};
+
+const Expected kEnglish{L"File Copy", L"USB Status", L"MS Shell Dlg", L"Start", L"No drive is connected.", false};
+
+class LanguageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_app.SetAppName(APP_TITLE);
+        AfxSetApp(&m_app);
+    }
+    void TearDown() override
+    {
+        AfxSetApp(nullptr);
+        g_uiLangId = LANG_ID_ENGLISH_US;
+        AfxSetResourceLanguage(static_cast<LANGID>(LANG_ID_ENGLISH_US));
+    }
+
+    void Select(uint32_t nLcid, bool bAccepted)
+    {
+        CUserLanguage user(nLcid, bAccepted);
+        SelectUiLanguage(user);
+        AfxSetResourceLanguage(static_cast<LANGID>(g_uiLangId));
+    }
+
+    void ExpectDialogSpeaks(const Expected& expected)
+    {
+        CNoShell shell;
+        CSimulatedBay bay{BayDescription{}};
+        CKOBLDlg dialog(bay, shell);
+        RunDialogWithScript(dialog, [&](HWND hDlg) {
+            EXPECT_EQ(expected.pszFileCopy, WindowText(GetDlgItem(hDlg, IDC_TASK_FILE_COPY)));
+            EXPECT_EQ(expected.pszUsbStatus, WindowText(GetDlgItem(hDlg, IDC_USB_STATUS_GROUP)));
+            EXPECT_EQ(expected.pszStart, WindowText(GetDlgItem(hDlg, IDC_START)));
+            EXPECT_EQ(APP_TITLE, WindowText(hDlg));
+
+            LOGFONTW font{};
+            HFONT hFont = reinterpret_cast<HFONT>(SendMessageW(hDlg, WM_GETFONT, 0, 0));
+            ASSERT_NE(0, GetObjectW(hFont, sizeof(font), &font));
+            EXPECT_STREQ(expected.pszFontFace, font.lfFaceName);
+
+            const LRESULT nDefault = SendMessageW(hDlg, DM_GETDEFID, 0, 0);
+            EXPECT_EQ(expected.bStartIsDefault, HIWORD(nDefault) == DC_HASDEFID && LOWORD(nDefault) == IDC_START);
+        });
+
+        // Message boxes speak the language too, under the product's caption.
+        std::wstring strShown;
+        std::thread answerer([&] { strShown = AnswerMessageBox(APP_TITLE, 20s); });
+        AfxMessageBox(GetMessageText(MSG_NO_DRIVE), MB_OK | MB_ICONINFORMATION);
+        answerer.join();
+        EXPECT_EQ(expected.pszNoDrive, strShown);
+    }
+
+    CWinApp m_app;
+};
+
+TEST_F(LanguageTest, KoreanUsersGetTheKoreanTemplateAndTexts)
+{
+    Select(0x0412, true);
+    ExpectDialogSpeaks({L"\uD30C\uC77C \uBCF5\uC0AC", L"USB \uC0C1\uD0DC", L"\uAD74\uB9BC", L"\uC2DC\uC791",
+                        L"\uD604\uC7AC \uC811\uC18D\uB41C \uB4DC\uB77C\uC774\uBE0C\uAC00 \uC5C6\uC2B5\uB2C8\uB2E4.",
+                        true});
+}
+
+TEST_F(LanguageTest, JapaneseUsersGetTheJapaneseTemplateAndTexts)
+{
+    Select(0x0411, true);
+    ExpectDialogSpeaks({L"\u30D5\u30A1\u30A4\u30EB\u306E\u30B3\u30D4\u30FC", L"USB\u306E\u72B6\u614B", L"MS PGothic",
+                        L"\u958B\u59CB",
+                        L"\u63A5\u7D9A\u3055\u308C\u3066\u3044\u308BUSB\u30E1\u30E2\u30EA\u304C\u3042\u308A\u307E"
+                        L"\u305B\u3093\u3002",
+                        false});
+}
+
+TEST_F(LanguageTest, ChineseAndEnglishUsersGetEnglishTexts)
+{
+    for (uint32_t nLcid : {0x0804u, 0x0409u, 0x0809u, 0x0404u}) {
+        Select(nLcid, true);
+        SCOPED_TRACE(nLcid);
+        ExpectDialogSpeaks(kEnglish);
+    }
+}
+
+TEST_F(LanguageTest, WhenTheThreadLanguageCannotBeSetEverythingIsEnglish)
+{
+    Select(0x0412, false);
+    EXPECT_EQ(LANG_ID_ENGLISH_US, g_uiLangId);
+    ExpectDialogSpeaks(kEnglish);
+}
+
+// The system's own calls, for the user CTest runs this process as: once as
+// a US English user, once as a Korean one (CORVANTIS_EXPECT_LANGID says which).
+TEST(SystemLanguage, StartUpSelectsTheUsersLanguage)
+{
+    wchar_t szExpected[16] = {};
+    ASSERT_NE(0u, GetEnvironmentVariableW(L"CORVANTIS_EXPECT_LANGID", szExpected, 16));
+    const uint32_t nExpected = static_cast<uint32_t>(wcstoul(szExpected, nullptr, 16));
+
+    EXPECT_EQ(1, SelectUiLanguage());
+    EXPECT_EQ(nExpected, g_uiLangId);
+    EXPECT_EQ(nExpected, AfxGetResourceLanguage()) << "templates follow the selection";
+
+    g_uiLangId = LANG_ID_ENGLISH_US;
+    AfxSetResourceLanguage(static_cast<LANGID>(LANG_ID_ENGLISH_US));
+}
+
+}  // namespace

@@ -1,0 +1,313 @@
+// What the program remembers: the per-user values through the real dialog,
+// and the machine's AutoUpdate switch.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/app_title.h"
+#include "app/machine_settings_win32.h"
+#include "app/settings_names.h"
+#include "bay/simulated_bay.h"
+#include "framework/afx_app.h"
+#include "framework/afx_handle.h"
+#include "platform/shell_open.h"
+#include "support/dialog_runner_win32.h"
+#include "ui/resource.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class CNoShell : public IShellOpen {
+public:
+    void OpenInFileBrowser(const std::wstring&) override {}
+};
+
+struct StoredValue {
+    DWORD nType = REG_NONE;
+    std::wstring strText;
+    DWORD nNumber = 0;
+};
+
+std::wstring ProfileKeyPath(const std::wstring& strProfile)
+{
+    return std::wstring(L"Software\\") + APP_REGISTRY_KEY + L"\\" + strProfile;
+}
+
+std::optional<StoredValue> ReadStored(const std::wstring& strProfile, const wchar_t* pszName)
+{
+    const std::wstring strKey = ProfileKeyPath(strProfile) + L"\\" + SETTINGS_SECTION;
+    HKEY hKey = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, strKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return std::nullopt;
+    CUniqueRegKey key(hKey);
+    BYTE data[1024] = {};
+    DWORD nSize = sizeof(data) - sizeof(wchar_t);
+    StoredValue value;
+    if (RegQueryValueExW(key.get(), pszName, nullptr, &value.nType, data, &nSize) != ERROR_SUCCESS)
+        return std::nullopt;
+    if (value.nType == REG_SZ)
+        value.strText = reinterpret_cast<const wchar_t*>(data);
+    if (value.nType == REG_DWORD)
+        value.nNumber = *reinterpret_cast<const DWORD*>(data);
+    return value;
+}
+
+// Each test runs as an executable of its own name, so its values live under
+// a profile of their own, removed before and after.
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_strProfile = L"CorvantisSettingsTest" + std::to_wstring(GetCurrentProcessId()) + L"_"
+            + std::to_wstring(++s_nCounter);
+        RemoveProfile();
+        StartAs(m_strProfile);
+    }
+    void TearDown() override
+    {
+        AfxSetApp(nullptr);
+        RemoveProfile();
+    }
+
+    // What start-up does: key and profile from the executable's name, then
+    // the product title as the application name.
+    void StartAs(const std::wstring& strProfile)
+    {
+        m_app = std::make_unique<CWinApp>();
+        m_app->SetAppName(strProfile);
+        m_app->SetRegistryKey(APP_REGISTRY_KEY);
+        m_app->SetAppName(APP_TITLE);
+        AfxSetApp(m_app.get());
+    }
+
+    void RemoveProfile() { RegDeleteTreeW(HKEY_CURRENT_USER, ProfileKeyPath(m_strProfile).c_str()); }
+
+    INT_PTR Run(const std::function<void(HWND)>& script)
+    {
+        CKOBLDlg dialog(m_bay, m_shell);
+        return RunDialogWithScript(dialog, script);
+    }
+
+    void Store(const wchar_t* pszName, const std::wstring& strValue)
+    {
+        m_app->WriteProfileString(SETTINGS_SECTION, pszName, strValue);
+    }
+    void Store(const wchar_t* pszName, int nValue) { m_app->WriteProfileInt(SETTINGS_SECTION, pszName, nValue); }
+
+    static bool IsChecked(HWND hDlg, int nId)
+    {
+        return SendMessageW(GetDlgItem(hDlg, nId), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+    static bool IsEnabled(HWND hDlg, int nId) { return IsWindowEnabled(GetDlgItem(hDlg, nId)) != FALSE; }
+    static std::wstring Text(HWND hDlg, int nId) { return WindowText(GetDlgItem(hDlg, nId)); }
+
+    static int s_nCounter;
+    std::wstring m_strProfile;
+    std::unique_ptr<CWinApp> m_app;
+    CSimulatedBay m_bay{BayDescription{}};
+    CNoShell m_shell;
+};
+int SettingsTest::s_nCounter = 0;
+
+void ExpectText(const std::wstring& strProfile, const wchar_t* pszName, const std::wstring& strExpected)
+{
+    const auto value = ReadStored(strProfile, pszName);
+    ASSERT_TRUE(value.has_value()) << "missing value";
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), value->nType);
+    EXPECT_EQ(strExpected, value->strText);
+}
+
+void ExpectNumber(const std::wstring& strProfile, const wchar_t* pszName, DWORD nExpected)
+{
+    const auto value = ReadStored(strProfile, pszName);
+    ASSERT_TRUE(value.has_value()) << "missing value";
+    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), value->nType);
+    EXPECT_EQ(nExpected, value->nNumber);
+}
+
+struct StoredSettings {
+    std::wstring strSourceFolder;
+    std::wstring strSourceVolume;
+    DWORD nTaskType;
+    DWORD nFormatType;
+    std::wstring strVolumeLabel;
+};
+
+void ExpectStoredSettings(const std::wstring& strProfile, const StoredSettings& expected)
+{
+    ExpectText(strProfile, SETTING_SOURCE_FOLDER, expected.strSourceFolder);
+    ExpectText(strProfile, SETTING_SOURCE_VOLUME, expected.strSourceVolume);
+    ExpectNumber(strProfile, SETTING_TASK_TYPE, expected.nTaskType);
+    ExpectNumber(strProfile, SETTING_FORMAT_TYPE, expected.nFormatType);
+    ExpectText(strProfile, SETTING_VOLUME_LABEL, expected.strVolumeLabel);
+}
+
+TEST_F(SettingsTest, FirstRunShowsTheDefaultsAndTheCloseBoxStoresAllFive)
+{
+    EXPECT_EQ(IDCANCEL, Run([](HWND hDlg) {
+        EXPECT_TRUE(IsChecked(hDlg, IDC_TASK_FILE_COPY));
+        EXPECT_EQ(L"", Text(hDlg, IDC_SOURCE_PATH));
+        EXPECT_EQ(L"FAT32", Text(hDlg, IDC_FILE_SYSTEM));
+        EXPECT_EQ(L"CORVANTIS", Text(hDlg, IDC_LABEL));
+        EXPECT_TRUE(IsEnabled(hDlg, IDC_BROWSE));
+        EXPECT_FALSE(IsEnabled(hDlg, IDC_FILE_SYSTEM));
+        EXPECT_FALSE(IsEnabled(hDlg, IDC_LABEL));
+    }));
+    ExpectStoredSettings(m_strProfile, {L"", L"", 0, 1, L"CORVANTIS"});
+}
+
+TEST_F(SettingsTest, StoredValuesComeBackAndChangesAreKept)
+{
+    Store(SETTING_SOURCE_FOLDER, L"C:\\Photos\\2026");
+    Store(SETTING_SOURCE_VOLUME, L"E:\\");
+    Store(SETTING_TASK_TYPE, 1);
+    Store(SETTING_FORMAT_TYPE, 2);
+    Store(SETTING_VOLUME_LABEL, L"ELEVENCHARS");
+    Run([](HWND hDlg) {
+        EXPECT_TRUE(IsChecked(hDlg, IDC_TASK_SECTOR_COPY));
+        EXPECT_EQ(L"E:\\", Text(hDlg, IDC_SOURCE_PATH)) << "Sector Copy shows the source volume";
+        EXPECT_EQ(L"NTFS", Text(hDlg, IDC_FILE_SYSTEM));
+        EXPECT_EQ(L"ELEVENCHARS", Text(hDlg, IDC_LABEL)) << "11 characters are shown whole";
+
+        SendMessageW(GetDlgItem(hDlg, IDC_TASK_FILE_COPY), BM_CLICK, 0, 0);
+        EXPECT_EQ(L"C:\\Photos\\2026", Text(hDlg, IDC_SOURCE_PATH)) << "each task keeps its own source";
+        SendMessageW(GetDlgItem(hDlg, IDC_TASK_FORMAT), BM_CLICK, 0, 0);
+        EXPECT_EQ(L"", Text(hDlg, IDC_SOURCE_PATH));
+        SendMessageW(GetDlgItem(hDlg, IDC_FILE_SYSTEM), CB_SETCURSEL, 0, 0);
+        SetWindowTextW(GetDlgItem(hDlg, IDC_LABEL), L"BACKUP");
+    });
+    ExpectStoredSettings(m_strProfile, {L"C:\\Photos\\2026", L"E:\\", 2, 0, L"BACKUP"});
+}
+
+TEST_F(SettingsTest, EnterAndEscapeStoreNothing)
+{
+    for (WPARAM nKey : {VK_ESCAPE, VK_RETURN}) {
+        EXPECT_NE(-1, Run([nKey](HWND hDlg) {
+            SendMessageW(GetDlgItem(hDlg, IDC_TASK_FORMAT), BM_CLICK, 0, 0);
+            // Through the dialog's own keyboard handling, from the label edit.
+            HWND hEdit = GetDlgItem(hDlg, IDC_LABEL);
+            PostMessageW(hEdit, WM_KEYDOWN, nKey, 0);
+            PostMessageW(hEdit, WM_KEYUP, nKey, 0);
+            const auto deadline = std::chrono::steady_clock::now() + 10s;
+            while (IsWindowVisible(hDlg) && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(20ms);
+            EXPECT_FALSE(IsWindowVisible(hDlg)) << "the key did not end the dialog";
+        }));
+        for (const wchar_t* pszName : {SETTING_SOURCE_FOLDER, SETTING_SOURCE_VOLUME, SETTING_TASK_TYPE,
+                                       SETTING_FORMAT_TYPE, SETTING_VOLUME_LABEL})
+            EXPECT_FALSE(ReadStored(m_strProfile, pszName).has_value()) << "stored after key " << nKey;
+    }
+}
+
+TEST_F(SettingsTest, OutOfRangeValuesMeanNoSelectionAndAreKeptAsTheyAre)
+{
+    Store(SETTING_TASK_TYPE, 7);
+    Store(SETTING_FORMAT_TYPE, -1);
+    Run([](HWND hDlg) {
+        EXPECT_FALSE(IsChecked(hDlg, IDC_TASK_FILE_COPY));
+        EXPECT_FALSE(IsChecked(hDlg, IDC_TASK_SECTOR_COPY));
+        EXPECT_FALSE(IsChecked(hDlg, IDC_TASK_FORMAT));
+        EXPECT_EQ(CB_ERR, SendMessageW(GetDlgItem(hDlg, IDC_FILE_SYSTEM), CB_GETCURSEL, 0, 0));
+        // No task is treated like Sector Copy for Browse and the source.
+        EXPECT_TRUE(IsEnabled(hDlg, IDC_BROWSE));
+        EXPECT_FALSE(IsEnabled(hDlg, IDC_FILE_SYSTEM));
+    });
+    ExpectNumber(m_strProfile, SETTING_TASK_TYPE, 0xFFFFFFFF);
+    ExpectNumber(m_strProfile, SETTING_FORMAT_TYPE, 0xFFFFFFFF);
+
+    Run([](HWND hDlg) {
+        EXPECT_EQ(CB_ERR, SendMessageW(GetDlgItem(hDlg, IDC_FILE_SYSTEM), CB_GETCURSEL, 0, 0));
+        EXPECT_FALSE(IsChecked(hDlg, IDC_TASK_FILE_COPY));
+    });
+}
+
+TEST_F(SettingsTest, ExecutablesOfOtherNamesKeepTheirOwnValues)
+{
+    Store(SETTING_VOLUME_LABEL, L"FIRST");
+    Run([](HWND hDlg) { EXPECT_EQ(L"FIRST", Text(hDlg, IDC_LABEL)); });
+
+    const std::wstring strFirst = m_strProfile;
+    m_strProfile += L"_other";
+    RemoveProfile();
+    StartAs(m_strProfile);
+    Run([](HWND hDlg) { EXPECT_EQ(L"CORVANTIS", Text(hDlg, IDC_LABEL)); });
+    ExpectText(m_strProfile, SETTING_VOLUME_LABEL, L"CORVANTIS");
+    ExpectText(strFirst, SETTING_VOLUME_LABEL, L"FIRST");
+    RegDeleteTreeW(HKEY_CURRENT_USER, ProfileKeyPath(strFirst).c_str());
+}
+
+TEST_F(SettingsTest, AStoredLabelTooLongForTheEditFailsTheExchangeWithTheFrameworksMessage)
+{
+    Store(SETTING_VOLUME_LABEL, L"TWELVE_CHARS");
+    // Once when the dialog first reads its controls back, once when closing
+    // reads them again; the close goes on and keeps the label as it was.
+    std::wstring strAtStart, strAtClose;
+    std::thread answerer([&] {
+        strAtStart = AnswerMessageBox(APP_TITLE, 20s);
+        strAtClose = AnswerMessageBox(APP_TITLE, 20s);
+    });
+    EXPECT_EQ(IDCANCEL, Run([](HWND hDlg) { EXPECT_EQ(L"TWELVE_CHARS", Text(hDlg, IDC_LABEL)) << "shown as stored"; }));
+    answerer.join();
+    EXPECT_EQ(L"Please enter no more than 11 characters.", strAtStart);
+    EXPECT_EQ(L"Please enter no more than 11 characters.", strAtClose);
+    ExpectText(m_strProfile, SETTING_VOLUME_LABEL, L"TWELVE_CHARS");
+}
+
+// The machine switch lives in the one place an installer sets up; the tests
+// create and remove it themselves.
+class AutoUpdateTest : public ::testing::Test {
+protected:
+    void SetUp() override { RemoveMachineKey(); }
+    void TearDown() override { RemoveMachineKey(); }
+
+    static void RemoveMachineKey() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, MACHINE_KEY); }
+    static bool MachineKeyExists()
+    {
+        HKEY hKey = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, MACHINE_KEY, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(hKey);
+        return true;
+    }
+    static void CreateMachineKey()
+    {
+        HKEY hKey = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, MACHINE_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                 nullptr, &hKey, nullptr));
+        RegCloseKey(hKey);
+    }
+};
+
+TEST_F(AutoUpdateTest, MissingKeyReadsZeroAndIsNeverCreated)
+{
+    EXPECT_EQ(0u, IsAutoUpdateEnabled());
+    EXPECT_EQ(0, SetAutoUpdate(1));
+    EXPECT_FALSE(MachineKeyExists());
+}
+
+TEST_F(AutoUpdateTest, ValueIsReadAsStoredAndWrittenAsADword)
+{
+    CreateMachineKey();
+    EXPECT_EQ(0u, IsAutoUpdateEnabled()) << "no value yet";
+    EXPECT_EQ(1, SetAutoUpdate(5));
+    EXPECT_EQ(5u, IsAutoUpdateEnabled());
+    EXPECT_EQ(1, SetAutoUpdate(0));
+    EXPECT_EQ(0u, IsAutoUpdateEnabled());
+
+    HKEY hKey = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, MACHINE_KEY, 0, KEY_READ, &hKey));
+    CUniqueRegKey key(hKey);
+    DWORD nType = 0, nValue = 99, nSize = sizeof(nValue);
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExW(key.get(), SETTING_AUTO_UPDATE, nullptr, &nType,
+                                              reinterpret_cast<BYTE*>(&nValue), &nSize));
+    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), nType);
+    EXPECT_EQ(4u, nSize);
+}
+
+}  // namespace

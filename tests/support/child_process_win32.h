@@ -1,0 +1,53 @@
+#pragma once
+// Starting this build's executables from a test, and waiting for them.
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+#include "framework/afx_handle.h"
+
+// A process of the given executable, ended by force if the test leaves it running.
+class CChildProcess {
+public:
+    explicit CChildProcess(const std::wstring& strExe)
+    {
+        std::wstring strCommand = L"\"" + strExe + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info{};
+        if (CreateProcessW(nullptr, strCommand.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &info)) {
+            m_process.reset(info.hProcess);
+            CloseHandle(info.hThread);
+            m_nProcessId = info.dwProcessId;
+        }
+    }
+    ~CChildProcess()
+    {
+        if (m_process && WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT)
+            TerminateProcess(m_process.get(), 99);
+    }
+
+    bool Started() const { return m_process.valid(); }
+    DWORD ProcessId() const { return m_nProcessId; }
+    // The exit code, or STILL_ACTIVE when it did not end within the bound.
+    DWORD WaitForExit(DWORD nMilliseconds)
+    {
+        DWORD nCode = STILL_ACTIVE;
+        if (WaitForSingleObject(m_process.get(), nMilliseconds) == WAIT_OBJECT_0)
+            GetExitCodeProcess(m_process.get(), &nCode);
+        return nCode;
+    }
+
+private:
+    CUniqueKernelHandle m_process;
+    DWORD m_nProcessId = 0;
+};
+
+inline std::wstring WindowsPath(const char* pszBuildPath)
+{
+    return std::filesystem::path(pszBuildPath).make_preferred().wstring();
+}
+
