@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ googletest          # native build and tests
   g++-mingw-w64-x86-64-posix mingw-w64-tools # Windows cross build
   wine wine64 xvfb                           # Windows tests and the demo without a display
-  imagemagick                                # screenshots
+  imagemagick fonts-wqy-microhei             # screenshots, CJK glyphs under Wine
   util-linux procps                          # flock, setsid; pkill
 )
 
