@@ -5,6 +5,7 @@
 #include "app/app_title.h"
 #include "app/machine_settings_win32.h"
 #include "app/message_catalogue.h"
+#include "app/settings_names.h"
 #include "app/single_instance_win32.h"
 #include "app/startup_services.h"
 #include "app/ui_language_win32.h"

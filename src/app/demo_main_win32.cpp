@@ -13,20 +13,10 @@
 #include "app/app_title.h"
 #include "app/app_win32.h"
 #include "bay/simulated_bay.h"
+#include "framework/afx_app.h"
 #include "platform/win32/shell_open_win32.h"
 
 namespace {
-
-std::filesystem::path ExecutableFolder()
-{
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD nLength = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (nLength < buffer.size())
-            return std::filesystem::path(std::wstring(buffer.data(), nLength)).parent_path();
-        buffer.resize(buffer.size() * 2);
-    }
-}
 
 std::filesystem::path BayDescriptionFile()
 {
@@ -37,7 +27,7 @@ std::filesystem::path BayDescriptionFile()
         if (nCopied > 0 && nCopied < nLength)
             return std::filesystem::path(std::wstring(buffer.data(), nCopied));
     }
-    return ExecutableFolder() / L"demo-bay.txt";
+    return std::filesystem::path(AfxGetModuleFileName(nullptr)).parent_path() / L"demo-bay.txt";
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #pragma once
 // Where the program keeps what it remembers, and the first-run values.
 
-// Per user, through the framework's profile:
+// The framework's registry key; with the profile name (the executable's base
+// name) it places the per-user settings:
 // HKCU\Software\<registry key>\<executable base name>\UserInterface
+constexpr wchar_t APP_REGISTRY_KEY[] = L"Local AppWizard-Generated Applications";
 constexpr wchar_t SETTINGS_SECTION[] = L"UserInterface";
 constexpr wchar_t SETTING_SOURCE_FOLDER[] = L"SourceFolder";
 constexpr wchar_t SETTING_SOURCE_VOLUME[] = L"SourceVolume";

@@ -96,16 +96,8 @@ struct CSidTraits {
     static void Close(type h) noexcept { ::FreeSid(h); }
 };
 
-// Icons from LoadImageW/CreateIcon* that are not shared (not LR_SHARED).
-struct CIconTraits {
-    using type = HICON;
-    static type Invalid() noexcept { return nullptr; }
-    static void Close(type h) noexcept { ::DestroyIcon(h); }
-};
-
 using CUniqueKernelHandle = CUniqueHandle<CHandleTraits>;
 using CUniqueFileHandle = CUniqueHandle<CFileHandleTraits>;
 using CUniqueRegKey = CUniqueHandle<CRegKeyTraits>;
 using CUniqueLocal = CUniqueHandle<CLocalMemTraits>;
 using CUniqueSid = CUniqueHandle<CSidTraits>;
-using CUniqueIcon = CUniqueHandle<CIconTraits>;
