@@ -26,6 +26,10 @@ const int kControlsLockedWhileRunning[] = {
 
 }  // namespace
 
+// Browse (1003) and Start (1011) join this map with the task runs. Start's
+// first step is a data exchange, and the start stops when it fails (a label
+// longer than the edit allows, from the settings), so no format runs with a
+// label the operator never saw accepted.
 constexpr CMessageMapEntry<CKOBLDlg> CKOBLDlg::kMessageMap[] = {
     MapMessage<CKOBLDlg>(WM_SYSCOMMAND, &CKOBLDlg::OnSysCommand),
     MapMessage<CKOBLDlg>(WM_PAINT, &CKOBLDlg::OnPaint),
