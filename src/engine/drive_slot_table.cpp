@@ -1,33 +1,20 @@
 #include "engine/drive_slot_table.h"
 
+#include "engine/run_control.h"
 #include "engine/storage_class.h"
 #include "engine/task_request.h"
+#include "platform/drive_paths.h"
 #include "platform/slot_views.h"
 #include "platform/volume_queries.h"
 
-namespace {
-
-wchar_t ToUpperAscii(wchar_t ch)
+bool IsOnSourceDrive(const std::wstring& strDevice, const std::wstring& strSourcePath)
 {
-    return (ch >= L'a' && ch <= L'z') ? static_cast<wchar_t>(ch - L'a' + L'A') : ch;
+    const wchar_t chSource = DriveLetterOfPath(strSourcePath);
+    return chSource != L'\0' && chSource == DriveLetterOfPath(strDevice);
 }
 
-}  // namespace
-
-std::wstring MakeDriveRoot(int nDriveIndex)
-{
-    return std::wstring{static_cast<wchar_t>(L'A' + nDriveIndex), L':'};
-}
-
-bool IsOnSourceDrive(const std::wstring& strRoot, const std::wstring& strSourcePath)
-{
-    return strSourcePath.size() >= 2 && strRoot.size() >= 2
-        && ToUpperAscii(strSourcePath[0]) == ToUpperAscii(strRoot[0])
-        && strSourcePath[1] == strRoot[1];
-}
-
-CDriveSlotTable::CDriveSlotTable(IVolumeQueries& volumes, const TaskRequest& request)
-    : m_volumes(volumes), m_request(request)
+CDriveSlotTable::CDriveSlotTable(IVolumeQueries& volumes, const TaskRequest& request, const CRunControl& run)
+    : m_volumes(volumes), m_request(request), m_run(run)
 {
 }
 
@@ -47,7 +34,7 @@ void CDriveSlotTable::ShowSlot(int nSlot, const std::wstring& strLetter)
 
 int CDriveSlotTable::RefreshDriveSlots()
 {
-    if (m_request.IsRunning())
+    if (m_run.IsRunning())
         return 0;
 
     m_nDriveCount = 0;
@@ -55,11 +42,11 @@ int CDriveSlotTable::RefreshDriveSlots()
     for (int i = 0; i < MAX_DRIVE_LETTERS && m_nDriveCount < MAX_DRIVE_SLOTS; ++i) {
         if ((nMask & (1u << i)) == 0)
             continue;
-        const std::wstring strRoot = MakeDriveRoot(i);
-        if (!IsUsableUsbDrive(strRoot))
+        const std::wstring strDevice = MakeDriveDevice(i);
+        if (!IsUsableUsbDrive(strDevice))
             continue;
         m_nDriveIndex[m_nDriveCount] = i;
-        ShowSlot(m_nDriveCount, strRoot);
+        ShowSlot(m_nDriveCount, strDevice);
         ++m_nDriveCount;
     }
     for (int nSlot = m_nDriveCount; nSlot < MAX_DRIVE_SLOTS; ++nSlot)
@@ -67,28 +54,28 @@ int CDriveSlotTable::RefreshDriveSlots()
     return 1;
 }
 
-int CDriveSlotTable::IsUsableUsbDrive(const std::wstring& strRoot)
+int CDriveSlotTable::IsUsableUsbDrive(const std::wstring& strDevice)
 {
     // The folder picker hands over whatever the shell gives; only a letter
     // and a colon name a drive.
-    const wchar_t chLetter = strRoot.size() == 2 ? ToUpperAscii(strRoot[0]) : L'\0';
-    if (chLetter < L'A' || chLetter > L'Z' || strRoot[1] != L':')
+    const wchar_t chLetter = strDevice.size() == 2 ? DriveLetterOfPath(strDevice) : L'\0';
+    if (chLetter == L'\0')
         return 0;
-    const uint32_t nDriveType = m_volumes.GetDriveKind(strRoot);
+    const uint32_t nDriveType = m_volumes.GetDriveKind(strDevice);
     if (nDriveType != DRIVE_KIND_REMOVABLE && nDriveType != DRIVE_KIND_FIXED)
         return 0;
-    if (IsOnSourceDrive(strRoot, m_request.m_strSourcePath))
+    if (IsOnSourceDrive(strDevice, m_request.m_strSourcePath))
         return 0;
-    std::wstring strDevice;
-    if (!m_volumes.QueryDosDevicePath(strRoot, strDevice))
+    std::wstring strDosPath;
+    if (!m_volumes.QueryDosDevicePath(strDevice, strDosPath))
         return 0;
-    if (strDevice.find(L"\\Floppy") != std::wstring::npos)
+    if (strDosPath.find(L"\\Floppy") != std::wstring::npos)
         return 0;
     if (!IsWritableStorageClass(GetStorageClass(m_volumes, chLetter - L'A')))
         return 0;
     // No media, an unformatted volume or an unreadable file system all read
     // as a total size of 0.
-    if (m_volumes.GetVolumeTotalBytes(strRoot) == 0)
+    if (m_volumes.GetVolumeTotalBytes(strDevice) == 0)
         return 0;
     return 1;
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+class CRunControl;
 class IProgressView;
 class ITextView;
 class IVolumeQueries;
@@ -15,16 +16,15 @@ constexpr int MAX_DRIVE_LETTERS = 26;
 
 constexpr wchar_t SLOT_EMPTY_LETTER[] = L"--";
 
-// "E:" for drive index 4.
-std::wstring MakeDriveRoot(int nDriveIndex);
-
-// True when sourcePath lies on the drive root ("E:"). Drive letters compare
+// True when the source path lies on the device ("E:"). Drive letters compare
 // without regard to case: a source typed as "e:\data" is still on E:.
-bool IsOnSourceDrive(const std::wstring& strRoot, const std::wstring& strSourcePath);
+bool IsOnSourceDrive(const std::wstring& strDevice, const std::wstring& strSourcePath);
 
 class CDriveSlotTable {
 public:
-    CDriveSlotTable(IVolumeQueries& volumes, const TaskRequest& request);
+    // The table reads the request's source (its drive is never a target)
+    // and asks the run control whether a run is going.
+    CDriveSlotTable(IVolumeQueries& volumes, const TaskRequest& request, const CRunControl& run);
 
     CDriveSlotTable(const CDriveSlotTable&) = delete;
     CDriveSlotTable& operator=(const CDriveSlotTable&) = delete;
@@ -35,8 +35,9 @@ public:
     // exists, so the slots the workers use stay fixed.
     int RefreshDriveSlots();
 
-    // root: letter and colon. 1 when the drive may be a target of the next run.
-    int IsUsableUsbDrive(const std::wstring& strRoot);
+    // The device: letter and colon. 1 when the drive may be a target of the
+    // next run.
+    int IsUsableUsbDrive(const std::wstring& strDevice);
 
     int GetDriveCount() const { return m_nDriveCount; }
     int GetDriveIndex(int nSlot) const { return m_nDriveIndex[nSlot]; }
@@ -49,6 +50,7 @@ private:
 
     IVolumeQueries& m_volumes;
     const TaskRequest& m_request;
+    const CRunControl& m_run;
     std::array<ITextView*, MAX_DRIVE_SLOTS> m_pDriveLetter{};
     std::array<IProgressView*, MAX_DRIVE_SLOTS> m_pProgress{};
     std::array<ITextView*, MAX_DRIVE_SLOTS> m_pStatus{};

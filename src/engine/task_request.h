@@ -1,11 +1,9 @@
 #pragma once
-// What a run reads from the dialog. The UI thread writes these only while no
-// run exists; during a run only m_nCancel changes.
+// What a run reads: written by the UI thread only while no run exists, and
+// only read while one does.
 
-#include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
 
 enum TaskType : int32_t {
     TASK_NONE = -1,   // no task radio checked
@@ -19,9 +17,8 @@ struct TaskRequest {
     // File Copy: the source folder; Sector Copy: the source volume; Format: empty.
     std::wstring m_strSourcePath;
     std::wstring m_strLabel;
-    std::atomic<int32_t> m_nCancel{0};
-    // Joinable while a run exists. Set and cleared on the UI thread only.
-    std::thread m_hSupervisor;
-
-    bool IsRunning() const { return m_hSupervisor.joinable(); }
+    // Format: the file system selected in the combo when Start was pressed.
+    // The combo stays disabled for the whole run, so this is what a worker
+    // reading the combo would find.
+    std::wstring m_strFileSystem;
 };

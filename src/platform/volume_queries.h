@@ -1,7 +1,10 @@
 #pragma once
-// What drive discovery asks the system about drive letters and their devices.
-// The Windows implementation makes the exact device calls; the simulated bay
-// answers from its description.
+// What discovery and the engines ask the system about drive letters, their
+// devices and their volumes. The Windows implementation makes the exact
+// device calls; the simulated bay answers from its description.
+//
+// "device" arguments are letter and colon ("E:"); "a path on the volume" may
+// be the device, the root or any folder on it ("E:", "E:\", "E:\dir").
 
 #include <cstdint>
 #include <string>
@@ -41,15 +44,22 @@ public:
 
     // Bit i set: drive letter 'A' + i exists.
     virtual uint32_t GetLogicalDrives() = 0;
-    // GetDriveTypeW of root, which is letter and colon ("E:").
-    virtual uint32_t GetDriveKind(const std::wstring& root) = 0;
-    // The DOS device path behind root ("\Device\HarddiskVolume5"); false when
-    // the name cannot be resolved.
-    virtual bool QueryDosDevicePath(const std::wstring& root, std::wstring& strDevice) = 0;
+    // GetDriveTypeW of the device's drive.
+    virtual uint32_t GetDriveKind(const std::wstring& strDevice) = 0;
+    // The DOS device path behind the device ("\Device\HarddiskVolume5");
+    // false when the name cannot be resolved.
+    virtual bool QueryDosDevicePath(const std::wstring& strDevice, std::wstring& strDosPath) = 0;
     // STORAGE_BUS_TYPE of the device of drive index 0..25; 0 on any failure.
     virtual uint32_t QueryBusType(int nDriveIndex) = 0;
     // Media type of the device of drive index 0..25; 0 on any failure.
     virtual uint32_t QueryMediaType(int nDriveIndex) = 0;
-    // Total size of the volume at root; 0 when it has no readable volume.
-    virtual uint64_t GetVolumeTotalBytes(const std::wstring& root) = 0;
+    // Total size of the volume (its file system's capacity); 0 when there is
+    // no readable volume.
+    virtual uint64_t GetVolumeTotalBytes(const std::wstring& strPathOnVolume) = 0;
+    // Free bytes of the whole volume, whatever the caller's quota; 0 when
+    // they cannot be asked.
+    virtual uint64_t GetVolumeFreeBytes(const std::wstring& strPathOnVolume) = 0;
+    // The volume's file-system name ("FAT32", "NTFS"); false when it cannot
+    // be read.
+    virtual bool GetFileSystemName(const std::wstring& strPathOnVolume, std::wstring& strName) = 0;
 };

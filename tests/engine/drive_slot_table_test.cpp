@@ -1,12 +1,12 @@
 #include "engine/drive_slot_table.h"
 
 #include <algorithm>
-#include <future>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "bay/simulated_bay.h"
+#include "engine/run_control.h"
 #include "engine/task_request.h"
 #include "support/memory_slot_views.h"
 #include "support/recording_volumes.h"
@@ -43,7 +43,7 @@ protected:
     void UseBay(const std::string& strText)
     {
         m_bay = std::make_unique<CSimulatedBay>(ParseOrDie(strText));
-        m_volumes.SetInner(m_bay.get());
+        m_volumes.SetInner(&m_bay->Volumes());
         m_volumes.m_driveTypeRoots.clear();
         m_volumes.m_mediaQueries.clear();
     }
@@ -67,8 +67,9 @@ protected:
     std::unique_ptr<CSimulatedBay> m_bay;
     CRecordingVolumes m_volumes{nullptr};
     TaskRequest m_request;
+    CRunControl m_run;
     CMemorySlots m_slots;
-    CDriveSlotTable m_table{m_volumes, m_request};
+    CDriveSlotTable m_table{m_volumes, m_request, m_run};
 
     void SetUp() override { m_slots.BindTo(m_table); }
 };
@@ -195,8 +196,7 @@ TEST_F(DriveSlotTableTest, ScanIsRefusedWhileARunExists)
     m_slots.statuses[0].SetText(L"E5");
     m_slots.bars[0].SetPos(40);
 
-    std::promise<void> release;
-    m_request.m_hSupervisor = std::thread([done = release.get_future()]() mutable { done.wait(); });
+    m_run.BeginRun();
     UseBay(UsbStick('E') + UsbStick('F'));
     EXPECT_EQ(0, m_table.RefreshDriveSlots());
     EXPECT_TRUE(m_volumes.m_driveTypeRoots.empty()) << "a refused scan asks nothing";
@@ -205,8 +205,7 @@ TEST_F(DriveSlotTableTest, ScanIsRefusedWhileARunExists)
     EXPECT_EQ(40, m_slots.bars[0].GetPos());
     EXPECT_EQ(L"--", m_slots.letters[1].GetText());
 
-    release.set_value();
-    m_request.m_hSupervisor.join();
+    m_run.EndRun();
     EXPECT_EQ(1, m_table.RefreshDriveSlots());
     EXPECT_EQ(2, m_table.GetDriveCount());
     EXPECT_EQ(L"", m_slots.statuses[0].GetText());

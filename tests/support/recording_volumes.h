@@ -14,14 +14,14 @@ public:
     void SetInner(IVolumeQueries* pInner) { m_pInner = pInner; }
 
     uint32_t GetLogicalDrives() override { return m_pInner->GetLogicalDrives(); }
-    uint32_t GetDriveKind(const std::wstring& root) override
+    uint32_t GetDriveKind(const std::wstring& strDevice) override
     {
-        m_driveTypeRoots.push_back(root);
-        return m_pInner->GetDriveKind(root);
+        m_driveTypeRoots.push_back(strDevice);
+        return m_pInner->GetDriveKind(strDevice);
     }
-    bool QueryDosDevicePath(const std::wstring& root, std::wstring& strDevice) override
+    bool QueryDosDevicePath(const std::wstring& strDevice, std::wstring& strDosPath) override
     {
-        return m_pInner->QueryDosDevicePath(root, strDevice);
+        return m_pInner->QueryDosDevicePath(strDevice, strDosPath);
     }
     uint32_t QueryBusType(int nDriveIndex) override { return m_pInner->QueryBusType(nDriveIndex); }
     uint32_t QueryMediaType(int nDriveIndex) override
@@ -29,7 +29,12 @@ public:
         m_mediaQueries.push_back(nDriveIndex);
         return m_pInner->QueryMediaType(nDriveIndex);
     }
-    uint64_t GetVolumeTotalBytes(const std::wstring& root) override { return m_pInner->GetVolumeTotalBytes(root); }
+    uint64_t GetVolumeTotalBytes(const std::wstring& strPath) override { return m_pInner->GetVolumeTotalBytes(strPath); }
+    uint64_t GetVolumeFreeBytes(const std::wstring& strPath) override { return m_pInner->GetVolumeFreeBytes(strPath); }
+    bool GetFileSystemName(const std::wstring& strPath, std::wstring& strName) override
+    {
+        return m_pInner->GetFileSystemName(strPath, strName);
+    }
 
     std::vector<std::wstring> m_driveTypeRoots;
     std::vector<int> m_mediaQueries;

@@ -1,0 +1,37 @@
+#include "engine/run_control.h"
+
+void CRunControl::BeginRun()
+{
+    m_nCancel.store(0, std::memory_order_release);
+    ReleaseWorkers();
+    m_bRunning.store(true, std::memory_order_release);
+}
+
+void CRunControl::EndRun()
+{
+    m_bRunning.store(false, std::memory_order_release);
+}
+
+void CRunControl::HoldWorkers()
+{
+    std::lock_guard<std::mutex> lock(m_holdMutex);
+    m_bHeld.store(true, std::memory_order_release);
+}
+
+void CRunControl::ReleaseWorkers()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_holdMutex);
+        m_bHeld.store(false, std::memory_order_release);
+    }
+    m_holdReleased.notify_all();
+}
+
+bool CRunControl::CheckPoint()
+{
+    if (m_bHeld.load(std::memory_order_acquire)) {
+        std::unique_lock<std::mutex> lock(m_holdMutex);
+        m_holdReleased.wait(lock, [this] { return !m_bHeld.load(std::memory_order_acquire); });
+    }
+    return IsCancelled();
+}

@@ -1,0 +1,45 @@
+#pragma once
+// Whether a run is going, whether the operator cancelled it, and the hold
+// that keeps the workers still while the cancel question is open.
+//
+// Workers are held at their own check points rather than suspended at
+// arbitrary ones: a thread suspended inside the heap's lock would freeze the
+// dialog that asks the question.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+class CRunControl {
+public:
+    // UI thread: a run begins (cancel flag 0, nobody held) or has ended.
+    void BeginRun();
+    void EndRun();
+    bool IsRunning() const { return m_bRunning.load(std::memory_order_acquire); }
+
+    // UI thread, only with the workers held.
+    void RequestCancel() { m_nCancel.store(1, std::memory_order_release); }
+
+    // UI thread: from HoldWorkers to ReleaseWorkers every check point waits.
+    void HoldWorkers();
+    void ReleaseWorkers();
+
+    // Workers: waits while the workers are held, then tells whether the
+    // operator has cancelled. Must not be called with a lock taken that the
+    // UI thread may need.
+    bool CheckPoint();
+
+    // Without waiting.
+    bool IsCancelled() const { return m_nCancel.load(std::memory_order_acquire) == 1; }
+
+    // For the system's copy, which reads the flag itself.
+    const std::atomic<int32_t>* CancelFlag() const { return &m_nCancel; }
+
+private:
+    std::atomic<int32_t> m_nCancel{0};
+    std::atomic<bool> m_bRunning{false};
+    std::atomic<bool> m_bHeld{false};
+    std::mutex m_holdMutex;
+    std::condition_variable m_holdReleased;
+};

@@ -1,0 +1,21 @@
+#pragma once
+// Everything the program asks of the system, with the run's pauses, handed
+// as one bundle to the application and the dialog: the system's own for the
+// product, the simulated bay's for the demo build and the tests.
+
+#include "platform/run_timing.h"
+
+class IFolderTree;
+class IShellOpen;
+class ISleeper;
+class ISystemFormatter;
+class IVolumeQueries;
+
+struct PlatformServices {
+    IVolumeQueries& m_volumes;
+    IFolderTree& m_folders;
+    ISystemFormatter& m_formatter;
+    IShellOpen& m_shell;
+    ISleeper& m_sleeper;
+    RunTiming m_timing;
+};
