@@ -4,10 +4,17 @@
 #include <cctype>
 #include <fstream>
 #include <limits>
-#include <map>
 #include <sstream>
+#include <system_error>
+
+#include "bay/bay_text.h"
 
 namespace {
+
+// A value quoted in a message is cut so that a runaway line (a pasted file,
+// a missing newline) still gives a message box that can be read.
+constexpr size_t BAY_QUOTE_MAX_CHARS = 60;
+constexpr uint32_t BAY_FORMAT_STEP_MAX_MS = 60000;
 
 struct NamedValue {
     const char* pszName;
@@ -45,6 +52,39 @@ std::string ToLower(std::string str)
     std::transform(str.begin(), str.end(), str.begin(),
                    [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
     return str;
+}
+
+// The value between quotes, cut to a readable length; bytes that are not
+// UTF-8 (or are control characters) appear as \xHH so that the message
+// itself is always valid UTF-8 and converts to the dialog's wide text.
+std::string Quote(const std::string& str)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string strOut = "\"";
+    size_t nChars = 0;
+    size_t i = 0;
+    while (i < str.size()) {
+        if (nChars == BAY_QUOTE_MAX_CHARS) {
+            strOut += "...";
+            break;
+        }
+        const unsigned char lead = static_cast<unsigned char>(str[i]);
+        size_t nLength = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3
+                       : (lead & 0xF8) == 0xF0 ? 4 : 0;
+        std::wstring strProbe;
+        if (nLength == 0 || i + nLength > str.size() || !Utf8ToWide(str.substr(i, nLength), strProbe)
+            || lead < 0x20 || lead == 0x7F) {
+            strOut += "\\x";
+            strOut += kHex[lead >> 4];
+            strOut += kHex[lead & 0xF];
+            nLength = 1;
+        } else {
+            strOut.append(str, i, nLength);
+        }
+        i += nLength;
+        ++nChars;
+    }
+    return strOut + "\"";
 }
 
 bool ParseUnsigned(const std::string& str, uint64_t& nValue)
@@ -103,48 +143,184 @@ bool ParseNamed(const std::string& str, const NamedValue (&table)[N], uint32_t& 
     return true;
 }
 
-// The description is UTF-8; labels and device paths may hold any character.
-bool Utf8ToWide(const std::string& str, std::wstring& strWide)
+// "video/big.iso": components under the drive's folder, either separator;
+// nothing that could leave the folder.
+bool ParseRelativePath(const std::string& str, std::filesystem::path& path)
 {
-    strWide.clear();
-    size_t i = 0;
-    while (i < str.size()) {
-        const unsigned char lead = static_cast<unsigned char>(str[i]);
-        uint32_t nCode = 0;
-        size_t nMore = 0;
-        if (lead < 0x80) { nCode = lead; }
-        else if ((lead & 0xE0) == 0xC0) { nCode = lead & 0x1F; nMore = 1; }
-        else if ((lead & 0xF0) == 0xE0) { nCode = lead & 0x0F; nMore = 2; }
-        else if ((lead & 0xF8) == 0xF0) { nCode = lead & 0x07; nMore = 3; }
-        else return false;
-        for (size_t k = 1; k <= nMore; ++k) {
-            if (i + k >= str.size())
-                return false;
-            const unsigned char next = static_cast<unsigned char>(str[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            nCode = (nCode << 6) | (next & 0x3F);
-        }
-        i += nMore + 1;
-        if (nCode > 0x10FFFF || (nCode >= 0xD800 && nCode <= 0xDFFF))
+    if (str.empty() || str[0] == '/' || str[0] == '\\' || str.find(':') != std::string::npos)
+        return false;
+    std::wstring strProbe;
+    if (!Utf8ToWide(str, strProbe))
+        return false;
+    path.clear();
+    std::string strPart;
+    for (size_t nStart = 0; nStart <= str.size();) {
+        const size_t nEnd = std::min(str.find_first_of("/\\", nStart), str.size());
+        strPart = str.substr(nStart, nEnd - nStart);
+        nStart = nEnd + 1;
+        if (strPart == "..")
             return false;
-        if (sizeof(wchar_t) == 2 && nCode > 0xFFFF) {
-            nCode -= 0x10000;
-            strWide.push_back(static_cast<wchar_t>(0xD800 + (nCode >> 10)));
-            strWide.push_back(static_cast<wchar_t>(0xDC00 + (nCode & 0x3FF)));
+        if (!strPart.empty() && strPart != ".")
+            path /= std::filesystem::u8path(strPart);
+    }
+    return !path.empty();
+}
+
+bool ParseFormatScript(const std::string& str, std::vector<BayFormatStep>& script)
+{
+    script.clear();
+    std::string strSpaced = str;
+    std::replace(strSpaced.begin(), strSpaced.end(), ',', ' ');
+    std::istringstream tokens(strSpaced);
+    std::string strToken;
+    while (tokens >> strToken) {
+        strToken = ToLower(strToken);
+        uint64_t nValue = 0;
+        if (strToken == "structure") {
+            script.push_back({BayFormatStepKind::Structure, 0});
+        } else if (strToken == "text") {
+            script.push_back({BayFormatStepKind::Text, 0});
+        } else if (strToken == "done:1" || strToken == "done:0") {
+            script.push_back({BayFormatStepKind::Done, strToken == "done:1" ? 1u : 0u});
+        } else if (strToken.rfind("progress:", 0) == 0 && ParseUnsigned(strToken.substr(9), nValue)
+                   && nValue <= std::numeric_limits<uint32_t>::max()) {
+            script.push_back({BayFormatStepKind::Progress, static_cast<uint32_t>(nValue)});
         } else {
-            strWide.push_back(static_cast<wchar_t>(nCode));
+            return false;
         }
     }
     return true;
 }
+
+std::vector<BayFormatStep> DefaultFormatScript()
+{
+    std::vector<BayFormatStep> script;
+    for (uint32_t nPercent = 0; nPercent <= 100; nPercent += 10)
+        script.push_back({BayFormatStepKind::Progress, nPercent});
+    for (int i = 0; i < 3; ++i)
+        script.push_back({BayFormatStepKind::Structure, 0});
+    script.push_back({BayFormatStepKind::Done, 1});
+    return script;
+}
+
+// What the keys of one section leave for the checks at the end.
+struct SectionNotes {
+    int nFreeLine = 0;      // 0: free not given
+    int nDeclareLine = 0;   // the first declare
+    bool bFormatGiven = false;
+};
+
+// One key's value on one line.
+struct KeyInput {
+    BayDrive& drive;
+    SectionNotes& notes;
+    const std::filesystem::path& baseDir;
+    const std::string& strKey;
+    const std::string& strValue;
+    int nLine;
+    std::string& strError;   // left empty: "bad value for ..."
+};
+
+bool ParseBacking(KeyInput& in, BayBacking backing)
+{
+    if (in.drive.backing != BayBacking::None) {
+        in.strError = "a drive has one backing, a folder or an image";
+        return false;
+    }
+    // With wide paths u8path throws on malformed UTF-8; refuse it first.
+    std::wstring strProbe;
+    if (in.strValue.empty() || !Utf8ToWide(in.strValue, strProbe))
+        return false;
+    std::filesystem::path path = std::filesystem::u8path(in.strValue);
+    if (!path.is_absolute())
+        path = in.baseDir / path;
+    std::error_code ec;
+    const std::filesystem::path absolutePath = std::filesystem::absolute(path, ec);
+    path = (ec ? path : absolutePath).lexically_normal();
+    if (!path.has_filename() && path.has_parent_path() && path != path.root_path())
+        path = path.parent_path();
+
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    const bool bFolder = backing == BayBacking::Folder;
+    if (!std::filesystem::exists(status)) {
+        in.strError = in.strKey + " " + Quote(in.strValue) + " does not exist";
+        return false;
+    }
+    if (bFolder ? !std::filesystem::is_directory(status) : !std::filesystem::is_regular_file(status)) {
+        in.strError = in.strKey + " " + Quote(in.strValue) + (bFolder ? " is not a folder" : " is not a file");
+        return false;
+    }
+    in.drive.backing = backing;
+    in.drive.backingPath = path;
+    return true;
+}
+
+bool ParseDeclare(KeyInput& in)
+{
+    // "path SIZE": the path may hold spaces, the size cannot.
+    const size_t nGap = in.strValue.find_last_of(" \t");
+    if (nGap == std::string::npos)
+        return false;
+    BayDeclaredSize declared;
+    if (!ParseSize(in.strValue.substr(nGap + 1), declared.nBytes)
+        || !ParseRelativePath(Trim(in.strValue.substr(0, nGap)), declared.relativePath))
+        return false;
+    in.drive.declaredSizes.push_back(declared);
+    if (in.notes.nDeclareLine == 0)
+        in.notes.nDeclareLine = in.nLine;
+    return true;
+}
+
+bool ParseFormatStep(KeyInput& in)
+{
+    uint64_t nMs = 0;
+    if (!ParseUnsigned(in.strValue, nMs) || nMs > BAY_FORMAT_STEP_MAX_MS)
+        return false;
+    in.drive.nFormatStepMs = static_cast<uint32_t>(nMs);
+    return true;
+}
+
+struct KeyRow {
+    const char* pszName;
+    bool (*parse)(KeyInput& in);
+};
+
+const KeyRow kKeys[] = {
+    {"folder", [](KeyInput& in) { return ParseBacking(in, BayBacking::Folder); }},
+    {"image", [](KeyInput& in) { return ParseBacking(in, BayBacking::Image); }},
+    {"type", [](KeyInput& in) { return ParseNamed(in.strValue, kDriveTypes, in.drive.nDriveType); }},
+    {"bus", [](KeyInput& in) { return ParseNamed(in.strValue, kBusTypes, in.drive.nBusType); }},
+    {"media", [](KeyInput& in) { return ParseNamed(in.strValue, kMediaTypes, in.drive.nMediaType); }},
+    {"device", [](KeyInput& in) { return Utf8ToWide(in.strValue, in.drive.strDosDevice) && !in.strValue.empty(); }},
+    {"size", [](KeyInput& in) { return ParseSize(in.strValue, in.drive.nTotalBytes); }},
+    {"free", [](KeyInput& in) {
+         in.notes.nFreeLine = in.nLine;
+         return ParseSize(in.strValue, in.drive.nFreeBytes);
+     }},
+    {"fs", [](KeyInput& in) { return Utf8ToWide(in.strValue, in.drive.strFileSystem); }},
+    {"label", [](KeyInput& in) { return Utf8ToWide(in.strValue, in.drive.strLabel); }},
+    {"speed", [](KeyInput& in) { return ParseSize(in.strValue, in.drive.nWriteSpeed); }},
+    {"fail-after", [](KeyInput& in) {
+         uint64_t nBytes = 0;
+         if (!ParseSize(in.strValue, nBytes))
+             return false;
+         in.drive.failAfterBytes = nBytes;
+         return true;
+     }},
+    {"declare", ParseDeclare},
+    {"format", [](KeyInput& in) {
+         in.notes.bFormatGiven = true;
+         return ParseFormatScript(in.strValue, in.drive.formatScript);
+     }},
+    {"format-step", ParseFormatStep},
+};
 
 class CParser {
 public:
     CParser(const std::filesystem::path& baseDir, BayDescription& description)
         : m_baseDir(baseDir), m_description(description) {}
 
-    bool ParseLine(const std::string& strRawLine, std::string& strError)
+    bool ParseLine(const std::string& strRawLine, int nLine, std::string& strError)
     {
         const std::string strLine = Trim(strRawLine);
         if (strLine.empty() || strLine[0] == '#' || strLine[0] == ';')
@@ -156,22 +332,46 @@ public:
             strError = "expected \"key = value\" or \"[X:]\"";
             return false;
         }
-        if (m_pDrive == nullptr) {
+        if (m_description.drives.empty()) {
             strError = "a value before the first drive section";
             return false;
         }
-        return ParseValue(ToLower(Trim(strLine.substr(0, nEquals))), Trim(strLine.substr(nEquals + 1)), strError);
+        const std::string strKey = ToLower(Trim(strLine.substr(0, nEquals)));
+        const std::string strValue = Trim(strLine.substr(nEquals + 1));
+        for (const KeyRow& row : kKeys) {
+            if (strKey != row.pszName)
+                continue;
+            KeyInput in{m_description.drives.back(), m_notes.back(), m_baseDir, strKey, strValue, nLine, strError};
+            if (row.parse(in))
+                return true;
+            if (strError.empty())
+                strError = "bad value for \"" + strKey + "\": " + Quote(strValue);
+            return false;
+        }
+        strError = "unknown key " + Quote(strKey);
+        return false;
     }
 
+    // Checks that need the whole section; the message names its own line.
     bool Finish(std::string& strError)
     {
-        for (BayDrive& drive : m_description.drives) {
-            if (!m_freeGiven[drive.chLetter])
+        for (size_t i = 0; i < m_description.drives.size(); ++i) {
+            BayDrive& drive = m_description.drives[i];
+            const SectionNotes& notes = m_notes[i];
+            const std::string strDrive = std::string("drive ") + static_cast<char>(drive.chLetter) + ":";
+            if (notes.nFreeLine == 0)
                 drive.nFreeBytes = drive.nTotalBytes;
             if (drive.nFreeBytes > drive.nTotalBytes) {
-                strError = std::string("drive ") + static_cast<char>(drive.chLetter) + ": free exceeds size";
+                strError = "line " + std::to_string(notes.nFreeLine) + ": " + strDrive + " free exceeds size";
                 return false;
             }
+            if (notes.nDeclareLine != 0 && drive.backing != BayBacking::Folder) {
+                strError = "line " + std::to_string(notes.nDeclareLine) + ": " + strDrive
+                           + " declares a file size but has no folder";
+                return false;
+            }
+            if (!notes.bFormatGiven)
+                drive.formatScript = DefaultFormatScript();
             if (drive.strDosDevice.empty())
                 drive.strDosDevice = L"\\Device\\HarddiskVolume" + std::to_wstring(drive.chLetter - L'A' + 1);
         }
@@ -190,85 +390,53 @@ private:
             strError = "a section names one drive letter, as [E:]";
             return false;
         }
-        for (const BayDrive& drive : m_description.drives) {
-            if (drive.chLetter == static_cast<wchar_t>(chLetter)) {
-                strError = std::string("drive ") + chLetter + ": described twice";
-                return false;
-            }
-        }
-        m_description.drives.emplace_back();
-        m_pDrive = &m_description.drives.back();
-        m_pDrive->chLetter = static_cast<wchar_t>(chLetter);
-        return true;
-    }
-
-    bool ParseValue(const std::string& strKey, const std::string& strValue, std::string& strError)
-    {
-        bool bOk = true;
-        if (strKey == "folder" || strKey == "image") {
-            if (m_pDrive->backing != BayBacking::None) {
-                strError = "a drive has one backing, a folder or an image";
-                return false;
-            }
-            m_pDrive->backing = strKey == "folder" ? BayBacking::Folder : BayBacking::Image;
-            const std::filesystem::path path = std::filesystem::u8path(strValue);
-            m_pDrive->backingPath = path.is_absolute() ? path : m_baseDir / path;
-            bOk = !strValue.empty();
-        } else if (strKey == "type") {
-            bOk = ParseNamed(strValue, kDriveTypes, m_pDrive->nDriveType);
-        } else if (strKey == "bus") {
-            bOk = ParseNamed(strValue, kBusTypes, m_pDrive->nBusType);
-        } else if (strKey == "media") {
-            bOk = ParseNamed(strValue, kMediaTypes, m_pDrive->nMediaType);
-        } else if (strKey == "device") {
-            bOk = Utf8ToWide(strValue, m_pDrive->strDosDevice) && !strValue.empty();
-        } else if (strKey == "size") {
-            bOk = ParseSize(strValue, m_pDrive->nTotalBytes);
-        } else if (strKey == "free") {
-            bOk = ParseSize(strValue, m_pDrive->nFreeBytes);
-            m_freeGiven[m_pDrive->chLetter] = true;
-        } else if (strKey == "fs") {
-            bOk = Utf8ToWide(strValue, m_pDrive->strFileSystem);
-        } else if (strKey == "label") {
-            bOk = Utf8ToWide(strValue, m_pDrive->strLabel);
-        } else {
-            strError = "unknown key \"" + strKey + "\"";
+        if (FindBayDrive(m_description, static_cast<wchar_t>(chLetter)) != nullptr) {
+            strError = std::string("drive ") + chLetter + ": described twice";
             return false;
         }
-        if (!bOk)
-            strError = "bad value for \"" + strKey + "\": \"" + strValue + "\"";
-        return bOk;
+        m_description.drives.emplace_back();
+        m_description.drives.back().chLetter = static_cast<wchar_t>(chLetter);
+        m_notes.emplace_back();
+        return true;
     }
 
     std::filesystem::path m_baseDir;
     BayDescription& m_description;
-    BayDrive* m_pDrive = nullptr;
-    std::map<wchar_t, bool> m_freeGiven;
+    std::vector<SectionNotes> m_notes;   // one per drive
 };
 
 }  // namespace
 
+const BayDrive* FindBayDrive(const BayDescription& description, wchar_t chLetter)
+{
+    if (chLetter >= L'a' && chLetter <= L'z')
+        chLetter = static_cast<wchar_t>(chLetter - L'a' + L'A');
+    for (const BayDrive& drive : description.drives) {
+        if (drive.chLetter == chLetter)
+            return &drive;
+    }
+    return nullptr;
+}
+
 bool ParseBayDescription(const std::string& strText, const std::filesystem::path& baseDir,
                          BayDescription& description, std::string& strError)
 {
+    static const char kByteOrderMark[] = "\xEF\xBB\xBF";
     BayDescription parsed;
     CParser parser(baseDir, parsed);
-    std::istringstream input(strText);
+    std::istringstream input(strText.rfind(kByteOrderMark, 0) == 0 ? strText.substr(3) : strText);
     std::string strLine;
     int nLine = 0;
     while (std::getline(input, strLine)) {
         ++nLine;
         std::string strWhat;
-        if (!parser.ParseLine(strLine, strWhat)) {
+        if (!parser.ParseLine(strLine, nLine, strWhat)) {
             strError = "line " + std::to_string(nLine) + ": " + strWhat;
             return false;
         }
     }
-    std::string strWhat;
-    if (!parser.Finish(strWhat)) {
-        strError = strWhat;
+    if (!parser.Finish(strError))
         return false;
-    }
     description = std::move(parsed);
     return true;
 }

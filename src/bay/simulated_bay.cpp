@@ -2,73 +2,50 @@
 
 #include <utility>
 
-CSimulatedBay::CSimulatedBay(BayDescription description) : m_description(std::move(description))
+#include "bay/bay_folder_tree.h"
+#include "bay/bay_formatter.h"
+#include "bay/bay_state.h"
+#include "bay/bay_volume_queries.h"
+
+CSimulatedBay::CSimulatedBay(BayDescription description)
+    : m_pState(std::make_unique<CBayState>(std::move(description))),
+      m_pVolumes(std::make_unique<CBayVolumeQueries>(*m_pState)),
+      m_pFolders(std::make_unique<CBayFolderTree>(*m_pState)),
+      m_pFormatter(std::make_unique<CBayFormatter>(*m_pState))
 {
 }
 
-const BayDrive* CSimulatedBay::FindDrive(wchar_t chLetter) const
+CSimulatedBay::~CSimulatedBay() = default;
+
+IVolumeQueries& CSimulatedBay::Volumes()
 {
-    if (chLetter >= L'a' && chLetter <= L'z')
-        chLetter = static_cast<wchar_t>(chLetter - L'a' + L'A');
-    for (const BayDrive& drive : m_description.drives) {
-        if (drive.chLetter == chLetter)
-            return &drive;
-    }
-    return nullptr;
+    return *m_pVolumes;
 }
 
-const BayDrive* CSimulatedBay::FindDriveByRoot(const std::wstring& root) const
+IFolderTree& CSimulatedBay::Folders()
 {
-    // "E:" and "E:\" both name the drive, as they do for the system.
-    if (root.size() < 2 || root[1] != L':' || (root.size() > 2 && root.substr(2) != L"\\"))
-        return nullptr;
-    return FindDrive(root[0]);
+    return *m_pFolders;
 }
 
-const BayDrive* CSimulatedBay::FindDriveByIndex(int nDriveIndex) const
+ISystemFormatter& CSimulatedBay::Formatter()
 {
-    if (nDriveIndex < 0 || nDriveIndex >= 26)
-        return nullptr;
-    return FindDrive(static_cast<wchar_t>(L'A' + nDriveIndex));
+    return *m_pFormatter;
 }
 
-uint32_t CSimulatedBay::GetLogicalDrives()
+void CSimulatedBay::DeclareFileSize(const std::wstring& strPath, uint64_t nBytes)
 {
-    uint32_t nMask = 0;
-    for (const BayDrive& drive : m_description.drives)
-        nMask |= 1u << (drive.chLetter - L'A');
-    return nMask;
+    // A path the bay refuses, or on a drive without files, names no file to declare.
+    const BayPath path = m_pState->Resolve(strPath);
+    if (path.kind != BayPathKind::Refused && !path.hostPath.empty())
+        m_pState->DeclareFileSize(path.hostPath, nBytes);
 }
 
-uint32_t CSimulatedBay::GetDriveKind(const std::wstring& root)
+void CSimulatedBay::SetFormatterPresence(BayFormatterPresence presence)
 {
-    const BayDrive* pDrive = FindDriveByRoot(root);
-    return pDrive != nullptr ? pDrive->nDriveType : DRIVE_KIND_NO_ROOT_DIR;
+    m_pState->SetFormatterPresence(presence);
 }
 
-bool CSimulatedBay::QueryDosDevicePath(const std::wstring& root, std::wstring& strDevice)
+std::vector<BayFormatCall> CSimulatedBay::FormatCalls() const
 {
-    const BayDrive* pDrive = FindDriveByRoot(root);
-    if (pDrive == nullptr)
-        return false;
-    strDevice = pDrive->strDosDevice;
-    return true;
-}
-
-uint32_t CSimulatedBay::QueryBusType(int nDriveIndex)
-{
-    const BayDrive* pDrive = FindDriveByIndex(nDriveIndex);
-    return pDrive != nullptr ? pDrive->nBusType : BUS_KIND_UNKNOWN;
-}
-
-uint32_t CSimulatedBay::QueryMediaType(int nDriveIndex)
-{
-    const BayDrive* pDrive = FindDriveByIndex(nDriveIndex);
-    return pDrive != nullptr ? pDrive->nMediaType : MEDIA_KIND_UNKNOWN;
-}
-
-uint64_t CSimulatedBay::GetVolumeTotalBytes(const std::wstring& root)
-{
-    const BayDrive* pDrive = FindDriveByRoot(root);
-    return pDrive != nullptr ? pDrive->nTotalBytes : 0;
+    return m_pState->FormatCalls();
 }

@@ -1,25 +1,63 @@
 #pragma once
-// A drive bay made of folders and image files, answering the system queries
-// that discovery makes as its description says a real machine would.
+// A drive bay made of folders and image files. It answers the system's
+// queries as its description says a real machine would, and its folder
+// drives take writes as real sticks do: writes use up the free bytes, obey
+// the file system's single-file limit, go at the drive's speed and fail where
+// the description injects a failure. One facade per seam works over the one
+// shared, locked state, so 22 workers and the UI thread may use it at once.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "bay/bay_description.h"
-#include "platform/volume_queries.h"
 
-class CSimulatedBay : public IVolumeQueries {
+class IFolderTree;
+class ISystemFormatter;
+class IVolumeQueries;
+class CBayState;
+class CBayVolumeQueries;
+class CBayFolderTree;
+class CBayFormatter;
+
+// What the formatter stand-in offers: a loadable library with FormatEx, a
+// library without it, or no library at all.
+enum class BayFormatterPresence { Present, NoFormatEx, NoLibrary };
+
+// One FormatEx call as the stand-in received it.
+struct BayFormatCall {
+    std::wstring strRoot;
+    uint32_t nMediaFlag = 0;
+    std::wstring strFileSystem;
+    std::wstring strLabel;
+    int nQuickFormat = 0;
+    uint32_t nClusterSize = 0;
+};
+
+class CSimulatedBay {
 public:
     explicit CSimulatedBay(BayDescription description);
+    ~CSimulatedBay();
 
-    uint32_t GetLogicalDrives() override;
-    uint32_t GetDriveKind(const std::wstring& root) override;
-    bool QueryDosDevicePath(const std::wstring& root, std::wstring& strDevice) override;
-    uint32_t QueryBusType(int nDriveIndex) override;
-    uint32_t QueryMediaType(int nDriveIndex) override;
-    uint64_t GetVolumeTotalBytes(const std::wstring& root) override;
+    CSimulatedBay(const CSimulatedBay&) = delete;
+    CSimulatedBay& operator=(const CSimulatedBay&) = delete;
+
+    IVolumeQueries& Volumes();
+    IFolderTree& Folders();
+    ISystemFormatter& Formatter();
+
+    // From now on the file at strPath (on a bay drive or on the host) lists
+    // and copies as nBytes long, whatever it holds, so tests of size limits
+    // write no gigabytes. Copies carry the declared size along.
+    void DeclareFileSize(const std::wstring& strPath, uint64_t nBytes);
+
+    void SetFormatterPresence(BayFormatterPresence presence);
+    std::vector<BayFormatCall> FormatCalls() const;
 
 private:
-    const BayDrive* FindDrive(wchar_t chLetter) const;
-    const BayDrive* FindDriveByRoot(const std::wstring& root) const;
-    const BayDrive* FindDriveByIndex(int nDriveIndex) const;
-
-    BayDescription m_description;
+    std::unique_ptr<CBayState> m_pState;
+    std::unique_ptr<CBayVolumeQueries> m_pVolumes;
+    std::unique_ptr<CBayFolderTree> m_pFolders;
+    std::unique_ptr<CBayFormatter> m_pFormatter;
 };

@@ -1,82 +1,91 @@
 #include "bay/bay_description.h"
 
-#include <fstream>
-
-#include <gtest/gtest.h>
+#include "bay_test_support.h"
 
 namespace {
 
-bool Parse(const std::string& strText, BayDescription& description, std::string& strError)
-{
-    return ParseBayDescription(strText, "/bays/demo", description, strError);
-}
+using BayDescriptionTest = CBayFolderTest;
 
-TEST(BayDescriptionTest, ReadsEveryFactOfADrive)
+TEST_F(BayDescriptionTest, ReadsEveryFactOfADriveAndDefaultsTheRest)
 {
+    MakeFolder("sticks/e");
+    WriteFile("f.img", "");
     BayDescription bay;
     std::string strError;
-    ASSERT_TRUE(Parse("# two drives\n"
-                      "[e:]\n"
-                      "  folder = sticks/e  \n"
-                      "type = fixed\r\n"
-                      "device = \\Device\\HarddiskVolume9\n"
-                      "bus = USB\n"
-                      "media = fixed\n"
-                      "size = 16G\n"
-                      "free = 1536M\n"
-                      "fs = NTFS\n"
-                      "label = Ünïcode 标签\n"
-                      "\n"
-                      "; numbers stand for values without a name\n"
-                      "[F]\n"
-                      "image = /abs/f.img\n"
-                      "type = 6\nbus = 17\nmedia = 54\nsize = 1000\n",
-                      bay, strError))
+    ASSERT_TRUE(ParseBayDescription("\xEF\xBB\xBF# two drives, the text with a byte-order mark\n"
+                                    "[e:]\n"
+                                    "  folder = sticks/./e/  \n"
+                                    "type = fixed\r\n"
+                                    "device = \\Device\\HarddiskVolume9\n"
+                                    "bus = USB\nmedia = fixed\nsize = 16G\nfree = 1536M\nfs = NTFS\n"
+                                    "label = Ünïcode 标签\n"
+                                    "speed = 20M\nfail-after = 5000000000\n"
+                                    "declare = video/big file.iso 5000000000\n"
+                                    "declare = a\\b 4K\n"
+                                    "format = progress:0, text  structure,PROGRESS:100 done:0\n"
+                                    "format-step = 250\n"
+                                    "\n"
+                                    "; numbers stand for values without a name\n"
+                                    "[F]\n"
+                                    "image = " + (m_root / "f.img").string() + "\n"
+                                    "type = 6\nbus = 17\nmedia = 54\nsize = 1000\n",
+                                    m_root, bay, strError))
         << strError;
     ASSERT_EQ(2u, bay.drives.size());
 
     const BayDrive& e = bay.drives[0];
     EXPECT_EQ(L'E', e.chLetter);
     EXPECT_EQ(BayBacking::Folder, e.backing);
-    EXPECT_EQ(std::filesystem::path("/bays/demo/sticks/e"), e.backingPath);
+    EXPECT_EQ(m_root / "sticks" / "e", e.backingPath);
     EXPECT_EQ(DRIVE_KIND_FIXED, e.nDriveType);
     EXPECT_EQ(L"\\Device\\HarddiskVolume9", e.strDosDevice);
     EXPECT_EQ(BUS_KIND_USB, e.nBusType);
     EXPECT_EQ(MEDIA_KIND_FIXED, e.nMediaType);
-    EXPECT_EQ(16ull << 30, e.nTotalBytes);
-    EXPECT_EQ(1536ull << 20, e.nFreeBytes);
+    EXPECT_EQ(17179869184u, e.nTotalBytes);
+    EXPECT_EQ(1610612736u, e.nFreeBytes);
     EXPECT_EQ(L"NTFS", e.strFileSystem);
     EXPECT_EQ(L"\u00DCn\u00EFcode \u6807\u7B7E", e.strLabel);
+    EXPECT_EQ(20971520u, e.nWriteSpeed);
+    EXPECT_EQ(std::optional<uint64_t>(5000000000u), e.failAfterBytes);
+    ASSERT_EQ(2u, e.declaredSizes.size());
+    EXPECT_EQ(std::filesystem::path("video") / "big file.iso", e.declaredSizes[0].relativePath);
+    EXPECT_EQ(5000000000u, e.declaredSizes[0].nBytes);
+    EXPECT_EQ(std::filesystem::path("a") / "b", e.declaredSizes[1].relativePath);
+    EXPECT_EQ(4096u, e.declaredSizes[1].nBytes);
+    EXPECT_EQ((std::vector<BayFormatStep>{{BayFormatStepKind::Progress, 0}, {BayFormatStepKind::Text, 0},
+                                          {BayFormatStepKind::Structure, 0}, {BayFormatStepKind::Progress, 100},
+                                          {BayFormatStepKind::Done, 0}}),
+              e.formatScript);
+    EXPECT_EQ(250u, e.nFormatStepMs);
 
     const BayDrive& f = bay.drives[1];
     EXPECT_EQ(BayBacking::Image, f.backing);
-    EXPECT_EQ(std::filesystem::path("/abs/f.img"), f.backingPath);
+    EXPECT_EQ(m_root / "f.img", f.backingPath);
     EXPECT_EQ(DRIVE_KIND_RAMDISK, f.nDriveType);
     EXPECT_EQ(BUS_KIND_NVME, f.nBusType);
     EXPECT_EQ(MEDIA_KIND_DVD_ROM, f.nMediaType);
     EXPECT_EQ(1000u, f.nTotalBytes);
     EXPECT_EQ(1000u, f.nFreeBytes) << "free defaults to the size";
     EXPECT_EQ(L"\\Device\\HarddiskVolume6", f.strDosDevice) << "a device path of its own by default";
+    EXPECT_EQ(L"FAT32", f.strFileSystem);
+    EXPECT_EQ(0u, f.nWriteSpeed);
+    EXPECT_FALSE(f.failAfterBytes.has_value());
+    std::vector<BayFormatStep> script;
+    for (uint32_t nPercent : {0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100})
+        script.push_back({BayFormatStepKind::Progress, nPercent});
+    script.insert(script.end(), 3, {BayFormatStepKind::Structure, 0});
+    script.push_back({BayFormatStepKind::Done, 1});
+    EXPECT_EQ(script, f.formatScript) << "formats well unless told";
+    EXPECT_EQ(0u, f.nFormatStepMs);
 }
 
-TEST(BayDescriptionTest, DefaultsDescribeAnEmptyUsbStick)
+TEST_F(BayDescriptionTest, MistakesNameTheirLineAndLeaveTheDescriptionAlone)
 {
-    BayDescription bay;
-    std::string strError;
-    ASSERT_TRUE(Parse("[Q:]\n", bay, strError)) << strError;
-    const BayDrive& q = bay.drives.at(0);
-    EXPECT_EQ(BayBacking::None, q.backing);
-    EXPECT_EQ(DRIVE_KIND_REMOVABLE, q.nDriveType);
-    EXPECT_EQ(BUS_KIND_USB, q.nBusType);
-    EXPECT_EQ(MEDIA_KIND_REMOVABLE, q.nMediaType);
-    EXPECT_EQ(0u, q.nTotalBytes);
-}
-
-TEST(BayDescriptionTest, MistakesNameTheirLineAndLeaveTheDescriptionAlone)
-{
+    MakeFolder("a");
+    WriteFile("file", "x");
     struct BadCase {
-        const char* pszText;
-        const char* pszError;
+        std::string strText;
+        std::string strError;
     };
     const BadCase cases[] = {
         {"size = 1G\n", "line 1: a value before the first drive section"},
@@ -92,37 +101,53 @@ TEST(BayDescriptionTest, MistakesNameTheirLineAndLeaveTheDescriptionAlone)
         {"[E:]\nsize = 16777216T\n", "line 2: bad value for \"size\": \"16777216T\""},
         {"[E:]\nbus = firewire\n", "line 2: bad value for \"bus\": \"firewire\""},
         {"[E:]\nmedia = 4294967296\n", "line 2: bad value for \"media\": \"4294967296\""},
-        {"[E:]\nfolder = a\nimage = b\n", "line 3: a drive has one backing, a folder or an image"},
-        {"[E:]\nlabel = \xff\xfe\n", "line 2: bad value for \"label\": \"\xff\xfe\""},
-        {"[E:]\nlabel = \xe6\xa0\n", "line 2: bad value for \"label\": \"\xe6\xa0\""},
-        {"[E:]\nsize = 1G\nfree = 2G\n", "drive E: free exceeds size"},
+        {"[E:]\nfolder = a\nimage = file\n", "line 3: a drive has one backing, a folder or an image"},
+        // Bytes that are not UTF-8 are shown, not passed on to break the message's conversion.
+        {"[E:]\nlabel = \xff\xfe\n", "line 2: bad value for \"label\": \"\\xFF\\xFE\""},
+        {"[E:]\nlabel = \xe6\xa0\n", "line 2: bad value for \"label\": \"\\xE6\\xA0\""},
+        {"[E:]\n\nfolder = sticks/e\n", "line 3: folder \"sticks/e\" does not exist"},
+        {"[E:]\nfolder = file\n", "line 2: folder \"file\" is not a folder"},
+        {"[E:]\nimage = e.img\n", "line 2: image \"e.img\" does not exist"},
+        {"[E:]\nimage = a\n", "line 2: image \"a\" is not a file"},
+        {"[E:]\nfolder =\n", "line 2: bad value for \"folder\": \"\""},
+        {"[E:]\nfolder = \xff\n", "line 2: bad value for \"folder\": \"\\xFF\""},
+        {"[E:]\nsize = 1G\nfree = 2G\n", "line 3: drive E: free exceeds size"},
+        {"[E:]\nfree = 2G\nlabel = x\nsize = 1G\n", "line 2: drive E: free exceeds size"},
+        {"[E:]\nspeed = fast\n", "line 2: bad value for \"speed\": \"fast\""},
+        {"[E:]\nfail-after = 1Q\n", "line 2: bad value for \"fail-after\": \"1Q\""},
+        {"[E:]\nfolder = a\ndeclare = big.iso\n", "line 3: bad value for \"declare\": \"big.iso\""},
+        {"[E:]\nfolder = a\ndeclare = ../big.iso 5G\n", "line 3: bad value for \"declare\": \"../big.iso 5G\""},
+        {"[E:]\nfolder = a\ndeclare = /big.iso 5G\n", "line 3: bad value for \"declare\": \"/big.iso 5G\""},
+        {"[E:]\nfolder = a\ndeclare = C:big.iso 5G\n", "line 3: bad value for \"declare\": \"C:big.iso 5G\""},
+        {"[E:]\n\ndeclare = big.iso 5G\n", "line 3: drive E: declares a file size but has no folder"},
+        {"[E:]\nformat = progress:50 done:2\n", "line 2: bad value for \"format\": \"progress:50 done:2\""},
+        {"[E:]\nformat = progress:\n", "line 2: bad value for \"format\": \"progress:\""},
+        {"[E:]\nformat-step = 60001\n", "line 2: bad value for \"format-step\": \"60001\""},
+        // A runaway line is cut after sixty characters, the last of them two bytes long.
+        {"[E:]\nbus = " + std::string(59, 'x') + "\xC3\xA9" + std::string(10 << 20, 'y') + "\n",
+         "line 2: bad value for \"bus\": \"" + std::string(59, 'x') + "\xC3\xA9...\""},
     };
     for (const BadCase& c : cases) {
         BayDescription bay;
         bay.drives.emplace_back();
         std::string strError;
-        EXPECT_FALSE(Parse(c.pszText, bay, strError)) << c.pszText;
-        EXPECT_EQ(c.pszError, strError) << c.pszText;
-        EXPECT_EQ(1u, bay.drives.size()) << "kept as it was: " << c.pszText;
+        EXPECT_FALSE(ParseBayDescription(c.strText, m_root, bay, strError)) << c.strText;
+        EXPECT_EQ(c.strError, strError) << c.strText;
+        EXPECT_EQ(1u, bay.drives.size()) << "kept as it was: " << c.strText;
     }
 }
 
-TEST(BayDescriptionTest, LoadsRelativeToTheFilesFolder)
+TEST_F(BayDescriptionTest, LoadsRelativeToTheFilesFolder)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "corvantis_bay_load_test";
-    std::filesystem::create_directories(dir);
-    {
-        std::ofstream out(dir / "bay.txt");
-        out << "[E:]\nfolder = e\nsize = 1M\n";
-    }
+    MakeFolder("e");
+    WriteFile("bay.txt", "[E:]\nfolder = e\nsize = 1M\n");
     BayDescription bay;
     std::string strError;
-    ASSERT_TRUE(LoadBayDescription(dir / "bay.txt", bay, strError)) << strError;
-    EXPECT_EQ(dir / "e", bay.drives.at(0).backingPath);
+    ASSERT_TRUE(LoadBayDescription(m_root / "bay.txt", bay, strError)) << strError;
+    EXPECT_EQ(m_root / "e", bay.drives.at(0).backingPath);
 
-    EXPECT_FALSE(LoadBayDescription(dir / "missing.txt", bay, strError));
+    EXPECT_FALSE(LoadBayDescription(m_root / "missing.txt", bay, strError));
     EXPECT_NE(std::string::npos, strError.find("cannot read")) << strError;
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

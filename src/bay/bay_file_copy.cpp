@@ -1,0 +1,134 @@
+#include "bay/bay_file_copy.h"
+
+#include <algorithm>
+#include <chrono>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+constexpr uint64_t BAY_COPY_BLOCK_BYTES = 1024 * 1024;
+
+}  // namespace
+
+CBayFileCopy::CBayFileCopy(CBayState& state, const std::wstring& strFrom, const std::wstring& strTo)
+    : m_state(state), m_from(state.Resolve(strFrom)), m_to(state.Resolve(strTo))
+{
+}
+
+CBayFileCopy::~CBayFileCopy()
+{
+    if (!m_bTargetOpened || m_bFinished)
+        return;
+    m_target.close();
+    std::error_code ec;
+    std::filesystem::remove(m_to.hostPath, ec);
+    m_state.ForgetFileSize(m_to.hostPath);
+    if (m_chDrive != L'\0')
+        m_state.GiveBack(m_chDrive, m_nTakenBytes);
+}
+
+bool CBayFileCopy::Run(CopyProgressRoutine routine, void* pContext, const std::atomic<int32_t>* pCancel)
+{
+    if (!Start())
+        return false;
+    if (routine != nullptr && routine(0, pContext) != COPY_PROGRESS_CONTINUE)
+        return false;
+    while (m_nTransferred < m_nTransferBytes) {
+        if (pCancel != nullptr && pCancel->load() == 1)
+            return false;
+        if (!TransferBlock(std::min(BAY_COPY_BLOCK_BYTES, m_nTransferBytes - m_nTransferred)))
+            return false;
+        if (routine != nullptr && routine(static_cast<int64_t>(m_nTransferred), pContext) != COPY_PROGRESS_CONTINUE)
+            return false;
+    }
+    // A source declared shorter than it is still arrives whole.
+    if (!CopyRealBytesUpTo(m_nRealBytes))
+        return false;
+    m_target.close();
+    if (m_target.fail())
+        return false;
+    if (m_declaredBytes)
+        m_state.DeclareFileSize(m_to.hostPath, *m_declaredBytes);
+    else
+        m_state.ForgetFileSize(m_to.hostPath);
+    m_bFinished = true;
+    return true;
+}
+
+// Everything that can refuse the copy before the target is touched.
+bool CBayFileCopy::Start()
+{
+    if (m_from.kind == BayPathKind::Refused || m_to.kind == BayPathKind::Refused || m_from.hostPath.empty()
+        || m_to.hostPath.empty() || m_to.bDriveRoot)
+        return false;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(m_from.hostPath, ec))
+        return false;
+    m_nRealBytes = std::filesystem::file_size(m_from.hostPath, ec);
+    if (ec)
+        return false;
+    m_declaredBytes = m_state.DeclaredSize(m_from.hostPath);
+    m_nTransferBytes = m_declaredBytes.value_or(m_nRealBytes);
+
+    const std::filesystem::file_status target = std::filesystem::status(m_to.hostPath, ec);
+    const bool bReplacing = std::filesystem::exists(target);
+    if (bReplacing && !std::filesystem::is_regular_file(target))
+        return false;
+    // Opening the target would empty the source.
+    if (bReplacing && std::filesystem::equivalent(m_from.hostPath, m_to.hostPath, ec))
+        return false;
+    if (!std::filesystem::is_directory(m_to.hostPath.parent_path(), ec))
+        return false;
+    if (m_to.kind == BayPathKind::Drive) {
+        m_chDrive = m_to.pDrive->chLetter;
+        if (!m_state.AdmitsFile(m_chDrive, m_nTransferBytes))
+            return false;
+    }
+
+    uint64_t nOldBytes = 0;
+    if (bReplacing && !m_state.FileSize(m_to.hostPath, nOldBytes))
+        return false;
+    m_source.open(m_from.hostPath, std::ios::binary);
+    if (!m_source)
+        return false;
+    m_target.open(m_to.hostPath, std::ios::binary | std::ios::trunc);
+    if (!m_target)
+        return false;
+    m_bTargetOpened = true;
+    if (bReplacing) {
+        m_state.ForgetFileSize(m_to.hostPath);
+        if (m_chDrive != L'\0')
+            m_state.GiveBack(m_chDrive, nOldBytes);
+    }
+    m_buffer.resize(BAY_COPY_BLOCK_BYTES);
+    return true;
+}
+
+bool CBayFileCopy::TransferBlock(uint64_t nLength)
+{
+    auto doneAt = std::chrono::steady_clock::now();
+    if (m_chDrive != L'\0') {
+        if (!m_state.TakeWrite(m_chDrive, nLength, doneAt))
+            return false;
+        m_nTakenBytes += nLength;
+    }
+    if (!CopyRealBytesUpTo(m_nTransferred + nLength))
+        return false;
+    // The drive is still writing; no lock is held while waiting for it.
+    std::this_thread::sleep_until(doneAt);
+    m_nTransferred += nLength;
+    return true;
+}
+
+bool CBayFileCopy::CopyRealBytesUpTo(uint64_t nEnd)
+{
+    nEnd = std::min(nEnd, m_nRealBytes);
+    while (m_nRealCopied < nEnd) {
+        const auto nChunk = static_cast<std::streamsize>(std::min<uint64_t>(m_buffer.size(), nEnd - m_nRealCopied));
+        if (!m_source.read(m_buffer.data(), nChunk) || !m_target.write(m_buffer.data(), nChunk))
+            return false;
+        m_nRealCopied += static_cast<uint64_t>(nChunk);
+    }
+    return true;
+}

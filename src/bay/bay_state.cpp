@@ -1,0 +1,256 @@
+#include "bay/bay_state.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <system_error>
+#include <utility>
+
+namespace {
+
+// What the simulated volumes take as one file, whatever the product thinks:
+// these are the volumes' own rules.
+constexpr uint64_t BAY_FAT32_FILE_LIMIT = 4294967295ull;
+constexpr uint64_t BAY_FAT16_FILE_LIMIT = 2147483647ull;
+
+std::wstring Upper(std::wstring str)
+{
+    std::transform(str.begin(), str.end(), str.begin(),
+                   [](wchar_t ch) { return static_cast<wchar_t>(std::towupper(static_cast<wint_t>(ch))); });
+    return str;
+}
+
+uint64_t SingleFileLimit(const std::wstring& strFileSystem)
+{
+    const std::wstring strUpper = Upper(strFileSystem);
+    if (strUpper == L"FAT32")
+        return BAY_FAT32_FILE_LIMIT;
+    if (strUpper == L"FAT" || strUpper == L"FAT12" || strUpper == L"FAT16")
+        return BAY_FAT16_FILE_LIMIT;
+    return UINT64_MAX;
+}
+
+bool StandInFormats(const std::wstring& strFileSystem)
+{
+    const std::wstring strUpper = Upper(strFileSystem);
+    return strUpper == L"FAT" || strUpper == L"FAT32" || strUpper == L"NTFS" || strUpper == L"EXFAT";
+}
+
+std::filesystem::path NormalKey(const std::filesystem::path& path)
+{
+    return path.lexically_normal();
+}
+
+bool IsUnder(const std::filesystem::path& path, const std::filesystem::path& folder)
+{
+    return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first == folder.end();
+}
+
+}  // namespace
+
+CBayState::CBayState(BayDescription description) : m_description(std::move(description))
+{
+    for (const BayDrive& drive : m_description.drives) {
+        DriveNow& now = m_drives[drive.chLetter];
+        now.nFreeBytes = drive.nFreeBytes;
+        now.strFileSystem = drive.strFileSystem;
+        now.strLabel = drive.strLabel;
+        for (const BayDeclaredSize& declared : drive.declaredSizes)
+            m_declaredSizes[NormalKey(drive.backingPath / declared.relativePath)] = declared.nBytes;
+    }
+}
+
+BayPath CBayState::Resolve(const std::wstring& strPath) const
+{
+    return ResolveBayPath(m_description, strPath);
+}
+
+CBayState::DriveNow* CBayState::FindNow(wchar_t chLetter)
+{
+    const auto it = m_drives.find(chLetter);
+    return it == m_drives.end() ? nullptr : &it->second;
+}
+
+const CBayState::DriveNow* CBayState::FindNow(wchar_t chLetter) const
+{
+    const auto it = m_drives.find(chLetter);
+    return it == m_drives.end() ? nullptr : &it->second;
+}
+
+uint64_t CBayState::FreeBytes(wchar_t chLetter) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const DriveNow* pNow = FindNow(chLetter);
+    // A volume without a file system cannot be asked, as on Windows.
+    return pNow != nullptr && !pNow->strFileSystem.empty() ? pNow->nFreeBytes : 0;
+}
+
+bool CBayState::FileSystemName(wchar_t chLetter, std::wstring& strName) const
+{
+    const BayDrive* pDrive = FindBayDrive(m_description, chLetter);
+    if (pDrive == nullptr || pDrive->nTotalBytes == 0)
+        return false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const DriveNow* pNow = FindNow(pDrive->chLetter);
+    if (pNow->strFileSystem.empty())
+        return false;
+    strName = pNow->strFileSystem;
+    return true;
+}
+
+bool CBayState::VolumeLabel(wchar_t chLetter, std::wstring& strLabel) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const DriveNow* pNow = FindNow(chLetter);
+    if (pNow == nullptr)
+        return false;
+    strLabel = pNow->strLabel;
+    return true;
+}
+
+void CBayState::DeclareFileSize(const std::filesystem::path& hostPath, uint64_t nBytes)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_declaredSizes[NormalKey(hostPath)] = nBytes;
+}
+
+void CBayState::ForgetFileSize(const std::filesystem::path& hostPath)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_declaredSizes.erase(NormalKey(hostPath));
+}
+
+std::optional<uint64_t> CBayState::DeclaredSize(const std::filesystem::path& hostPath) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto it = m_declaredSizes.find(NormalKey(hostPath));
+    return it == m_declaredSizes.end() ? std::nullopt : std::optional<uint64_t>(it->second);
+}
+
+bool CBayState::FileSize(const std::filesystem::path& hostPath, uint64_t& nBytes) const
+{
+    if (const std::optional<uint64_t> declared = DeclaredSize(hostPath)) {
+        nBytes = *declared;
+        return true;
+    }
+    std::error_code ec;
+    nBytes = std::filesystem::file_size(hostPath, ec);
+    return !ec;
+}
+
+bool CBayState::WritesFailing(wchar_t chLetter) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const DriveNow* pNow = FindNow(chLetter);
+    return pNow != nullptr && pNow->bWritesFailing;
+}
+
+bool CBayState::AdmitsFile(wchar_t chLetter, uint64_t nBytes) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const DriveNow* pNow = FindNow(chLetter);
+    return pNow != nullptr && !pNow->bWritesFailing && nBytes <= SingleFileLimit(pNow->strFileSystem);
+}
+
+bool CBayState::TakeWrite(wchar_t chLetter, uint64_t nBytes, std::chrono::steady_clock::time_point& doneAt)
+{
+    const BayDrive* pDrive = FindBayDrive(m_description, chLetter);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DriveNow* pNow = FindNow(chLetter);
+    if (pDrive == nullptr || pNow == nullptr || pNow->bWritesFailing)
+        return false;
+    if (pDrive->failAfterBytes && pNow->nBytesWritten + nBytes > *pDrive->failAfterBytes) {
+        pNow->bWritesFailing = true;
+        return false;
+    }
+    if (nBytes > pNow->nFreeBytes)
+        return false;
+    pNow->nFreeBytes -= nBytes;
+    pNow->nBytesWritten += nBytes;
+
+    // The drive works through its writes one after another at its own pace;
+    // a writer that comes late (it was busy reading) does not make up time.
+    const auto now = std::chrono::steady_clock::now();
+    if (pDrive->nWriteSpeed == 0) {
+        doneAt = now;
+        return true;
+    }
+    const std::chrono::duration<double> writing(static_cast<double>(nBytes) / static_cast<double>(pDrive->nWriteSpeed));
+    pNow->busyUntil = std::max(now, pNow->busyUntil)
+                      + std::chrono::duration_cast<std::chrono::steady_clock::duration>(writing);
+    doneAt = pNow->busyUntil;
+    return true;
+}
+
+void CBayState::GiveBack(wchar_t chLetter, uint64_t nBytes)
+{
+    const BayDrive* pDrive = FindBayDrive(m_description, chLetter);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DriveNow* pNow = FindNow(chLetter);
+    if (pDrive == nullptr || pNow == nullptr)
+        return;
+    // A file that was there before the bay started was never charged.
+    pNow->nFreeBytes += std::min(nBytes, pDrive->nTotalBytes - pNow->nFreeBytes);
+}
+
+void CBayState::SetFormatterPresence(BayFormatterPresence presence)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_formatterPresence = presence;
+}
+
+BayFormatterPresence CBayState::FormatterPresence() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_formatterPresence;
+}
+
+void CBayState::RecordFormatCall(const BayFormatCall& call)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_formatCalls.push_back(call);
+}
+
+std::vector<BayFormatCall> CBayState::FormatCalls() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_formatCalls;
+}
+
+BayFormatPlan CBayState::PlanFormat(const std::wstring& strRoot, const std::wstring& strFileSystem) const
+{
+    BayFormatPlan plan;
+    plan.script = {{BayFormatStepKind::Done, 0}};
+    const BayPath root = Resolve(strRoot);
+    if (root.kind != BayPathKind::Drive || !root.bDriveRoot || root.pDrive->backing != BayBacking::Folder
+        || !StandInFormats(strFileSystem) || WritesFailing(root.pDrive->chLetter))
+        return plan;
+    plan.script = root.pDrive->formatScript;
+    plan.stepPause = std::chrono::milliseconds(root.pDrive->nFormatStepMs);
+    return plan;
+}
+
+void CBayState::ApplyFormat(const std::wstring& strRoot, const std::wstring& strFileSystem,
+                            const std::wstring& strLabel)
+{
+    const BayPath root = Resolve(strRoot);
+    if (root.kind != BayPathKind::Drive || !root.bDriveRoot || root.pDrive->backing != BayBacking::Folder)
+        return;
+    // The folder stands for the volume's root, which a format keeps.
+    // Listed first: removing while the listing runs may skip entries.
+    std::vector<std::filesystem::path> contents;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(root.hostPath, ec), end; !ec && it != end; it.increment(ec))
+        contents.push_back(it->path());
+    for (const std::filesystem::path& entry : contents)
+        std::filesystem::remove_all(entry, ec);
+
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DriveNow& now = *FindNow(root.pDrive->chLetter);
+    now.strFileSystem = strFileSystem;
+    now.strLabel = strLabel;
+    now.nFreeBytes = root.pDrive->nTotalBytes;
+    now.nBytesWritten = 0;
+    now.bWritesFailing = false;
+    for (auto it = m_declaredSizes.begin(); it != m_declaredSizes.end();)
+        it = IsUnder(it->first, root.pDrive->backingPath) ? m_declaredSizes.erase(it) : std::next(it);
+}

@@ -1,0 +1,74 @@
+#include "bay/bay_volume_queries.h"
+
+const BayDrive* CBayVolumeQueries::DriveOfDevice(const std::wstring& strDevice) const
+{
+    if (strDevice.size() < 2 || strDevice[1] != L':' || (strDevice.size() > 2 && strDevice.substr(2) != L"\\"))
+        return nullptr;
+    return FindBayDrive(m_state.Description(), strDevice[0]);
+}
+
+const BayDrive* CBayVolumeQueries::DriveOfIndex(int nDriveIndex) const
+{
+    if (nDriveIndex < 0 || nDriveIndex >= 26)
+        return nullptr;
+    return FindBayDrive(m_state.Description(), static_cast<wchar_t>(L'A' + nDriveIndex));
+}
+
+const BayDrive* CBayVolumeQueries::DriveOfPath(const std::wstring& strPathOnVolume) const
+{
+    const BayPath path = m_state.Resolve(strPathOnVolume);
+    return path.kind == BayPathKind::Drive ? path.pDrive : nullptr;
+}
+
+uint32_t CBayVolumeQueries::GetLogicalDrives()
+{
+    uint32_t nMask = 0;
+    for (const BayDrive& drive : m_state.Description().drives)
+        nMask |= 1u << (drive.chLetter - L'A');
+    return nMask;
+}
+
+uint32_t CBayVolumeQueries::GetDriveKind(const std::wstring& strDevice)
+{
+    const BayDrive* pDrive = DriveOfDevice(strDevice);
+    return pDrive != nullptr ? pDrive->nDriveType : DRIVE_KIND_NO_ROOT_DIR;
+}
+
+bool CBayVolumeQueries::QueryDosDevicePath(const std::wstring& strDevice, std::wstring& strDosPath)
+{
+    const BayDrive* pDrive = DriveOfDevice(strDevice);
+    if (pDrive == nullptr)
+        return false;
+    strDosPath = pDrive->strDosDevice;
+    return true;
+}
+
+uint32_t CBayVolumeQueries::QueryBusType(int nDriveIndex)
+{
+    const BayDrive* pDrive = DriveOfIndex(nDriveIndex);
+    return pDrive != nullptr ? pDrive->nBusType : BUS_KIND_UNKNOWN;
+}
+
+uint32_t CBayVolumeQueries::QueryMediaType(int nDriveIndex)
+{
+    const BayDrive* pDrive = DriveOfIndex(nDriveIndex);
+    return pDrive != nullptr ? pDrive->nMediaType : MEDIA_KIND_UNKNOWN;
+}
+
+uint64_t CBayVolumeQueries::GetVolumeTotalBytes(const std::wstring& strPathOnVolume)
+{
+    const BayDrive* pDrive = DriveOfPath(strPathOnVolume);
+    return pDrive != nullptr ? pDrive->nTotalBytes : 0;
+}
+
+uint64_t CBayVolumeQueries::GetVolumeFreeBytes(const std::wstring& strPathOnVolume)
+{
+    const BayDrive* pDrive = DriveOfPath(strPathOnVolume);
+    return pDrive != nullptr ? m_state.FreeBytes(pDrive->chLetter) : 0;
+}
+
+bool CBayVolumeQueries::GetFileSystemName(const std::wstring& strPathOnVolume, std::wstring& strName)
+{
+    const BayDrive* pDrive = DriveOfPath(strPathOnVolume);
+    return pDrive != nullptr && m_state.FileSystemName(pDrive->chLetter, strName);
+}
