@@ -63,11 +63,11 @@ CUniqueRegKey CWinApp::GetSectionKey(const std::wstring& strSection) const
     std::wstring strPath = L"Software\\" + m_strRegistryKey + L"\\" + m_strProfileName;
     if (!strSection.empty())
         strPath += L"\\" + strSection;
-    HKEY hKey = nullptr;
+    CUniqueRegKey key;
     if (::RegCreateKeyExW(HKEY_CURRENT_USER, strPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_READ | KEY_WRITE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+                          KEY_READ | KEY_WRITE, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
         return CUniqueRegKey();
-    return CUniqueRegKey(hKey);
+    return key;
 }
 
 std::wstring CWinApp::GetProfileString(const std::wstring& strSection, const std::wstring& strEntry,

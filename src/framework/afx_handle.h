@@ -8,6 +8,7 @@
 // must not overwrite the error the caller is about to report.
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <utility>
 
@@ -34,6 +35,14 @@ public:
 
     // Gives up ownership without closing; the caller now owns the handle.
     type release() noexcept { return std::exchange(m_h, Traits::Invalid()); }
+
+    // For an API's out-parameter: RegOpenKeyExW(..., key.put()). What was
+    // held is closed first, so writing the new handle cannot leak the old.
+    type* put() noexcept
+    {
+        Close();
+        return &m_h;
+    }
 
     void reset(type h = Traits::Invalid()) noexcept
     {
@@ -96,8 +105,76 @@ struct CSidTraits {
     static void Close(type h) noexcept { ::FreeSid(h); }
 };
 
+// FindFirstFileW reports failure as INVALID_HANDLE_VALUE, and a find handle
+// is not a kernel handle: CloseHandle cannot end it.
+struct CFindHandleTraits {
+    using type = HANDLE;
+    static type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(type h) noexcept { ::FindClose(h); }
+};
+
+// LoadLibraryW's modules; the module unloads when its last reference goes.
+struct CModuleTraits {
+    using type = HMODULE;
+    static type Invalid() noexcept { return nullptr; }
+    static void Close(type h) noexcept { ::FreeLibrary(h); }
+};
+
+// Fonts, brushes, bitmaps and regions we create. One template, so that the
+// owner hands back the typed handle the drawing calls want. Not for stock
+// objects, nor for a region that SetWindowRgn accepted: the system owns that
+// one from then on, so release() it.
+template <class HandleT>
+struct CGdiObjectTraits {
+    using type = HandleT;
+    static type Invalid() noexcept { return nullptr; }
+    static void Close(type h) noexcept { ::DeleteObject(h); }
+};
+
+struct CHookTraits {
+    using type = HHOOK;
+    static type Invalid() noexcept { return nullptr; }
+    static void Close(type h) noexcept { ::UnhookWindowsHookEx(h); }
+};
+
 using CUniqueKernelHandle = CUniqueHandle<CHandleTraits>;
 using CUniqueFileHandle = CUniqueHandle<CFileHandleTraits>;
 using CUniqueRegKey = CUniqueHandle<CRegKeyTraits>;
 using CUniqueLocal = CUniqueHandle<CLocalMemTraits>;
 using CUniqueSid = CUniqueHandle<CSidTraits>;
+using CUniqueFindHandle = CUniqueHandle<CFindHandleTraits>;
+using CUniqueModule = CUniqueHandle<CModuleTraits>;
+using CUniqueGdiObject = CUniqueHandle<CGdiObjectTraits<HGDIOBJ>>;
+using CUniqueFont = CUniqueHandle<CGdiObjectTraits<HFONT>>;
+using CUniqueBrush = CUniqueHandle<CGdiObjectTraits<HBRUSH>>;
+using CUniqueBitmap = CUniqueHandle<CGdiObjectTraits<HBITMAP>>;
+using CUniqueRegion = CUniqueHandle<CGdiObjectTraits<HRGN>>;
+using CUniqueHook = CUniqueHandle<CHookTraits>;
+
+// COM for the current thread, for as long as the guard lives. Every
+// successful CoInitializeEx, S_FALSE ("already initialised") included, takes
+// a reference that one CoUninitialize must give back. RPC_E_CHANGED_MODE
+// took none: the thread stays in the apartment someone else chose, and
+// uninitialising would pull COM from under them.
+class CComInitGuard {
+public:
+    explicit CComInitGuard(DWORD dwCoInit) noexcept : m_hr(::CoInitializeEx(nullptr, dwCoInit)) {}
+    ~CComInitGuard()
+    {
+        if (SUCCEEDED(m_hr))
+            ::CoUninitialize();
+    }
+
+    // Bound to the thread that made it: neither copied nor moved.
+    CComInitGuard(const CComInitGuard&) = delete;
+    CComInitGuard& operator=(const CComInitGuard&) = delete;
+
+    // False for RPC_E_CHANGED_MODE too, although COM is then usable in the
+    // thread's other apartment type; a caller that can live with that asks
+    // result().
+    bool succeeded() const noexcept { return SUCCEEDED(m_hr); }
+    HRESULT result() const noexcept { return m_hr; }
+
+private:
+    HRESULT m_hr;
+};

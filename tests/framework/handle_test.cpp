@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 #include <utility>
 
 #include "framework/afx_handle.h"
@@ -97,6 +98,158 @@ TEST(UniqueHandle, CleanupKeepsLastError)
         ::CloseHandle(ClosedHandle());
         EXPECT_NE(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     }
+}
+
+TEST(UniqueHandle, PutEmptiesTheOwnerForTheNewHandle)
+{
+    HANDLE hFirst = NewEvent();
+    HANDLE hSource = NewEvent();
+    CUniqueKernelHandle owner(hFirst);
+
+    // The old handle is closed before the API writes the new one, and an API
+    // that fails without writing leaves the owner empty.
+    HANDLE* pSlot = owner.put();
+    EXPECT_FALSE(IsOpen(hFirst));
+    EXPECT_EQ(*pSlot, nullptr);
+    EXPECT_FALSE(owner);
+
+    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), hSource, ::GetCurrentProcess(), pSlot, 0, FALSE,
+                                  DUPLICATE_SAME_ACCESS));
+    HANDLE hCopy = owner.get();
+    EXPECT_NE(hCopy, nullptr);
+    EXPECT_TRUE(IsOpen(hCopy));
+    owner.reset();
+    EXPECT_FALSE(IsOpen(hCopy));
+    ::CloseHandle(hSource);
+
+    // "None" is the traits' own value, not NULL.
+    CUniqueFileHandle file;
+    EXPECT_EQ(*file.put(), INVALID_HANDLE_VALUE);
+
+    CUniqueRegKey key;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.put()), ERROR_SUCCESS);
+    EXPECT_TRUE(key);
+}
+
+TEST(UniqueHandle, FindHandlesTreatInvalidHandleValueAsEmpty)
+{
+    WIN32_FIND_DATAW data{};
+    CUniqueFindHandle missing(::FindFirstFileW(L"Z:\\no\\such\\folder\\*", &data));
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(CUniqueFindHandle().get(), INVALID_HANDLE_VALUE);
+
+    CUniqueFindHandle found(::FindFirstFileW(L"C:\\windows\\*", &data));
+    ASSERT_TRUE(found);
+    EXPECT_TRUE(::FindNextFileW(found.get(), &data));
+}
+
+TEST(UniqueHandle, ModuleOwnerUnloadsTheLibrary)
+{
+    // A library nothing else in the tests loads.
+    ASSERT_EQ(::GetModuleHandleW(L"cabinet.dll"), nullptr);
+    {
+        CUniqueModule module(::LoadLibraryW(L"cabinet.dll"));
+        ASSERT_TRUE(module);
+        EXPECT_EQ(::GetModuleHandleW(L"cabinet.dll"), module.get());
+    }
+    EXPECT_EQ(::GetModuleHandleW(L"cabinet.dll"), nullptr);
+}
+
+TEST(UniqueHandle, GdiOwnerDeletesItsObject)
+{
+    CUniqueBrush brush(::CreateSolidBrush(RGB(1, 2, 3)));
+    HBRUSH hBrush = brush.get();
+    EXPECT_EQ(::GetObjectType(hBrush), static_cast<DWORD>(OBJ_BRUSH));
+    brush.reset();
+    EXPECT_EQ(::GetObjectType(hBrush), 0u);
+}
+
+int g_nHookCalls = 0;
+
+LRESULT CALLBACK CountingGetMessageHook(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    ++g_nHookCalls;
+    return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
+// Posts a message to this thread and takes it off the queue again, which
+// passes it by a WH_GETMESSAGE hook.
+void PassMessageByHook()
+{
+    constexpr UINT WM_HOOK_PROBE = WM_APP + 41;
+    ASSERT_TRUE(::PostThreadMessageW(::GetCurrentThreadId(), WM_HOOK_PROBE, 0, 0));
+    MSG msg;
+    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_HOOK_PROBE, WM_HOOK_PROBE, PM_REMOVE));
+}
+
+TEST(UniqueHandle, HookOwnerUnhooks)
+{
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);   // gives the thread its queue
+    g_nHookCalls = 0;
+    {
+        CUniqueHook hook(
+            ::SetWindowsHookExW(WH_GETMESSAGE, &CountingGetMessageHook, nullptr, ::GetCurrentThreadId()));
+        ASSERT_TRUE(hook);
+        PassMessageByHook();
+        EXPECT_GT(g_nHookCalls, 0);
+    }
+    g_nHookCalls = 0;
+    PassMessageByHook();
+    EXPECT_EQ(g_nHookCalls, 0);
+}
+
+// Each case on a thread of its own, which starts without COM. Afterwards a
+// CoInitializeEx of our own tells what the guards left: S_FALSE while the
+// thread is still initialised, S_OK once it is not.
+HRESULT ProbeComInit()
+{
+    const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(hr))
+        ::CoUninitialize();
+    return hr;
+}
+
+TEST(ComInitGuard, GivesBackEveryReferenceItTook)
+{
+    HRESULT hrOuter = E_FAIL, hrInner = E_FAIL, hrAfterInner = E_FAIL, hrAfterOuter = E_FAIL;
+    bool bInnerSucceeded = false;
+    std::thread([&] {
+        {
+            CComInitGuard outer(COINIT_APARTMENTTHREADED);
+            hrOuter = outer.result();
+            {
+                CComInitGuard inner(COINIT_APARTMENTTHREADED);
+                hrInner = inner.result();
+                bInnerSucceeded = inner.succeeded();
+            }
+            hrAfterInner = ProbeComInit();
+        }
+        hrAfterOuter = ProbeComInit();
+    }).join();
+    EXPECT_EQ(hrOuter, S_OK);
+    EXPECT_EQ(hrInner, S_FALSE);
+    EXPECT_TRUE(bInnerSucceeded);
+    EXPECT_EQ(hrAfterInner, S_FALSE);   // the outer guard's reference remains
+    EXPECT_EQ(hrAfterOuter, S_OK);      // and then none
+}
+
+TEST(ComInitGuard, ChangedModeTakesNothingAndGivesNothingBack)
+{
+    HRESULT hrOther = E_FAIL, hrAfterOther = E_FAIL;
+    bool bOtherSucceeded = true;
+    std::thread([&] {
+        CComInitGuard apartment(COINIT_APARTMENTTHREADED);
+        {
+            CComInitGuard other(COINIT_MULTITHREADED);
+            hrOther = other.result();
+            bOtherSucceeded = other.succeeded();
+        }
+        hrAfterOther = ProbeComInit();
+    }).join();
+    EXPECT_EQ(hrOther, RPC_E_CHANGED_MODE);
+    EXPECT_FALSE(bOtherSucceeded);
+    EXPECT_EQ(hrAfterOther, S_FALSE);   // the apartment is still there
 }
 
 } // namespace

@@ -3,11 +3,13 @@
 #include <windows.h>
 #include <winioctl.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <vector>
 
 #include "framework/afx_handle.h"
+#include "platform/drive_paths.h"
 
 namespace {
 
@@ -19,6 +21,8 @@ constexpr DWORD MEDIA_TYPES_BUFFER_SIZE = 2048;
 constexpr size_t MEDIA_TYPES_DISK_MEDIA_TYPE_OFFSET = 16;
 constexpr size_t DISK_GEOMETRY_MEDIA_TYPE_OFFSET = 8;
 constexpr DWORD QUERY_DOS_DEVICE_CHARS = 260;
+// GetVolumeInformationW's own bound for a file-system name (MAX_PATH + 1).
+constexpr DWORD FILE_SYSTEM_NAME_CHARS = 260;
 
 static_assert(IOCTL_STORAGE_QUERY_PROPERTY == 0x2D1400, "storage property query code");
 static_assert(IOCTL_STORAGE_GET_MEDIA_TYPES_EX == 0x2D0C04, "media types query code");
@@ -38,11 +42,11 @@ uint32_t ReadUInt32(const std::vector<BYTE>& buffer, size_t nOffset)
     return nValue;
 }
 
-// GetDriveTypeW and GetDiskFreeSpaceExW take a root directory; the two
-// character form would name the drive's current directory instead.
-std::wstring RootDirectory(const std::wstring& root)
+// GetDriveTypeW takes a root directory; the two character form would name
+// the drive's current directory instead.
+std::wstring RootDirectory(const std::wstring& strDevice)
 {
-    return root + L"\\";
+    return strDevice + L"\\";
 }
 
 CUniqueFileHandle OpenDevice(int nDriveIndex)
@@ -59,17 +63,17 @@ uint32_t CWin32VolumeQueries::GetLogicalDrives()
     return ::GetLogicalDrives();
 }
 
-uint32_t CWin32VolumeQueries::GetDriveKind(const std::wstring& root)
+uint32_t CWin32VolumeQueries::GetDriveKind(const std::wstring& strDevice)
 {
-    return ::GetDriveTypeW(RootDirectory(root).c_str());
+    return ::GetDriveTypeW(RootDirectory(strDevice).c_str());
 }
 
-bool CWin32VolumeQueries::QueryDosDevicePath(const std::wstring& root, std::wstring& strDevice)
+bool CWin32VolumeQueries::QueryDosDevicePath(const std::wstring& strDevice, std::wstring& strDosPath)
 {
     std::vector<wchar_t> buffer(QUERY_DOS_DEVICE_CHARS, L'\0');
-    if (::QueryDosDeviceW(root.c_str(), buffer.data(), QUERY_DOS_DEVICE_CHARS) == 0)
+    if (::QueryDosDeviceW(strDevice.c_str(), buffer.data(), QUERY_DOS_DEVICE_CHARS) == 0)
         return false;
-    strDevice = buffer.data();   // the first of the returned names
+    strDosPath = buffer.data();   // the first of the returned names
     return true;
 }
 
@@ -108,11 +112,43 @@ uint32_t CWin32VolumeQueries::QueryMediaType(int nDriveIndex)
     return 0;
 }
 
-uint64_t CWin32VolumeQueries::GetVolumeTotalBytes(const std::wstring& root)
+uint64_t CWin32VolumeQueries::GetVolumeTotalBytes(const std::wstring& strPathOnVolume)
 {
+    // A path that names no drive is not passed on: the system would read a
+    // relative one against the current directory, another drive's.
+    const std::wstring strRoot = DriveRootOfPath(strPathOnVolume);
+    if (strRoot.empty())
+        return 0;
     // Preset to 0 and the call's result ignored: a drive without media or
     // with an unreadable file system leaves it at 0, which rejects the drive.
     ULARGE_INTEGER total{};
-    ::GetDiskFreeSpaceExW(RootDirectory(root).c_str(), nullptr, &total, nullptr);
+    ::GetDiskFreeSpaceExW(strRoot.c_str(), nullptr, &total, nullptr);
     return total.QuadPart;
+}
+
+uint64_t CWin32VolumeQueries::GetVolumeFreeBytes(const std::wstring& strPathOnVolume)
+{
+    const std::wstring strRoot = DriveRootOfPath(strPathOnVolume);
+    if (strRoot.empty())
+        return 0;
+    // The fourth argument, the whole volume's free space: the second is only
+    // what a disk quota leaves this user.
+    ULARGE_INTEGER totalFree{};
+    if (!::GetDiskFreeSpaceExW(strRoot.c_str(), nullptr, nullptr, &totalFree))
+        return 0;
+    return totalFree.QuadPart;
+}
+
+bool CWin32VolumeQueries::GetFileSystemName(const std::wstring& strPathOnVolume, std::wstring& strName)
+{
+    const std::wstring strRoot = DriveRootOfPath(strPathOnVolume);
+    if (strRoot.empty())
+        return false;
+    std::vector<wchar_t> buffer(FILE_SYSTEM_NAME_CHARS, L'\0');
+    if (!::GetVolumeInformationW(strRoot.c_str(), nullptr, 0, nullptr, nullptr, nullptr, buffer.data(),
+                                 FILE_SYSTEM_NAME_CHARS))
+        return false;
+    // Read up to the terminator, never past the buffer, whatever was written.
+    strName.assign(buffer.begin(), std::find(buffer.begin(), buffer.end(), L'\0'));
+    return true;
 }

@@ -1,0 +1,99 @@
+#include "platform/win32/folder_tree_win32.h"
+
+#include "framework/afx_handle.h"
+
+// CopyFileExW polls *pbCancel while it copies, and the UI thread stores 1 into the
+// run's atomic from another thread. A lock-free std::atomic<int32_t> is a
+// plain aligned 32-bit word, so the system reading it as a BOOL sees each
+// store whole; it only ever reads it, which makes the cast from const safe.
+static_assert(std::atomic<int32_t>::is_always_lock_free, "the cancel flag must be a plain word");
+static_assert(sizeof(std::atomic<int32_t>) == sizeof(BOOL), "the cancel flag must be read as a BOOL");
+static_assert(alignof(std::atomic<int32_t>) >= alignof(BOOL), "the cancel flag must be aligned as a BOOL");
+
+namespace {
+
+// "E:\" must not become "E:\\*".
+std::wstring FindPattern(const std::wstring& strFolder)
+{
+    std::wstring strPattern = strFolder;
+    if (strPattern.back() != L'\\')
+        strPattern += L'\\';
+    return strPattern + L'*';
+}
+
+FolderEntry EntryOf(const WIN32_FIND_DATAW& data)
+{
+    FolderEntry entry;
+    entry.strName = data.cFileName;
+    entry.bFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.nSize = static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    return entry;
+}
+
+}  // namespace
+
+DWORD CALLBACK CopyProgressTrampoline(LARGE_INTEGER /*nTotalFileSize*/, LARGE_INTEGER nTotalBytesTransferred,
+                                      LARGE_INTEGER /*nStreamSize*/, LARGE_INTEGER /*nStreamBytesTransferred*/,
+                                      DWORD /*dwStreamNumber*/, DWORD /*dwCallbackReason*/,
+                                      HANDLE /*hSourceFile*/, HANDLE /*hDestinationFile*/, LPVOID lpData)
+{
+    try {
+        const auto* pBinding = static_cast<const CopyProgressBinding*>(lpData);
+        const int nAnswer = pBinding->routine(nTotalBytesTransferred.QuadPart, pBinding->pContext);
+        switch (nAnswer) {
+        case PROGRESS_CONTINUE:
+        case PROGRESS_CANCEL:
+        case PROGRESS_STOP:
+            return static_cast<DWORD>(nAnswer);
+        default:
+            // PROGRESS_QUIET would let the copy run on unwatched, and the
+            // system's answer to an unknown value is undefined; the routine
+            // meant "not continue", so the copy ends.
+            return PROGRESS_CANCEL;
+        }
+    } catch (...) {
+        return PROGRESS_CANCEL;
+    }
+}
+
+bool CWin32FolderTree::ListFolder(const std::wstring& strFolder, std::vector<FolderEntry>& entries)
+{
+    entries.clear();
+    // "" + "\*" would list the current drive's root.
+    if (strFolder.empty())
+        return false;
+    WIN32_FIND_DATAW data{};
+    CUniqueFindHandle find(::FindFirstFileW(FindPattern(strFolder).c_str(), &data));
+    if (!find) {
+        // A root holds no "." nor "..": an empty one matches nothing, which
+        // is an empty listing, not a failed one.
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    }
+    do {
+        entries.push_back(EntryOf(data));
+    } while (::FindNextFileW(find.get(), &data));
+    if (::GetLastError() == ERROR_NO_MORE_FILES)
+        return true;
+    // A listing cut short would copy part of the folder as if it were all.
+    entries.clear();
+    return false;
+}
+
+bool CWin32FolderTree::MakeFolder(const std::wstring& strPath)
+{
+    return ::CreateDirectoryW(strPath.c_str(), nullptr) != FALSE;
+}
+
+bool CWin32FolderTree::PathExists(const std::wstring& strPath)
+{
+    return ::GetFileAttributesW(strPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CWin32FolderTree::CopyOneFile(const std::wstring& strFrom, const std::wstring& strTo,
+                                   CopyProgressRoutine routine, void* pContext, const std::atomic<int32_t>* pCancel)
+{
+    CopyProgressBinding binding{routine, pContext};
+    LPBOOL pbCancel = const_cast<LPBOOL>(reinterpret_cast<const BOOL*>(pCancel));
+    return ::CopyFileExW(strFrom.c_str(), strTo.c_str(), routine != nullptr ? &CopyProgressTrampoline : nullptr,
+                         &binding, pbCancel, 0) != FALSE;
+}

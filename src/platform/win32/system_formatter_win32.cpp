@@ -1,0 +1,98 @@
+#include "platform/win32/system_formatter_win32.h"
+
+#include <windows.h>
+
+#include <utility>
+#include <vector>
+
+#include "framework/afx_handle.h"
+
+namespace {
+
+// fmifs.dll comes without a header; these are the prototypes of its exports.
+using PFMIFSCALLBACK = BOOLEAN(WINAPI*)(int Command, DWORD SubAction, PVOID ActionInfo);
+using PFORMATEX = VOID(WINAPI*)(PWCHAR DriveRoot, DWORD MediaFlag, PWCHAR Format, PWCHAR Label, BOOL QuickFormat,
+                                DWORD ClusterSize, PFMIFSCALLBACK Callback);
+
+// The callback carries no context, but FormatEx calls it on the thread that
+// called FormatEx: the core's callback for the call under way is that
+// thread's own.
+thread_local FormatExCallbackFn t_pfnCoreCallback = nullptr;
+
+// Restores the previous callback when a call ends, so that a FormatEx made
+// from inside a callback hands the outer call's callbacks back to it.
+class CCoreCallbackScope {
+public:
+    explicit CCoreCallbackScope(FormatExCallbackFn pfnCallback) : m_pfnPrevious(t_pfnCoreCallback)
+    {
+        t_pfnCoreCallback = pfnCallback;
+    }
+    ~CCoreCallbackScope() { t_pfnCoreCallback = m_pfnPrevious; }
+
+    CCoreCallbackScope(const CCoreCallbackScope&) = delete;
+    CCoreCallbackScope& operator=(const CCoreCallbackScope&) = delete;
+
+private:
+    FormatExCallbackFn m_pfnPrevious;
+};
+
+BOOLEAN WINAPI FormatExTrampoline(int nCommand, DWORD dwSubAction, PVOID pActionInfo)
+{
+    try {
+        const FormatExCallbackFn pfnCallback = t_pfnCoreCallback;
+        // No core callback asked to watch this format: let it run.
+        if (pfnCallback == nullptr)
+            return TRUE;
+        return pfnCallback(static_cast<uint32_t>(nCommand), dwSubAction, pActionInfo) != 0 ? TRUE : FALSE;
+    } catch (...) {
+        // A callback that failed cannot watch the rest of the format.
+        return FALSE;
+    }
+}
+
+// FormatEx takes its strings as PWCHAR: it gets copies it may write to, never
+// the caller's strings.
+std::vector<wchar_t> WritableCopy(const std::wstring& strText)
+{
+    return std::vector<wchar_t>(strText.c_str(), strText.c_str() + strText.size() + 1);
+}
+
+class CWin32FormatLibrary : public IFormatLibrary {
+public:
+    explicit CWin32FormatLibrary(CUniqueModule module) : m_module(std::move(module)) {}
+
+    bool FindFormatEx() override
+    {
+        m_pfnFormatEx =
+            reinterpret_cast<PFORMATEX>(reinterpret_cast<void*>(::GetProcAddress(m_module.get(), "FormatEx")));
+        return m_pfnFormatEx != nullptr;
+    }
+
+    void FormatEx(const std::wstring& strRoot, uint32_t nMediaFlag, const std::wstring& strFileSystem,
+                  const std::wstring& strLabel, int nQuickFormat, uint32_t nClusterSize,
+                  FormatExCallbackFn callback) override
+    {
+        if (m_pfnFormatEx == nullptr)
+            return;
+        std::vector<wchar_t> root = WritableCopy(strRoot);
+        std::vector<wchar_t> fileSystem = WritableCopy(strFileSystem);
+        std::vector<wchar_t> label = WritableCopy(strLabel);
+        CCoreCallbackScope scope(callback);
+        m_pfnFormatEx(root.data(), nMediaFlag, fileSystem.data(), label.data(), nQuickFormat, nClusterSize,
+                      &FormatExTrampoline);
+    }
+
+private:
+    CUniqueModule m_module;
+    PFORMATEX m_pfnFormatEx = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<IFormatLibrary> CWin32SystemFormatter::LoadFormatLibrary()
+{
+    CUniqueModule module(::LoadLibraryW(L"fmifs.dll"));
+    if (!module)
+        return nullptr;
+    return std::make_unique<CWin32FormatLibrary>(std::move(module));
+}

@@ -1,0 +1,353 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "framework/afx_handle.h"
+#include "platform/win32/folder_tree_win32.h"
+
+namespace {
+
+// Trees are built and read back with the system's own calls, not with the
+// class under test.
+void WriteBytes(const std::wstring& strPath, const std::vector<char>& bytes)
+{
+    CUniqueFileHandle file(
+        ::CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file) << "error " << ::GetLastError();
+    DWORD nWritten = 0;
+    ASSERT_TRUE(bytes.empty() || ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &nWritten,
+                                             nullptr));
+    ASSERT_EQ(nWritten, bytes.size());
+}
+
+std::vector<char> ReadBytes(const std::wstring& strPath)
+{
+    CUniqueFileHandle file(::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        throw std::runtime_error("cannot open a file to compare");
+    std::vector<char> bytes;
+    char buffer[4096];
+    DWORD nRead = 0;
+    while (::ReadFile(file.get(), buffer, sizeof(buffer), &nRead, nullptr) && nRead > 0)
+        bytes.insert(bytes.end(), buffer, buffer + nRead);
+    return bytes;
+}
+
+std::vector<char> Pattern(size_t nSize, unsigned nSeed)
+{
+    std::vector<char> bytes(nSize);
+    for (size_t i = 0; i < nSize; ++i)
+        bytes[i] = static_cast<char>((i * 31 + nSeed) % 251);
+    return bytes;
+}
+
+void RemoveTree(const std::wstring& strFolder)
+{
+    WIN32_FIND_DATAW data{};
+    CUniqueFindHandle find(::FindFirstFileW((strFolder + L"\\*").c_str(), &data));
+    if (find) {
+        do {
+            const std::wstring strName = data.cFileName;
+            if (strName == L"." || strName == L"..")
+                continue;
+            const std::wstring strPath = strFolder + L"\\" + strName;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(strPath);
+            else
+                ::DeleteFileW(strPath.c_str());
+        } while (::FindNextFileW(find.get(), &data));
+    }
+    find.reset();
+    ::RemoveDirectoryW(strFolder.c_str());
+}
+
+// A folder of its own under the temporary folder, removed with all it holds.
+class CScratchFolder {
+public:
+    CScratchFolder()
+    {
+        std::wstring strTemp(MAX_PATH + 1, L'\0');
+        strTemp.resize(::GetTempPathW(static_cast<DWORD>(strTemp.size()), strTemp.data()));
+        static int s_nNext = 0;
+        m_strPath = strTemp + L"corvantis_tree_" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
+                    std::to_wstring(++s_nNext);
+        RemoveTree(m_strPath);
+        if (!::CreateDirectoryW(m_strPath.c_str(), nullptr))
+            throw std::runtime_error("cannot make a scratch folder");
+    }
+    ~CScratchFolder() { RemoveTree(m_strPath); }
+
+    std::wstring operator/(const std::wstring& strName) const { return m_strPath + L"\\" + strName; }
+    const std::wstring& Path() const { return m_strPath; }
+
+private:
+    std::wstring m_strPath;
+};
+
+// Name, folder flag and size (files only; folders compare as 0), sorted by
+// name: the system's order is its own.
+using Listed = std::tuple<std::wstring, bool, int64_t>;
+
+std::vector<Listed> Sorted(const std::vector<FolderEntry>& entries)
+{
+    std::vector<Listed> listed;
+    for (const FolderEntry& entry : entries)
+        listed.emplace_back(entry.strName, entry.bFolder, entry.bFolder ? 0 : entry.nSize);
+    std::sort(listed.begin(), listed.end());
+    return listed;
+}
+
+std::vector<Listed> ListSorted(CWin32FolderTree& tree, const std::wstring& strFolder)
+{
+    std::vector<FolderEntry> entries;
+    EXPECT_TRUE(tree.ListFolder(strFolder, entries)) << "listing a folder of the tree";
+    return Sorted(entries);
+}
+
+const std::wstring NON_ASCII_NAME = L"Gr\u00F6\u00DFe_\u65E5\u672C.txt";
+
+// src\ a.txt (3), empty.bin (0), the non-ASCII file (70000: more than one
+// copy block), sub\b.dat (1000), sub\deeper\c.txt (5), hollow\ (empty).
+void BuildTree(const std::wstring& strRoot)
+{
+    ASSERT_TRUE(::CreateDirectoryW(strRoot.c_str(), nullptr));
+    WriteBytes(strRoot + L"\\a.txt", {'a', 'b', 'c'});
+    WriteBytes(strRoot + L"\\empty.bin", {});
+    WriteBytes(strRoot + L"\\" + NON_ASCII_NAME, Pattern(70000, 7));
+    ASSERT_TRUE(::CreateDirectoryW((strRoot + L"\\sub").c_str(), nullptr));
+    WriteBytes(strRoot + L"\\sub\\b.dat", Pattern(1000, 3));
+    ASSERT_TRUE(::CreateDirectoryW((strRoot + L"\\sub\\deeper").c_str(), nullptr));
+    WriteBytes(strRoot + L"\\sub\\deeper\\c.txt", {'h', 'e', 'l', 'l', 'o'});
+    ASSERT_TRUE(::CreateDirectoryW((strRoot + L"\\hollow").c_str(), nullptr));
+}
+
+int CountProgress(int64_t /*nTransferred*/, void* pContext)
+{
+    ++*static_cast<int*>(pContext);
+    return COPY_PROGRESS_CONTINUE;
+}
+
+// The file copy's walk, in small: every folder made, every file copied.
+void CopyTree(CWin32FolderTree& tree, const std::wstring& strFrom, const std::wstring& strTo)
+{
+    std::vector<FolderEntry> entries;
+    ASSERT_TRUE(tree.ListFolder(strFrom, entries));
+    for (const FolderEntry& entry : entries) {
+        if (entry.strName == L"." || entry.strName == L"..")
+            continue;
+        const std::wstring strSource = strFrom + L"\\" + entry.strName;
+        const std::wstring strTarget = strTo + L"\\" + entry.strName;
+        if (entry.bFolder) {
+            ASSERT_TRUE(tree.MakeFolder(strTarget));
+            CopyTree(tree, strSource, strTarget);
+        } else {
+            // Wine never calls the routine nor reads the flag: only the
+            // copying itself is checked here.
+            int nCalls = 0;
+            const std::atomic<int32_t> nCancel{0};
+            ASSERT_TRUE(tree.CopyOneFile(strSource, strTarget, &CountProgress, &nCalls, &nCancel));
+        }
+    }
+}
+
+TEST(FolderTreeWin32, ListsEveryEntryWithItsKindAndSize)
+{
+    CScratchFolder scratch;
+    const std::wstring strSource = scratch / L"src";
+    BuildTree(strSource);
+    CWin32FolderTree tree;
+
+    const std::vector<Listed> expected{
+        {L".", true, 0},
+        {L"..", true, 0},
+        {L"Gr\u00F6\u00DFe_\u65E5\u672C.txt", false, 70000},
+        {L"a.txt", false, 3},
+        {L"empty.bin", false, 0},
+        {L"hollow", true, 0},
+        {L"sub", true, 0},
+    };
+    std::vector<FolderEntry> entries;
+    ASSERT_TRUE(tree.ListFolder(strSource, entries));
+    EXPECT_EQ(Sorted(entries), expected);
+    // Listing the same folder again replaces what the vector held.
+    ASSERT_TRUE(tree.ListFolder(strSource + L"\\", entries));
+    EXPECT_EQ(Sorted(entries), expected);
+
+    ASSERT_TRUE(tree.ListFolder(strSource + L"\\hollow", entries));
+    EXPECT_EQ(Sorted(entries), (std::vector<Listed>{{L".", true, 0}, {L"..", true, 0}}));
+
+    // A root, given with its backslash.
+    ASSERT_TRUE(tree.ListFolder(L"C:\\", entries));
+    EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [](const FolderEntry& entry) {
+        return entry.bFolder && ::lstrcmpiW(entry.strName.c_str(), L"windows") == 0;
+    }));
+}
+
+TEST(FolderTreeWin32, SizesBeyondFourGiBTakeTheHighWord)
+{
+    CScratchFolder scratch;
+    {
+        // Sparse: the length is set, nothing is written.
+        CUniqueFileHandle file(::CreateFileW((scratch / L"big.img").c_str(), GENERIC_WRITE, 0, nullptr,
+                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file);
+        LARGE_INTEGER size;
+        size.QuadPart = 5368709121LL;
+        ASSERT_TRUE(::SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(::SetEndOfFile(file.get()));
+    }
+    CWin32FolderTree tree;
+    std::vector<FolderEntry> entries;
+    ASSERT_TRUE(tree.ListFolder(scratch.Path(), entries));
+    const auto big = std::find_if(entries.begin(), entries.end(),
+                                  [](const FolderEntry& entry) { return entry.strName == L"big.img"; });
+    ASSERT_NE(big, entries.end());
+    EXPECT_EQ(big->nSize, 5368709121LL);
+}
+
+TEST(FolderTreeWin32, CopiesATreeFileByFileByteForByte)
+{
+    CScratchFolder scratch;
+    const std::wstring strSource = scratch / L"src";
+    const std::wstring strTarget = scratch / L"dst";
+    BuildTree(strSource);
+    ASSERT_TRUE(::CreateDirectoryW(strTarget.c_str(), nullptr));
+
+    CWin32FolderTree tree;
+    CopyTree(tree, strSource, strTarget);
+
+    for (const wchar_t* pszFolder : {L"", L"\\sub", L"\\sub\\deeper", L"\\hollow"})
+        EXPECT_EQ(ListSorted(tree, strTarget + pszFolder), ListSorted(tree, strSource + pszFolder));
+    for (const std::wstring& strFile :
+         {std::wstring(L"\\a.txt"), std::wstring(L"\\empty.bin"), L"\\" + NON_ASCII_NAME,
+          std::wstring(L"\\sub\\b.dat"), std::wstring(L"\\sub\\deeper\\c.txt")})
+        EXPECT_EQ(ReadBytes(strTarget + strFile), ReadBytes(strSource + strFile));
+    EXPECT_EQ(ReadBytes(strTarget + L"\\" + NON_ASCII_NAME), Pattern(70000, 7));
+}
+
+TEST(FolderTreeWin32, CopyReplacesAnExistingFile)
+{
+    CScratchFolder scratch;
+    WriteBytes(scratch / L"new.txt", {'n', 'e', 'w'});
+    WriteBytes(scratch / L"old.txt", Pattern(5000, 1));
+    CWin32FolderTree tree;
+
+    // Neither a routine nor a cancel flag: the system copies unwatched.
+    ASSERT_TRUE(tree.CopyOneFile(scratch / L"new.txt", scratch / L"old.txt", nullptr, nullptr, nullptr));
+    EXPECT_EQ(ReadBytes(scratch / L"old.txt"), (std::vector<char>{'n', 'e', 'w'}));
+
+    EXPECT_FALSE(tree.CopyOneFile(scratch / L"missing.txt", scratch / L"old.txt", nullptr, nullptr, nullptr));
+    EXPECT_EQ(ReadBytes(scratch / L"old.txt"), (std::vector<char>{'n', 'e', 'w'}));
+}
+
+TEST(FolderTreeWin32, MakeFolderRefusesWhatExistsAndPathExistsAgrees)
+{
+    CScratchFolder scratch;
+    CWin32FolderTree tree;
+    const std::wstring strFolder = scratch / L"made";
+
+    EXPECT_FALSE(tree.PathExists(strFolder));
+    EXPECT_TRUE(tree.MakeFolder(strFolder));
+    EXPECT_TRUE(tree.PathExists(strFolder));
+    EXPECT_FALSE(tree.MakeFolder(strFolder));
+    EXPECT_TRUE(tree.PathExists(strFolder));
+
+    WriteBytes(scratch / L"file.txt", {'x'});
+    EXPECT_FALSE(tree.MakeFolder(scratch / L"file.txt"));
+    EXPECT_TRUE(tree.PathExists(scratch / L"file.txt"));
+
+    EXPECT_FALSE(tree.MakeFolder(scratch / L"no\\parent"));
+    EXPECT_FALSE(tree.PathExists(scratch / L"no\\parent"));
+    EXPECT_FALSE(tree.PathExists(scratch / L"no"));
+}
+
+TEST(FolderTreeWin32, PathsThatNameNoFolderFailCleanly)
+{
+    CScratchFolder scratch;
+    WriteBytes(scratch / L"file.txt", {'x'});
+    CWin32FolderTree tree;
+    std::vector<FolderEntry> entries{{L"stale", false, 1}};
+
+    EXPECT_FALSE(tree.ListFolder(scratch / L"missing", entries));
+    EXPECT_TRUE(entries.empty());
+    // An empty path would become "\*", the current drive's root.
+    EXPECT_FALSE(tree.ListFolder(L"", entries));
+    EXPECT_TRUE(entries.empty());
+
+    // 300 characters and more: Windows refuses the length without \\?\;
+    // Wine, which takes long paths, refuses the 290-character name. Either
+    // way the call fails, and nothing is cut short into a path that works.
+    const std::wstring strLong = scratch / std::wstring(290, L'n');
+    ASSERT_GE(strLong.size(), 300u);
+    EXPECT_FALSE(tree.ListFolder(strLong, entries));
+    EXPECT_FALSE(tree.MakeFolder(strLong));
+    EXPECT_FALSE(tree.PathExists(strLong));
+    EXPECT_FALSE(tree.CopyOneFile(scratch / L"file.txt", strLong, nullptr, nullptr, nullptr));
+    EXPECT_FALSE(tree.CopyOneFile(strLong, scratch / L"copy.txt", nullptr, nullptr, nullptr));
+    EXPECT_FALSE(tree.PathExists(scratch / L"copy.txt"));
+    ASSERT_TRUE(tree.ListFolder(scratch.Path(), entries));
+    EXPECT_EQ(entries.size(), 3u) << "only ., .. and file.txt";
+}
+
+// Wine's CopyFileExW never calls its routine, so the routine is driven here
+// as the system would drive it.
+int g_nAnswer = 0;
+int64_t g_nTransferredSeen = -1;
+void* g_pContextSeen = nullptr;
+
+int AnsweringRoutine(int64_t nTransferred, void* pContext)
+{
+    g_nTransferredSeen = nTransferred;
+    g_pContextSeen = pContext;
+    return g_nAnswer;
+}
+
+int ThrowingRoutine(int64_t, void*)
+{
+    throw std::runtime_error("the routine failed");
+}
+
+DWORD Drive(CopyProgressBinding& binding)
+{
+    LARGE_INTEGER total, transferred, stream, streamTransferred;
+    total.QuadPart = 9000000000LL;
+    transferred.QuadPart = 5000000123LL;
+    stream.QuadPart = 8000000000LL;
+    streamTransferred.QuadPart = 77;
+    return CopyProgressTrampoline(total, transferred, stream, streamTransferred, 1, CALLBACK_CHUNK_FINISHED, nullptr,
+                                  nullptr, &binding);
+}
+
+TEST(FolderTreeWin32, ProgressRoutineSeesTheFileSoFarAndItsAnswerStopsTheCopy)
+{
+    int nContext = 0;
+    CopyProgressBinding binding{&AnsweringRoutine, &nContext};
+
+    g_nAnswer = 0;
+    EXPECT_EQ(Drive(binding), 0u);   // PROGRESS_CONTINUE
+    EXPECT_EQ(g_nTransferredSeen, 5000000123LL);
+    EXPECT_EQ(g_pContextSeen, &nContext);
+
+    g_nAnswer = 2;
+    EXPECT_EQ(Drive(binding), 2u);   // PROGRESS_STOP
+    g_nAnswer = 1;
+    EXPECT_EQ(Drive(binding), 1u);   // PROGRESS_CANCEL
+    // PROGRESS_QUIET would let the copy go on unwatched; other values mean
+    // nothing to the system. Both end the copy.
+    g_nAnswer = 3;
+    EXPECT_EQ(Drive(binding), 1u);
+    g_nAnswer = -1;
+    EXPECT_EQ(Drive(binding), 1u);
+
+    CopyProgressBinding throwing{&ThrowingRoutine, nullptr};
+    EXPECT_EQ(Drive(throwing), 1u);
+}
+
+}  // namespace
