@@ -1,0 +1,130 @@
+#include "engine/file_copy.h"
+
+#include <vector>
+
+#include "engine/run_control.h"
+#include "engine/thread_guard.h"
+#include "platform/folder_tree.h"
+#include "platform/slot_views.h"
+#include "platform/volume_queries.h"
+
+namespace {
+
+bool IsDotEntry(const FolderEntry& entry)
+{
+    return entry.strName == L"." || entry.strName == L"..";
+}
+
+std::wstring JoinPath(const std::wstring& strFolder, const std::wstring& strName)
+{
+    // "%s\%s": a root that already ends with a backslash gets a doubled one,
+    // which the system reads as one.
+    return strFolder + L"\\" + strName;
+}
+
+}  // namespace
+
+int64_t FolderCopyJob::GetFolderSize(const std::wstring& strFolder, int64_t* pLargest)
+{
+    if (pLargest != nullptr)
+        *pLargest = 0;
+    std::vector<FolderEntry> entries;
+    if (!m_folders.ListFolder(strFolder, entries))
+        return 0;
+    int64_t nSum = 0;
+    for (const FolderEntry& entry : entries) {
+        if (IsDotEntry(entry))
+            continue;
+        if (entry.bFolder) {
+            nSum += GetFolderSize(JoinPath(strFolder, entry.strName), nullptr);
+            continue;
+        }
+        nSum += entry.nSize;
+        if (pLargest != nullptr && entry.nSize > *pLargest)
+            *pLargest = entry.nSize;
+    }
+    return nSum;
+}
+
+int64_t FolderCopyJob::GetVolumeFreeBytes(const std::wstring& strRoot)
+{
+    const uint64_t nFree = m_volumes.GetVolumeFreeBytes(strRoot);
+    return nFree > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(nFree);
+}
+
+int64_t FolderCopyJob::GetFileSizeLimit(const std::wstring& strRoot, FsKind* pKind)
+{
+    std::wstring strFileSystem;
+    if (!m_volumes.GetFileSystemName(strRoot, strFileSystem))
+        return 0;
+    // Exact and case-sensitive: that is how volumes report these two names.
+    FsKind kind = FS_KIND_OTHER;
+    if (strFileSystem == L"NTFS")
+        kind = FS_KIND_NTFS;
+    else if (strFileSystem == L"FAT32")
+        kind = FS_KIND_FAT32;
+    if (pKind != nullptr)
+        *pKind = kind;
+    switch (kind) {
+    case FS_KIND_NTFS: return FILE_LIMIT_NTFS;
+    case FS_KIND_FAT32: return FILE_LIMIT_FAT32;
+    default: return FILE_LIMIT_OTHER;
+    }
+}
+
+int FolderCopyJob::CopyFolder(std::wstring strSource, std::wstring strTarget, IProgressView* pProgressBar,
+                              CRunControl* pCancel, int nDepth)
+{
+    if (nDepth == 0) {
+        m_nCopiedBytes = 0;
+        m_nTotalBytes = GetFolderSize(strSource, nullptr);
+        m_pProgressBar = pProgressBar;
+        m_pCancel = pCancel;
+    }
+    std::vector<FolderEntry> entries;
+    // A sub-folder that cannot be listed was created by the level above and
+    // stays empty, and the copy goes on. A source that can no longer be
+    // listed at all has not been copied: that is no success.
+    if (!m_folders.ListFolder(strSource, entries))
+        return nDepth == 0 ? 0 : 1;
+    for (const FolderEntry& entry : entries) {
+        if (IsDotEntry(entry))
+            continue;
+        const std::wstring strFrom = JoinPath(strSource, entry.strName);
+        const std::wstring strTo = JoinPath(strTarget, entry.strName);
+        if (entry.bFolder) {
+            if (!m_folders.MakeFolder(strTo) && !m_folders.PathExists(strTo))
+                return 0;
+            if (!CopyFolder(strFrom, strTo, pProgressBar, pCancel, nDepth + 1))
+                return 0;
+        } else {
+            const std::atomic<int32_t>* pCancelFlag = pCancel != nullptr ? pCancel->CancelFlag() : nullptr;
+            if (!m_folders.CopyOneFile(strFrom, strTo, &FolderCopyJob::OnCopyProgress, this, pCancelFlag))
+                return 0;
+            m_nCopiedBytes += entry.nSize;
+        }
+        if (pCancel != nullptr && pCancel->CheckPoint())
+            return 0;
+    }
+    return 1;
+}
+
+int FolderCopyJob::OnCopyProgress(int64_t nTransferred, void* pContext)
+{
+    // Called from the system's copy: a throw must not cross it, and a copy
+    // whose progress cannot be handled is better stopped than left unwatched.
+    return RunGuarded(
+        [&] { return static_cast<FolderCopyJob*>(pContext)->OnFileProgress(nTransferred); }, COPY_PROGRESS_STOP);
+}
+
+int FolderCopyJob::OnFileProgress(int64_t nTransferred)
+{
+    if (m_pCancel != nullptr && m_pCancel->CheckPoint())
+        return COPY_PROGRESS_STOP;
+    if (m_pProgressBar == nullptr || m_nTotalBytes <= 0)
+        return COPY_PROGRESS_CONTINUE;
+    const double dPercent = static_cast<double>(m_nCopiedBytes + nTransferred) * 100.0 / static_cast<double>(m_nTotalBytes);
+    const int nPercent = dPercent >= 100.0 ? 100 : static_cast<int>(dPercent);
+    m_pProgressBar->SetPos(nPercent);
+    return COPY_PROGRESS_CONTINUE;
+}

@@ -1,0 +1,188 @@
+#include "engine/format_volume.h"
+
+#include <cwctype>
+#include <memory>
+
+#include "engine/run_control.h"
+#include "engine/thread_guard.h"
+#include "platform/slot_views.h"
+#include "platform/system_formatter.h"
+
+CFormatThreadTable g_formatThreadTable;
+
+namespace {
+
+bool EqualsIgnoringCase(const std::wstring& strA, const wchar_t* pszB)
+{
+    const std::wstring strB(pszB);
+    if (strA.size() != strB.size())
+        return false;
+    for (size_t i = 0; i < strA.size(); ++i) {
+        if (std::towupper(strA[i]) != std::towupper(strB[i]))
+            return false;
+    }
+    return true;
+}
+
+constexpr int FORMAT_STRUCTURE_STEP = 5;
+constexpr unsigned FORMAT_STRUCTURE_CAP = 90;
+
+}  // namespace
+
+uint32_t GetCurrentFormatThreadId()
+{
+    static std::atomic<uint32_t> s_nNextId{1};
+    thread_local const uint32_t s_nId = s_nNextId.fetch_add(1, std::memory_order_relaxed);
+    return s_nId;
+}
+
+int CFormatThreadTable::Claim()
+{
+    const int nHeld = Find();
+    if (nHeld >= 0)
+        return nHeld;
+    const uint32_t nId = GetCurrentFormatThreadId();
+    for (int i = 0; i < FORMAT_THREAD_SLOTS; ++i) {
+        uint32_t nFree = 0;
+        if (m_entries[i].nThreadId.compare_exchange_strong(nFree, nId, std::memory_order_acq_rel))
+            return i;
+    }
+    return -1;
+}
+
+int CFormatThreadTable::Find() const
+{
+    const uint32_t nId = GetCurrentFormatThreadId();
+    for (int i = 0; i < FORMAT_THREAD_SLOTS; ++i) {
+        if (m_entries[i].nThreadId.load(std::memory_order_acquire) == nId)
+            return i;
+    }
+    return -1;
+}
+
+void CFormatThreadTable::Release()
+{
+    const uint32_t nId = GetCurrentFormatThreadId();
+    for (Entry& entry : m_entries) {
+        if (entry.nThreadId.load(std::memory_order_relaxed) == nId) {
+            entry.pCancel = nullptr;
+            entry.nSuccess = 0;
+            entry.pProgressBar = nullptr;
+            entry.nThreadId.store(0, std::memory_order_release);
+        }
+    }
+}
+
+void CFormatThreadTable::SetCancel(CRunControl* pCancel)
+{
+    const int i = Find();
+    if (i >= 0)
+        m_entries[i].pCancel = pCancel;
+}
+
+CRunControl* CFormatThreadTable::GetCancel() const
+{
+    const int i = Find();
+    return i >= 0 ? m_entries[i].pCancel : nullptr;
+}
+
+void CFormatThreadTable::SetSuccess(int nSuccess)
+{
+    const int i = Find();
+    if (i >= 0)
+        m_entries[i].nSuccess = nSuccess;
+}
+
+int CFormatThreadTable::GetSuccess() const
+{
+    const int i = Find();
+    return i >= 0 ? m_entries[i].nSuccess : 0;
+}
+
+void CFormatThreadTable::SetProgressBar(IProgressView* pProgressBar)
+{
+    const int i = Find();
+    if (i >= 0)
+        m_entries[i].pProgressBar = pProgressBar;
+}
+
+IProgressView* CFormatThreadTable::GetProgressBar() const
+{
+    const int i = Find();
+    return i >= 0 ? m_entries[i].pProgressBar : nullptr;
+}
+
+uint32_t GetFormatClusterSize(const std::wstring& strFileSystem)
+{
+    // FAT16 needs the large clusters to reach a USB stick's size; FAT32,
+    // NTFS and anything else take 4 KiB.
+    return EqualsIgnoringCase(strFileSystem, L"FAT") ? 65536 : 4096;
+}
+
+int FormatVolume(ISystemFormatter& formatter, const std::wstring& strRoot, const std::wstring& strLabel,
+                 const std::wstring& strFileSystem, int nQuickFormat, IProgressView* pProgressBar,
+                 CRunControl* pCancel)
+{
+    // The entry is released on every way out, a throw included, or the
+    // thread would keep it for good.
+    struct CEntryScope {
+        ~CEntryScope() { g_formatThreadTable.Release(); }
+    } entryScope;
+
+    std::unique_ptr<IFormatLibrary> pLibrary = formatter.LoadFormatLibrary();
+    if (!pLibrary)
+        return 0;
+    g_formatThreadTable.Claim();
+    g_formatThreadTable.SetCancel(pCancel);
+    g_formatThreadTable.SetSuccess(0);
+    g_formatThreadTable.SetProgressBar(pProgressBar);
+
+    const uint32_t nClusterSize = GetFormatClusterSize(strFileSystem);
+    if (pLibrary->FindFormatEx())
+        pLibrary->FormatEx(strRoot, FMIFS_MEDIA_REMOVABLE, strFileSystem, strLabel, nQuickFormat, nClusterSize,
+                           &FormatExCallback);
+    pLibrary.reset();
+    return g_formatThreadTable.GetSuccess();
+}
+
+int FormatExCallback(uint32_t nCommand, uint32_t /*nSubAction*/, void* pData)
+{
+    // A callback that cannot be handled stops the format: a format left
+    // running unwatched could never report its end.
+    return RunGuarded(
+        [&]() -> int {
+            CRunControl* pCancel = g_formatThreadTable.GetCancel();
+            if (pCancel != nullptr && pCancel->CheckPoint())
+                return 0;
+            IProgressView* pBar = g_formatThreadTable.GetProgressBar();
+            switch (nCommand) {
+            case FMIFS_PROGRESS: {
+                if (pData == nullptr)
+                    break;
+                const int nPercent = static_cast<int>(*static_cast<const uint32_t*>(pData));
+                if (pBar != nullptr && pBar->GetPos() < nPercent)
+                    pBar->SetPos(nPercent);
+                break;
+            }
+            case FMIFS_DONE:
+                if (pData != nullptr && *static_cast<const uint8_t*>(pData) == 1) {
+                    g_formatThreadTable.SetSuccess(1);
+                    if (pBar != nullptr)
+                        pBar->SetPos(100);
+                } else {
+                    g_formatThreadTable.SetSuccess(0);
+                }
+                break;
+            case FMIFS_STRUCTURE_PROGRESS:
+                if (pBar != nullptr) {
+                    const unsigned nNext = static_cast<unsigned>(pBar->GetPos()) + FORMAT_STRUCTURE_STEP;
+                    pBar->SetPos(static_cast<int>(nNext >= FORMAT_STRUCTURE_CAP ? FORMAT_STRUCTURE_CAP : nNext));
+                }
+                break;
+            default:
+                break;
+            }
+            return 1;
+        },
+        0);
+}

@@ -1,0 +1,114 @@
+#include "engine/slot_drivers.h"
+
+#include "engine/drive_slot_table.h"
+#include "engine/file_copy.h"
+#include "engine/format_volume.h"
+#include "engine/run_control.h"
+#include "engine/slot_result.h"
+#include "engine/task_request.h"
+#include "platform/drive_paths.h"
+#include "platform/sleeper.h"
+#include "platform/slot_views.h"
+
+CSlotDrivers::CSlotDrivers(const TaskRequest& request, const CDriveSlotTable& slots, CRunControl& run,
+                           const PlatformServices& services)
+    : m_request(request), m_slots(slots), m_run(run), m_services(services)
+{
+}
+
+int CSlotDrivers::RunTask(int nSlot)
+{
+    switch (m_request.m_nTaskType) {
+    case TASK_FILE_COPY: return RunFileCopy(nSlot);
+    case TASK_SECTOR_COPY: return RunSectorCopy(nSlot);
+    case TASK_FORMAT: return RunFormat(nSlot);
+    default: return 0;
+    }
+}
+
+int CSlotDrivers::GetTaskFailureCode() const
+{
+    return m_request.m_nTaskType == TASK_FORMAT ? SR_FORMAT_FAILED : SR_COPY_FAILED;
+}
+
+std::wstring CSlotDrivers::GetSlotRoot(int nSlot) const
+{
+    return MakeDriveRoot(m_slots.GetDriveIndex(nSlot));
+}
+
+int CSlotDrivers::SetSlotResult(int nSlot, int nCode)
+{
+    m_slots.GetStatusView(nSlot).SetText(FormatSlotResult(nCode));
+    return 1;
+}
+
+int CSlotDrivers::EndWithSuccess(int nSlot)
+{
+    m_slots.GetProgressView(nSlot).SetPos(100);
+    m_services.m_sleeper.SleepFor(m_services.m_timing.m_resultPause);
+    SetSlotResult(nSlot, SR_OK);
+    return 1;
+}
+
+int CSlotDrivers::EndWithFailure(int nSlot, int nFailureCode)
+{
+    // Only an engine failure asks about the cancel: a drive that failed a
+    // check shows its own code even in a cancelled run.
+    return EndWithCode(nSlot, m_run.IsCancelled() ? SR_CANCELLED : nFailureCode);
+}
+
+int CSlotDrivers::EndWithCode(int nSlot, int nCode)
+{
+    SetSlotResult(nSlot, nCode);
+    return 0;
+}
+
+int CSlotDrivers::RunFileCopy(int nSlot)
+{
+    const std::wstring strRoot = GetSlotRoot(nSlot);
+    FolderCopyJob job(m_services.m_folders, m_services.m_volumes);
+    int64_t nLargest = 0;
+    const int64_t nTotal = job.GetFolderSize(m_request.m_strSourcePath, &nLargest);
+    const int64_t nFree = job.GetVolumeFreeBytes(strRoot);
+    if (nTotal == 0)
+        return EndWithCode(nSlot, SR_INVALID_SOURCE);
+    if (nFree < nTotal + COPY_SPACE_RESERVE)
+        return EndWithCode(nSlot, SR_NO_SPACE);
+
+    FsKind kind = FS_KIND_UNKNOWN;
+    const int64_t nLimit = job.GetFileSizeLimit(strRoot, &kind);
+    // A volume whose file system cannot be named has no known limit either:
+    // copying onto it would be a guess.
+    if (kind == FS_KIND_UNKNOWN)
+        return EndWithCode(nSlot, SR_COPY_FAILED);
+    if (nLimit < nLargest) {
+        if (kind == FS_KIND_OTHER)
+            return EndWithCode(nSlot, SR_FAT16_FILE_LIMIT);
+        if (kind == FS_KIND_FAT32)
+            return EndWithCode(nSlot, SR_FAT32_FILE_LIMIT);
+        return EndWithCode(nSlot, SR_COPY_FAILED);
+    }
+
+    job.m_nTotalBytes = nTotal;
+    job.m_nCopiedBytes = 0;
+    if (job.CopyFolder(m_request.m_strSourcePath, strRoot, &m_slots.GetProgressView(nSlot), &m_run, 0))
+        return EndWithSuccess(nSlot);
+    return EndWithFailure(nSlot, SR_COPY_FAILED);
+}
+
+int CSlotDrivers::RunSectorCopy(int nSlot)
+{
+    // The sector copy engine is not part of this build yet; a slot must never
+    // claim a raw copy it did not make.
+    return EndWithCode(nSlot, SR_COPY_FAILED);
+}
+
+int CSlotDrivers::RunFormat(int nSlot)
+{
+    IProgressView& bar = m_slots.GetProgressView(nSlot);
+    bar.SetPos(1);
+    if (FormatVolume(m_services.m_formatter, GetSlotRoot(nSlot), m_request.m_strLabel, m_request.m_strFileSystem, 1,
+                     &bar, &m_run))
+        return EndWithSuccess(nSlot);
+    return EndWithFailure(nSlot, SR_FORMAT_FAILED);
+}

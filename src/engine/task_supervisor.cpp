@@ -1,0 +1,123 @@
+#include "engine/task_supervisor.h"
+
+#include <system_error>
+
+#include "engine/run_control.h"
+#include "engine/task_request.h"
+#include "engine/thread_guard.h"
+#include "platform/sleeper.h"
+
+CTaskSupervisor::CTaskSupervisor(const TaskRequest& request, CDriveSlotTable& slots, CRunControl& run,
+                                 const PlatformServices& services, IRunListener& listener)
+    : m_request(request),
+      m_slots(slots),
+      m_run(run),
+      m_services(services),
+      m_listener(listener),
+      m_drivers(request, slots, run, services)
+{
+}
+
+CTaskSupervisor::~CTaskSupervisor()
+{
+    // The dialog refuses to end during a run, so this waits for nothing in
+    // practice; it keeps a run from outliving the state it works on.
+    if (m_hSupervisor.joinable())
+        m_hSupervisor.join();
+}
+
+int CTaskSupervisor::Start()
+{
+    if (m_run.IsRunning())
+        return 0;
+    // Live from the start, so a Cancel pressed before the supervisor has
+    // created its workers still finds them.
+    const int nDriveCount = m_slots.GetDriveCount();
+    for (int j = 0; j < MAX_DRIVE_SLOTS; ++j) {
+        m_params[j].pSupervisor = this;
+        m_params[j].nSlot = j;
+        m_params[j].bLive.store(j < nDriveCount, std::memory_order_release);
+    }
+    m_run.BeginRun();
+    try {
+        m_hSupervisor = std::thread(&CTaskSupervisor::TaskSupervisorProc, this);
+    } catch (const std::system_error&) {
+        for (SlotWorkerParam& param : m_params)
+            param.bLive.store(false, std::memory_order_release);
+        m_run.EndRun();
+        return 0;
+    }
+    return 1;
+}
+
+void CTaskSupervisor::FinishRun()
+{
+    if (m_hSupervisor.joinable())
+        m_hSupervisor.join();
+    m_run.EndRun();
+}
+
+int CTaskSupervisor::CountLiveWorkers() const
+{
+    int nLive = 0;
+    for (const SlotWorkerParam& param : m_params) {
+        if (param.bLive.load(std::memory_order_acquire))
+            ++nLive;
+    }
+    return nLive;
+}
+
+void CTaskSupervisor::TaskSupervisorProc()
+{
+    RunGuarded(
+        [this] {
+            RunWorkersToTheEnd();
+            m_services.m_sleeper.SleepFor(m_services.m_timing.m_idlePause);
+            return 0;
+        },
+        0);
+    // Whatever happened above, no worker may outlive the run, and the UI
+    // thread must hear of its end or the dialog stays in its running look.
+    for (std::thread& worker : m_hWorkers) {
+        if (worker.joinable())
+            worker.join();
+    }
+    m_listener.OnRunEnded();
+}
+
+void CTaskSupervisor::RunWorkersToTheEnd()
+{
+    const int nDriveCount = m_slots.GetDriveCount();
+    for (int j = 0; j < nDriveCount; ++j) {
+        try {
+            m_hWorkers[j] = std::thread(&CTaskSupervisor::SlotWorkerProc, this, std::ref(m_params[j]));
+        } catch (const std::system_error&) {
+            // The slot keeps its empty status, and the run goes on without it.
+            m_params[j].bLive.store(false, std::memory_order_release);
+        }
+    }
+    bool bAnyLive = true;
+    while (bAnyLive) {
+        m_services.m_sleeper.SleepFor(m_services.m_timing.m_supervisorPoll);
+        bAnyLive = false;
+        for (int k = 0; k < nDriveCount; ++k) {
+            if (!m_hWorkers[k].joinable())
+                continue;
+            if (m_params[k].bLive.load(std::memory_order_acquire))
+                bAnyLive = true;
+            else
+                m_hWorkers[k].join();
+        }
+    }
+}
+
+void CTaskSupervisor::SlotWorkerProc(SlotWorkerParam& param)
+{
+    const int nThrew = -1;
+    if (RunGuarded([&] { return m_drivers.RunTask(param.nSlot); }, nThrew) == nThrew) {
+        // The driver never wrote a result: say the drive failed rather than
+        // leave it looking untouched.
+        RunGuarded([&] { return m_drivers.SetSlotResult(param.nSlot, m_drivers.GetTaskFailureCode()); }, 0);
+    }
+    param.bLive.store(false, std::memory_order_release);
+}

@@ -1,0 +1,71 @@
+#pragma once
+// One run: a supervisor thread that starts one worker per filled slot, waits
+// for all of them by polling, and reports the end of the run to the UI
+// thread, which then calls FinishRun. The supervisor owns the workers and
+// their parameters for the length of the run.
+
+#include <array>
+#include <atomic>
+#include <thread>
+
+#include "engine/drive_slot_table.h"
+#include "engine/slot_drivers.h"
+
+class CRunControl;
+struct TaskRequest;
+
+class IRunListener {
+public:
+    virtual ~IRunListener() = default;
+    // From the supervisor's thread, as its last act. The UI thread answers
+    // with CTaskSupervisor::FinishRun.
+    virtual void OnRunEnded() = 0;
+};
+
+class CTaskSupervisor;
+
+struct SlotWorkerParam {
+    CTaskSupervisor* pSupervisor = nullptr;
+    int nSlot = 0;
+    // From the start of the run until the worker's driver has returned.
+    std::atomic<bool> bLive{false};
+};
+
+class CTaskSupervisor {
+public:
+    CTaskSupervisor(const TaskRequest& request, CDriveSlotTable& slots, CRunControl& run,
+                    const PlatformServices& services, IRunListener& listener);
+    ~CTaskSupervisor();
+
+    CTaskSupervisor(const CTaskSupervisor&) = delete;
+    CTaskSupervisor& operator=(const CTaskSupervisor&) = delete;
+
+    // UI thread, with the request filled and the slots freshly scanned.
+    // Clears the cancel flag and starts the supervisor; 0 when its thread
+    // cannot be created, and nothing has changed then.
+    int Start();
+
+    // UI thread, once the listener has reported the end: from here a scan
+    // and a new Start are accepted again.
+    void FinishRun();
+
+    // Workers whose driver has not returned yet.
+    int CountLiveWorkers() const;
+
+private:
+    void TaskSupervisorProc();
+    void RunWorkersToTheEnd();
+    void SlotWorkerProc(SlotWorkerParam& param);
+
+    const TaskRequest& m_request;
+    CDriveSlotTable& m_slots;
+    CRunControl& m_run;
+    const PlatformServices& m_services;
+    IRunListener& m_listener;
+    CSlotDrivers m_drivers;
+
+    // Touched by the supervisor's thread only, while a run goes on.
+    std::array<std::thread, MAX_DRIVE_SLOTS> m_hWorkers;
+    std::array<SlotWorkerParam, MAX_DRIVE_SLOTS> m_params;
+    std::thread m_hSupervisor;
+};

@@ -1,0 +1,241 @@
+// File Copy runs over the bay: the admission checks, the copy itself, its
+// progress and its cancel, each slot ending with its own result.
+
+#include "engine/file_copy.h"
+
+#include <cctype>
+
+#include <gtest/gtest.h>
+
+#include "engine/task_request.h"
+#include "support/run_harness.h"
+
+namespace {
+
+using Statuses = std::vector<std::wstring>;
+
+// A FAT32 stick backed by the folder of its lower-case letter.
+std::string Stick(char chLetter, const std::string& strSize = "64M", const std::string& strKeys = "")
+{
+    const std::string strFolder(1, static_cast<char>(std::tolower(static_cast<unsigned char>(chLetter))));
+    return std::string("[") + chLetter + ":]\nfolder = " + strFolder + "\nsize = " + strSize + "\nfs = FAT32\n"
+        + strKeys;
+}
+
+TEST(FileCopyRunTest, SourcesWithNothingToCopyEndEverySlotWithE4AndWriteNothing)
+{
+    struct Case {
+        const char* pszName;
+        void (*prepare)(const std::filesystem::path& source);
+    };
+    const Case cases[] = {
+        {"missing", [](const std::filesystem::path&) {}},
+        {"empty", [](const std::filesystem::path& source) { std::filesystem::create_directories(source); }},
+        {"empty folders only",
+         [](const std::filesystem::path& source) { std::filesystem::create_directories(source / "a" / "b"); }},
+        {"zero-byte files only",
+         [](const std::filesystem::path& source) {
+             WriteTestFile(source / "a.txt", "");
+             WriteTestFile(source / "sub" / "b.txt", "");
+         }},
+    };
+    for (const Case& c : cases) {
+        CRunHarness run;
+        run.UseBay(Stick('E') + Stick('F'));
+        c.prepare(run.Root() / "src");
+        run.SetSource(run.Root() / "src");
+        run.Run(TASK_FILE_COPY);
+        EXPECT_EQ((Statuses{L"E4", L"E4"}), run.Statuses()) << c.pszName;
+        EXPECT_TRUE(TreeListing(run.DriveFolder("e")).empty()) << c.pszName;
+        EXPECT_TRUE(TreeListing(run.DriveFolder("f")).empty()) << c.pszName;
+    }
+}
+
+TEST(FileCopyRunTest, FreeSpaceMustCoverTheSourceAndOneMebibyteMore)
+{
+    CRunHarness run;
+    // 3,000 bytes of source: E: has exactly 3,000 + 1,048,576 free, F: one byte less.
+    run.UseBay(Stick('E', "64M", "free = 1051576\n") + Stick('F', "64M", "free = 1051575\n"));
+    WriteTestFile(run.Root() / "src" / "a.txt", std::string(1000, 'a'));
+    WriteTestFile(run.Root() / "src" / "sub" / "b.txt", std::string(2000, 'b'));
+    run.SetSource(run.Root() / "src");
+
+    run.Run(TASK_FILE_COPY);
+
+    EXPECT_EQ((Statuses{L"OK", L"E1"}), run.Statuses());
+    EXPECT_EQ(TreeListing(run.Root() / "src"), TreeListing(run.DriveFolder("e")));
+    EXPECT_TRUE(TreeListing(run.DriveFolder("f")).empty());
+}
+
+// A volume whose file system cannot be named at the moment of the check.
+class CNoFileSystemNames : public CRecordingVolumes {
+public:
+    CNoFileSystemNames() : CRecordingVolumes(nullptr) {}
+    bool GetFileSystemName(const std::wstring&, std::wstring&) override { return false; }
+};
+
+TEST(FileCopyRunTest, EachFileSystemsSingleFileLimitIsExactAndCaseSensitive)
+{
+    CRunHarness run;
+    run.UseBay("[E:]\nfolder = e\nsize = 1G\nfs = NTFS\n[F:]\nfolder = f\nsize = 1G\nfs = FAT32\n"
+               "[G:]\nfolder = g\nsize = 1G\nfs = FAT\n[H:]\nfolder = h\nsize = 1G\nfs = exFAT\n"
+               "[I:]\nfolder = i\nsize = 1G\nfs = ntfs\n[J:]\nfolder = j\nsize = 1G\nfs = Fat32\n");
+    struct Case {
+        const wchar_t* pszRoot;
+        int64_t nLimit;
+        FsKind kind;
+    };
+    const Case cases[] = {
+        {L"E:\\", 17592185978880LL, FS_KIND_NTFS},  {L"F:\\", 4294967295LL, FS_KIND_FAT32},
+        {L"G:\\", 2147483647LL, FS_KIND_OTHER},     {L"H:\\", 2147483647LL, FS_KIND_OTHER},
+        {L"I:\\", 2147483647LL, FS_KIND_OTHER},     {L"J:\\", 2147483647LL, FS_KIND_OTHER},
+    };
+    FolderCopyJob job(run.Bay().Folders(), run.Bay().Volumes());
+    for (const Case& c : cases) {
+        FsKind kind = FS_KIND_UNKNOWN;
+        EXPECT_EQ(c.nLimit, job.GetFileSizeLimit(c.pszRoot, &kind)) << c.pszRoot[0];
+        EXPECT_EQ(c.kind, kind) << c.pszRoot[0];
+    }
+}
+
+TEST(FileCopyRunTest, SingleFileLimitsOfEachFileSystemAtTheirBoundaries)
+{
+    // One top-level file of each size, declared so no gigabytes are written,
+    // onto drives of every kind.
+    const std::string strDrives = "[E:]\nfolder = e\nsize = 20T\nfs = FAT32\n"
+                                  "[F:]\nfolder = f\nsize = 20T\nfs = NTFS\n"
+                                  "[G:]\nfolder = g\nsize = 20T\nfs = FAT\n"
+                                  "[H:]\nfolder = h\nsize = 20T\nfs = exFAT\n";
+    struct Case {
+        uint64_t nLargest;
+        Statuses expected;   // E: FAT32, F: NTFS, G: FAT, H: exFAT
+    };
+    const Case cases[] = {
+        {2147483647ull, {L"OK", L"OK", L"OK", L"OK"}},
+        {2147483648ull, {L"OK", L"OK", L"E2", L"E2"}},
+        {4294967295ull, {L"OK", L"OK", L"E2", L"E2"}},
+        {4294967296ull, {L"E3", L"OK", L"E2", L"E2"}},
+        {17592185978881ull, {L"E3", L"E7", L"E2", L"E2"}},
+    };
+    for (const Case& c : cases) {
+        CRunHarness run;
+        run.UseBay(strDrives);
+        WriteTestFile(run.Root() / "src" / "image.iso", "");
+        run.Bay().DeclareFileSize((run.Root() / "src" / "image.iso").wstring(), c.nLargest);
+        run.SetSource(run.Root() / "src");
+        run.Run(TASK_FILE_COPY);
+        EXPECT_EQ(c.expected, run.Statuses()) << c.nLargest;
+    }
+}
+
+TEST(FileCopyRunTest, AVolumeWhoseFileSystemCannotBeNamedIsNotWritten)
+{
+    // Even when every file lies in sub-folders, so no limit would be asked.
+    CRunHarness run;
+    CNoFileSystemNames volumes;
+    run.UseBay(Stick('E'), &volumes);
+    WriteTestFile(run.Root() / "src" / "sub" / "a.txt", "alpha");
+    run.SetSource(run.Root() / "src");
+
+    run.Run(TASK_FILE_COPY);
+
+    EXPECT_EQ((Statuses{L"E7"}), run.Statuses());
+    EXPECT_TRUE(TreeListing(run.DriveFolder("e")).empty());
+}
+
+TEST(FileCopyRunTest, AFileTooLargeInsideASubFolderFailsTheCopyAndKeepsWhatCameBefore)
+{
+    CRunHarness run;
+    run.UseBay("[E:]\nfolder = e\nsize = 8G\nfs = FAT32\n");
+    WriteTestFile(run.Root() / "src" / "a.txt", "alpha");
+    WriteTestFile(run.Root() / "src" / "sub" / "huge.iso", "");
+    run.Bay().DeclareFileSize((run.Root() / "src" / "sub" / "huge.iso").wstring(), 5000000000ull);
+    run.SetSource(run.Root() / "src");
+
+    run.Run(TASK_FILE_COPY);
+
+    EXPECT_EQ((Statuses{L"E7"}), run.Statuses()) << "only top-level files are checked against the limit";
+    EXPECT_EQ((std::vector<std::string>{"a.txt=alpha", "sub/"}), TreeListing(run.DriveFolder("e")));
+}
+
+TEST(FileCopyRunTest, CopyMergesIntoWhatTheDriveAlreadyHolds)
+{
+    CRunHarness run;
+    run.UseBay(Stick('E'));
+    WriteTestFile(run.DriveFolder("e") / "keep.txt", "mine");
+    WriteTestFile(run.DriveFolder("e") / "doc.txt", "old text");
+    WriteTestFile(run.DriveFolder("e") / "photos" / "old.jpg", "old");
+    WriteTestFile(run.Root() / "src" / "doc.txt", "new");
+    WriteTestFile(run.Root() / "src" / "photos" / "p1.jpg", "p1");
+    run.SetSource(run.Root() / "src");
+
+    run.Run(TASK_FILE_COPY);
+
+    EXPECT_EQ((Statuses{L"OK"}), run.Statuses());
+    EXPECT_EQ((std::vector<std::string>{"doc.txt=new", "keep.txt=mine", "photos/", "photos/old.jpg=old",
+                                        "photos/p1.jpg=p1"}),
+              TreeListing(run.DriveFolder("e")));
+}
+
+TEST(FileCopyRunTest, TheBarCoversTheWholeJobTruncatedAndNeverGoesBack)
+{
+    CRunHarness run;
+    run.UseBay(Stick('E'));
+    // 6 MiB in all, copied in the bay's 1 MiB blocks, a folder after two files.
+    WriteTestFile(run.Root() / "src" / "a.bin", std::string(3 << 20, 'a'));
+    WriteTestFile(run.Root() / "src" / "b.bin", std::string(1 << 20, 'b'));
+    WriteTestFile(run.Root() / "src" / "sub" / "c.bin", std::string(2 << 20, 'c'));
+    run.SetSource(run.Root() / "src");
+
+    run.Run(TASK_FILE_COPY);
+
+    EXPECT_EQ((Statuses{L"OK"}), run.Statuses());
+    // 1/6 is 16.67 and shows as 16; each file starts where the last one ended.
+    EXPECT_EQ((std::vector<int>{0, 16, 33, 50, 50, 66, 66, 83, 100, 100}), run.m_slots.bars[0].History());
+}
+
+TEST(FileCopyRunTest, CancelDuringALargeFileStopsItWhileChecksKeepTheirOwnCodes)
+{
+    CRunHarness run;
+    run.UseBay(Stick('E') + Stick('F', "4M"));
+    WriteTestFile(run.Root() / "src" / "big.bin", std::string(8 << 20, 'x'));
+    run.SetSource(run.Root() / "src");
+    // The operator confirms the cancel once a quarter of E: is written.
+    run.m_slots.bars[0].m_onSet = [&run](int nPos) {
+        if (nPos >= 25)
+            run.m_run.RequestCancel();
+    };
+
+    run.Run(TASK_FILE_COPY);
+
+    EXPECT_EQ((Statuses{L"E5", L"E1"}), run.Statuses());
+    EXPECT_LT(run.m_slots.bars[0].GetPos(), 100);
+    EXPECT_FALSE(std::filesystem::exists(run.DriveFolder("e") / "big.bin")) << "no partial file is left";
+}
+
+TEST(FileCopyRunTest, TwentyTwoDrivesAtOnceAndOnePulledOutMidCopy)
+{
+    CRunHarness run;
+    std::string strBay;
+    for (char ch = 'E'; ch <= 'Z'; ++ch)
+        strBay += Stick(ch, "64M", ch == 'M' ? "fail-after = 100K\n" : "");
+    run.UseBay(strBay);
+    for (int i = 0; i < 5; ++i)
+        WriteTestFile(run.Root() / "src" / ("d" + std::to_string(i % 2)) / ("f" + std::to_string(i) + ".bin"),
+                      std::string(60000 * (i + 1), static_cast<char>('a' + i)));
+    run.SetSource(run.Root() / "src");
+
+    run.Run(TASK_FILE_COPY);
+
+    Statuses expected(22, L"OK");
+    expected['M' - 'E'] = L"E7";
+    EXPECT_EQ(expected, run.Statuses());
+    const std::vector<std::string> source = TreeListing(run.Root() / "src");
+    for (char ch = 'E'; ch <= 'Z'; ++ch) {
+        if (ch == 'M')
+            continue;
+        EXPECT_EQ(source, TreeListing(run.DriveFolder(std::string(1, static_cast<char>(std::tolower(ch)))))) << ch;
+    }
+}
+
+}  // namespace

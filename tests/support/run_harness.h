@@ -1,0 +1,172 @@
+#pragma once
+// A run as the dialog makes it, without the dialog: the real supervisor,
+// drivers and engines over a simulated bay in a temporary folder, memory
+// slot views, and a sleeper that notes every pause it is asked for.
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "bay/simulated_bay.h"
+#include "engine/drive_slot_table.h"
+#include "engine/run_control.h"
+#include "engine/task_request.h"
+#include "engine/task_supervisor.h"
+#include "platform/platform_services.h"
+#include "platform/shell_open.h"
+#include "platform/sleeper.h"
+#include "support/memory_slot_views.h"
+#include "support/recording_volumes.h"
+#include "support/test_files.h"
+
+// Pauses really taken, but short: what a test checks is which were asked for.
+class CRecordingSleeper : public ISleeper {
+public:
+    void SleepFor(std::chrono::milliseconds duration) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_pauses.push_back(duration.count());
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::vector<long long> Pauses() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_pauses;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<long long> m_pauses;
+};
+
+class CNoShell : public IShellOpen {
+public:
+    void OpenInFileBrowser(const std::wstring&) override {}
+};
+
+class CRunHarness : public IRunListener {
+public:
+    CRunHarness()
+    {
+        m_timing.m_supervisorPoll = std::chrono::milliseconds(7);
+        m_timing.m_resultPause = std::chrono::milliseconds(11);
+        m_timing.m_idlePause = std::chrono::milliseconds(13);
+        m_timing.m_sectorPoll = std::chrono::milliseconds(3);
+        m_timing.m_volumeRetryPause = std::chrono::milliseconds(17);
+    }
+
+    // The bay's folders ("folder = e") are made under the harness's own
+    // folder before the description is read. An interposed query object
+    // answers in front of the bay's own.
+    void UseBay(const std::string& strText, CRecordingVolumes* pInterposed = nullptr)
+    {
+        std::istringstream lines(strText);
+        std::string strLine;
+        while (std::getline(lines, strLine)) {
+            const auto nAt = strLine.find("folder = ");
+            if (nAt == 0)
+                std::filesystem::create_directories(Root() / strLine.substr(9));
+        }
+        BayDescription description;
+        std::string strError;
+        ASSERT_TRUE(ParseBayDescription(strText, Root(), description, strError)) << strError;
+        m_pBay = std::make_unique<CSimulatedBay>(std::move(description));
+        IVolumeQueries* pVolumes = &m_pBay->Volumes();
+        if (pInterposed != nullptr) {
+            pInterposed->SetInner(pVolumes);
+            pVolumes = pInterposed;
+        }
+        m_pServices = std::make_unique<PlatformServices>(
+            PlatformServices{*pVolumes, m_pBay->Folders(), m_pBay->Formatter(), m_shell, m_sleeper, m_timing});
+        m_pTable = std::make_unique<CDriveSlotTable>(*pVolumes, m_request, m_run);
+        m_slots.BindTo(*m_pTable);
+        m_pSupervisor = std::make_unique<CTaskSupervisor>(m_request, *m_pTable, m_run, *m_pServices, *this);
+    }
+
+    CSimulatedBay& Bay() { return *m_pBay; }
+    CTaskSupervisor& Supervisor() { return *m_pSupervisor; }
+    const std::filesystem::path& Root() const { return m_folder.Path(); }
+    std::filesystem::path DriveFolder(const std::string& strName) const { return Root() / strName; }
+
+    // The source folder of a File Copy, as the dialog would hand it over.
+    void SetSource(const std::filesystem::path& source) { m_request.m_strSourcePath = source.wstring(); }
+
+    // Starts as the dialog's Start does, after its fresh scan; waits for the
+    // end that the supervisor reports, then ends the run as the UI thread does.
+    void Run(int32_t nTask)
+    {
+        m_request.m_nTaskType = nTask;
+        Scan();
+        ASSERT_EQ(1, m_pSupervisor->Start());
+        WaitForEnd();
+    }
+
+    // The scan that Start makes; the bars' histories begin after it.
+    void Scan()
+    {
+        m_pTable->RefreshDriveSlots();
+        for (CMemoryProgressView& bar : m_slots.bars)
+            bar.ClearHistory();
+    }
+
+    void WaitForEnd()
+    {
+        std::unique_lock<std::mutex> lock(m_endMutex);
+        const bool bEnded = m_ended.wait_for(lock, std::chrono::seconds(120), [this] { return m_nEnds > m_nSeenEnds; });
+        ASSERT_TRUE(bEnded) << "the run did not end";
+        ++m_nSeenEnds;
+        lock.unlock();
+        m_pSupervisor->FinishRun();
+    }
+
+    std::vector<std::wstring> Statuses() const
+    {
+        std::vector<std::wstring> statuses;
+        for (int i = 0; i < m_pTable->GetDriveCount(); ++i)
+            statuses.push_back(m_slots.statuses[i].GetText());
+        return statuses;
+    }
+
+    void OnRunEnded() override
+    {
+        std::lock_guard<std::mutex> lock(m_endMutex);
+        ++m_nEnds;
+        m_ended.notify_all();
+    }
+
+    int EndsReported()
+    {
+        std::lock_guard<std::mutex> lock(m_endMutex);
+        return m_nEnds;
+    }
+
+    TaskRequest m_request;
+    CRunControl m_run;
+    CMemorySlots m_slots;
+    RunTiming m_timing;
+    CRecordingSleeper m_sleeper;
+
+private:
+    CTempFolder m_folder;
+    CNoShell m_shell;
+    std::unique_ptr<CSimulatedBay> m_pBay;
+    std::unique_ptr<PlatformServices> m_pServices;
+    std::unique_ptr<CDriveSlotTable> m_pTable;
+    std::unique_ptr<CTaskSupervisor> m_pSupervisor;
+    std::mutex m_endMutex;
+    std::condition_variable m_ended;
+    int m_nEnds = 0;
+    int m_nSeenEnds = 0;
+};
