@@ -11,7 +11,7 @@
 #include "app/ui_language_win32.h"
 #include "ui/main_dialog_win32.h"
 
-CKOBLApp::CKOBLApp(IVolumeQueries& volumes, IShellOpen& shell) : m_volumes(volumes), m_shell(shell)
+CKOBLApp::CKOBLApp(const PlatformServices& services) : m_services(services)
 {
 }
 
@@ -39,7 +39,7 @@ BOOL CKOBLApp::InitInstance()
     if (IsAutoUpdateEnabled())
         CheckForUpdate(GetMessageText(MSG_SELECT_FOLDER), GetMessageText(MSG_DOWNLOAD_QUESTION), APP_TITLE);
 
-    CKOBLDlg dialog(m_volumes, m_shell);
+    CKOBLDlg dialog(m_services);
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;

@@ -3,19 +3,16 @@
 // session, and runs the main dialog. The process ends when the dialog does.
 
 #include "framework/afx_app.h"
-
-class IShellOpen;
-class IVolumeQueries;
+#include "platform/platform_services.h"
 
 class CKOBLApp : public CWinApp {
 public:
     // The platform services the dialog works through: the system's for the
     // product, the simulated bay's for the demo build.
-    CKOBLApp(IVolumeQueries& volumes, IShellOpen& shell);
+    explicit CKOBLApp(const PlatformServices& services);
 
     BOOL InitInstance() override;
 
 private:
-    IVolumeQueries& m_volumes;
-    IShellOpen& m_shell;
+    const PlatformServices m_services;
 };

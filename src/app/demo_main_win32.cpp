@@ -14,6 +14,7 @@
 #include "app/app_win32.h"
 #include "bay/simulated_bay.h"
 #include "framework/afx_app.h"
+#include "platform/sleeper.h"
 #include "platform/win32/shell_open_win32.h"
 
 namespace {
@@ -45,6 +46,8 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
     }
     CSimulatedBay bay(std::move(description));
     CWin32ShellOpen shell;
-    CKOBLApp app(bay, shell);
+    CThreadSleeper sleeper;
+    const PlatformServices services{bay.Volumes(), bay.Folders(), bay.Formatter(), shell, sleeper, RunTiming{}};
+    CKOBLApp app(services);
     return AfxWinMain(app, hInstance);
 }

@@ -1,13 +1,19 @@
 #include "ui/main_dialog_win32.h"
 
 #include <dbt.h>
+#include <shlobj.h>
+
+#include <memory>
 
 #include "app/message_catalogue.h"
 #include "app/settings_names.h"
 #include "engine/slot_result.h"
+#include "engine/thread_guard.h"
 #include "framework/afx_app.h"
 #include "framework/afx_ddx.h"
+#include "framework/afx_handle.h"
 #include "framework/afx_resource.h"
+#include "platform/folder_tree.h"
 #include "platform/shell_open.h"
 #include "ui/resource.h"
 
@@ -24,28 +30,44 @@ const int kControlsLockedWhileRunning[] = {
     IDC_FILE_SYSTEM, IDC_LABEL_CAPTION, IDC_LABEL,
 };
 
+struct CTaskMemDeleter {
+    void operator()(void* p) const noexcept { ::CoTaskMemFree(p); }
+};
+using CUniqueIdList = std::unique_ptr<ITEMIDLIST, CTaskMemDeleter>;
+
+// The picker hands over item lists; their paths fit MAX_PATH, as the shell's
+// own call demands of its buffer. Empty when the item has no path.
+std::wstring PathOfIdList(PCIDLIST_ABSOLUTE pidl)
+{
+    std::wstring strPath(MAX_PATH, L'\0');
+    if (pidl == nullptr || !::SHGetPathFromIDListW(pidl, strPath.data()))
+        return std::wstring();
+    strPath.resize(wcsnlen(strPath.c_str(), MAX_PATH));
+    return strPath;
+}
+
 }  // namespace
 
-// Browse (1003) and Start (1011) join this map with the task runs. Start's
-// first step is a data exchange, and the start stops when it fails (a label
-// longer than the edit allows, from the settings), so no format runs with a
-// label the operator never saw accepted.
 constexpr CMessageMapEntry<CKOBLDlg> CKOBLDlg::kMessageMap[] = {
     MapMessage<CKOBLDlg>(WM_SYSCOMMAND, &CKOBLDlg::OnSysCommand),
     MapMessage<CKOBLDlg>(WM_PAINT, &CKOBLDlg::OnPaint),
     MapMessage<CKOBLDlg>(WM_QUERYDRAGICON, &CKOBLDlg::OnQueryDragIcon),
+    MapCommand<CKOBLDlg>(BN_CLICKED, IDC_BROWSE, &CKOBLDlg::OnBrowse),
+    MapCommand<CKOBLDlg>(BN_CLICKED, IDC_START, &CKOBLDlg::OnStartOrCancel),
     MapMessage<CKOBLDlg>(WM_CLOSE, &CKOBLDlg::OnClose),
     MapCommand<CKOBLDlg>(BN_CLICKED, IDC_TASK_FILE_COPY, &CKOBLDlg::OnTaskChanged),
     MapCommand<CKOBLDlg>(BN_CLICKED, IDC_TASK_SECTOR_COPY, &CKOBLDlg::OnTaskChanged),
     MapCommand<CKOBLDlg>(BN_CLICKED, IDC_TASK_FORMAT, &CKOBLDlg::OnTaskChanged),
+    MapMessage<CKOBLDlg>(WM_RUN_ENDED, &CKOBLDlg::OnRunEndedMessage),
 };
 static_assert(!HasDuplicateEntries(CKOBLDlg::kMessageMap), "a message is mapped twice");
 
-CKOBLDlg::CKOBLDlg(IVolumeQueries& volumes, IShellOpen& shell, CWnd* pParent)
+CKOBLDlg::CKOBLDlg(const PlatformServices& services, CWnd* pParent)
     : CDialog(IDD_KOBL_DIALOG, pParent),
       m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))),
-      m_slots(volumes, m_request),
-      m_shell(shell)
+      m_services(services),
+      m_slots(m_services.m_volumes, m_request, m_run),
+      m_supervisor(m_request, m_slots, m_run, m_services, *this)
 {
     // Bound before the window exists: until the controls are attached the
     // views talk to no window, so an early rescan is harmless.
@@ -191,15 +213,129 @@ void CKOBLDlg::OpenSlotDrive(int nSlot)
 {
     const std::wstring strRoot = m_letterViews[nSlot].GetText();
     if (strRoot != SLOT_EMPTY_LETTER)
-        m_shell.OpenInFileBrowser(strRoot);
+        m_services.m_shell.OpenInFileBrowser(strRoot);
 }
 
 void CKOBLDlg::ShowSlotError(int nSlot)
 {
-    int nCode = 0;
-    if (!ParseSlotErrorCode(m_statusViews[nSlot].GetText(), nCode))
+    std::wstring strTitle;
+    std::wstring strBody;
+    if (!BuildSlotErrorMessage(m_statusViews[nSlot].GetText(), strTitle, strBody))
         return;
-    // The balloon that explains the code joins here with the balloon window.
+    // The balloon that shows them at the cursor comes with the balloon window.
+}
+
+void CKOBLDlg::OnBrowse()
+{
+    // The picker's shell views want an apartment on this thread.
+    CComInitGuard com(COINIT_APARTMENTTHREADED);
+    BROWSEINFOW info{};
+    info.hwndOwner = m_hWnd;
+    info.lpszTitle = GetMessageText(m_request.m_nTaskType == TASK_FILE_COPY ? MSG_SELECT_SOURCE_FOLDER
+                                                                            : MSG_SELECT_USB_DRIVE);
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
+    info.lpfn = &CKOBLDlg::BrowseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(this);
+    const CUniqueIdList pidl(::SHBrowseForFolderW(&info));
+    if (pidl) {
+        const std::wstring strPath = PathOfIdList(pidl.get());
+        (m_request.m_nTaskType == TASK_FILE_COPY ? m_strSourceFolder : m_strSourceVolume) = strPath;
+    }
+    UpdateData(FALSE);
+    UpdateTaskControls(1);
+    m_slots.RefreshDriveSlots();
+}
+
+int CALLBACK CKOBLDlg::BrowseCallback(HWND hWnd, UINT nMessage, LPARAM lParam, LPARAM lpData)
+{
+    CKOBLDlg* pThis = reinterpret_cast<CKOBLDlg*>(lpData);
+    return RunGuarded(
+        [&] {
+            if (nMessage == BFFM_INITIALIZED)
+                ::SendMessageW(hWnd, BFFM_SETSELECTIONW, TRUE,
+                               reinterpret_cast<LPARAM>(pThis->m_request.m_strSourcePath.c_str()));
+            else if (nMessage == BFFM_SELCHANGED && pThis->m_request.m_nTaskType == TASK_SECTOR_COPY)
+                pThis->OnBrowseSelectionChanged(hWnd, lParam);
+            return 0;
+        },
+        0);
+}
+
+void CKOBLDlg::OnBrowseSelectionChanged(HWND hPicker, LPARAM lParam)
+{
+    // A raw copy reads a whole volume: the selection snaps to the drive that
+    // holds it, and only a drive that could be a target may be chosen.
+    const std::wstring strDevice = PathOfIdList(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam)).substr(0, 2);
+    ::SendMessageW(hPicker, BFFM_ENABLEOK, 0, m_slots.IsUsableUsbDrive(strDevice) ? 1 : 0);
+    ::SendMessageW(hPicker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(strDevice.c_str()));
+}
+
+void CKOBLDlg::OnStartOrCancel()
+{
+    if (IsRunActive())
+        CancelRun();
+    else
+        StartRun();
+}
+
+void CKOBLDlg::StartRun()
+{
+    // A label the edit would not accept (from the settings) has just been
+    // refused with the framework's message: no format runs with a label the
+    // operator never saw accepted.
+    if (!UpdateData(TRUE))
+        return;
+    m_slots.RefreshDriveSlots();
+    if (m_slots.GetDriveCount() == 0) {
+        AfxMessageBox(GetMessageText(MSG_NO_DRIVE), MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    if (m_request.m_nTaskType == TASK_FORMAT) {
+        if (AfxMessageBox(GetMessageText(MSG_FORMAT_WARNING), MB_OKCANCEL | MB_ICONINFORMATION) == IDCANCEL)
+            return;
+    } else if (!m_services.m_folders.PathExists(m_request.m_strSourcePath)) {
+        AfxMessageBox(GetMessageText(MSG_INVALID_SOURCE), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    // The combo is disabled for the whole run: what it shows now is what
+    // every format of the run uses.
+    const int nFileSystem = m_cbFileSystem.GetCurSel();
+    m_request.m_strFileSystem = nFileSystem >= 0 ? m_cbFileSystem.GetLBText(nFileSystem) : std::wstring();
+    if (!m_supervisor.Start())
+        return;
+    UpdateTaskControls(1);
+}
+
+void CKOBLDlg::CancelRun()
+{
+    // Held at their own check points, the workers stay still while the
+    // question is open; none is frozen in the middle of something the
+    // message box may need.
+    m_run.HoldWorkers();
+    struct CReleaseScope {
+        CRunControl& run;
+        ~CReleaseScope() { run.ReleaseWorkers(); }
+    } release{m_run};
+    if (m_supervisor.CountLiveWorkers() == 0)
+        return;
+    EnableDlgItem(IDC_START, FALSE);
+    if (AfxMessageBox(GetMessageText(MSG_CANCEL_QUESTION), MB_OKCANCEL | MB_ICONQUESTION) != IDCANCEL)
+        m_run.RequestCancel();
+    EnableDlgItem(IDC_START, TRUE);
+}
+
+void CKOBLDlg::OnRunEnded()
+{
+    // The UI thread clears the run and restores the idle look in one go, so
+    // no click in between can be taken for a Start.
+    ::PostMessageW(m_hWnd, WM_RUN_ENDED, 0, 0);
+}
+
+LRESULT CKOBLDlg::OnRunEndedMessage(WPARAM, LPARAM)
+{
+    m_supervisor.FinishRun();
+    UpdateTaskControls(0);
+    return 0;
 }
 
 LRESULT CKOBLDlg::OnSysCommand(WPARAM wParam, LPARAM)

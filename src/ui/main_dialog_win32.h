@@ -1,27 +1,37 @@
 #pragma once
-// The program's only window: task choice, source, Start, and the 22 drive slots.
+// The program's only window: task choice, source, Start, and the 22 drive
+// slots. It translates between the operator and the core: the run, the
+// drive scan and the engines decide.
+
+#include <windows.h>
 
 #include <array>
 #include <string>
 
 #include "engine/drive_slot_table.h"
+#include "engine/run_control.h"
 #include "engine/task_request.h"
+#include "engine/task_supervisor.h"
 #include "framework/afx_dialog.h"
 #include "framework/afx_msgmap.h"
+#include "platform/platform_services.h"
 #include "platform/win32/slot_views_win32.h"
 
-class IShellOpen;
-class IVolumeQueries;
+// Posted by the supervisor's thread when a run has ended.
+constexpr UINT WM_RUN_ENDED = WM_APP + 1;
 
-class CKOBLDlg : public CDialog {
+class CKOBLDlg : public CDialog, private IRunListener {
 public:
-    CKOBLDlg(IVolumeQueries& volumes, IShellOpen& shell, CWnd* pParent = nullptr);
+    explicit CKOBLDlg(const PlatformServices& services, CWnd* pParent = nullptr);
     ~CKOBLDlg() override;
 
     int InitDialogControls();
     int UpdateTaskControls(int nReadControls);
     void OpenSlotDrive(int nSlot);
     void ShowSlotError(int nSlot);
+
+    // The folder picker's callback; lpData is the dialog.
+    static int CALLBACK BrowseCallback(HWND hWnd, UINT nMessage, LPARAM lParam, LPARAM lpData);
 
     static const CMessageMapEntry<CKOBLDlg> kMessageMap[];
 
@@ -39,24 +49,32 @@ private:
     LRESULT OnPaint(WPARAM wParam, LPARAM lParam);
     LRESULT OnQueryDragIcon(WPARAM wParam, LPARAM lParam);
     LRESULT OnClose(WPARAM wParam, LPARAM lParam);
+    LRESULT OnRunEndedMessage(WPARAM wParam, LPARAM lParam);
     void OnTaskChanged();
+    void OnBrowse();
+    void OnStartOrCancel();
+    void StartRun();
+    void CancelRun();
+    void OnBrowseSelectionChanged(HWND hPicker, LPARAM lParam);
+
+    // IRunListener, on the supervisor's thread.
+    void OnRunEnded() override;
 
     // Workers may still hold the slots and the request: the dialog must
     // outlive every run.
-    bool IsRunActive() const { return m_request.IsRunning(); }
+    bool IsRunActive() const { return m_run.IsRunning(); }
 
     HICON m_hIcon;   // shared resource icon: never destroyed
     std::wstring m_strSourceFolder;
     std::wstring m_strSourceVolume;
     CComboBox m_cbFileSystem;
-
-protected:
     TaskRequest m_request;
-
-private:
+    CRunControl m_run;
+    const PlatformServices m_services;
     CDriveSlotTable m_slots;
     std::array<CStaticTextView, MAX_DRIVE_SLOTS> m_letterViews;
     std::array<CProgressBarView, MAX_DRIVE_SLOTS> m_progressViews;
     std::array<CStaticTextView, MAX_DRIVE_SLOTS> m_statusViews;
-    IShellOpen& m_shell;
+    // Last, so it goes first: a run must not outlive what it works on.
+    CTaskSupervisor m_supervisor;
 };

@@ -11,6 +11,7 @@
 #include "bay/simulated_bay.h"
 #include "framework/afx_app.h"
 #include "platform/shell_open.h"
+#include "support/bay_services.h"
 #include "support/dialog_runner_win32.h"
 #include "ui/resource.h"
 
@@ -77,8 +78,8 @@ protected:
     void ExpectDialogSpeaks(const Expected& expected)
     {
         CNoShell shell;
-        CSimulatedBay bay{BayDescription{}};
-        CKOBLDlg dialog(bay, shell);
+        CBayServices bay;
+        CKOBLDlg dialog(bay.Services(shell));
         RunDialogWithScript(dialog, [&](HWND hDlg) {
             EXPECT_EQ(expected.pszFileCopy, WindowText(GetDlgItem(hDlg, IDC_TASK_FILE_COPY)));
             EXPECT_EQ(expected.pszUsbStatus, WindowText(GetDlgItem(hDlg, IDC_USB_STATUS_GROUP)));
@@ -140,12 +141,13 @@ TEST_F(LanguageTest, WhenTheThreadLanguageCannotBeSetEverythingIsEnglish)
 }
 
 // The system's own calls, for the user CTest runs this process as: once as
-// a US English user, once as a Korean one (CORVANTIS_EXPECT_LANGID says which).
+// a US English user (LC_ALL=C), once as a Korean one (LC_ALL=ko_KR.UTF-8).
+// Wine takes the process's locale from LC_ALL and shows it to the process.
 TEST(SystemLanguage, StartUpSelectsTheUsersLanguage)
 {
-    wchar_t szExpected[16] = {};
-    ASSERT_NE(0u, GetEnvironmentVariableW(L"CORVANTIS_EXPECT_LANGID", szExpected, 16));
-    const uint32_t nExpected = static_cast<uint32_t>(wcstoul(szExpected, nullptr, 16));
+    wchar_t szLocale[64] = {};
+    ASSERT_NE(0u, GetEnvironmentVariableW(L"LC_ALL", szLocale, 64)) << "CTest sets the user's locale";
+    const uint32_t nExpected = std::wstring(szLocale).rfind(L"ko_KR", 0) == 0 ? 0x0412 : 0x0409;
 
     EXPECT_EQ(1, SelectUiLanguage());
     EXPECT_EQ(nExpected, g_uiLangId);

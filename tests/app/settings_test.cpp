@@ -14,6 +14,7 @@
 #include "app/settings_names.h"
 #include "bay/simulated_bay.h"
 #include "framework/afx_app.h"
+#include "support/bay_services.h"
 #include "framework/afx_handle.h"
 #include "platform/shell_open.h"
 #include "support/dialog_runner_win32.h"
@@ -90,7 +91,7 @@ protected:
 
     INT_PTR Run(const std::function<void(HWND)>& script)
     {
-        CKOBLDlg dialog(m_bay, m_shell);
+        CKOBLDlg dialog(m_bay.Services(m_shell));
         return RunDialogWithScript(dialog, script);
     }
 
@@ -110,7 +111,7 @@ protected:
     static int s_nCounter;
     std::wstring m_strProfile;
     std::unique_ptr<CWinApp> m_app;
-    CSimulatedBay m_bay{BayDescription{}};
+    CBayServices m_bay{"[E:]\nsize = 8G\n"};
     CNoShell m_shell;
 };
 int SettingsTest::s_nCounter = 0;
@@ -257,6 +258,30 @@ TEST_F(SettingsTest, AStoredLabelTooLongForTheEditFailsTheExchangeWithTheFramewo
     EXPECT_EQ(L"Please enter no more than 11 characters.", strAtStart);
     EXPECT_EQ(L"Please enter no more than 11 characters.", strAtClose);
     ExpectText(m_strProfile, SETTING_VOLUME_LABEL, L"TWELVE_CHARS");
+}
+
+TEST_F(SettingsTest, StartStopsWhenTheStoredLabelIsRefusedSoNoFormatRunsWithIt)
+{
+    Store(SETTING_TASK_TYPE, 2);
+    Store(SETTING_VOLUME_LABEL, L"TWELVE_CHARS");
+    std::vector<std::wstring> shown;
+    std::thread answerer([&] {
+        for (int i = 0; i < 3; ++i)
+            shown.push_back(AnswerMessageBox(APP_TITLE, 20s));
+    });
+    Run([](HWND hDlg) {
+        // After the start-up's own refusal, Start exchanges again.
+        std::this_thread::sleep_for(200ms);
+        PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED), 0);
+        std::this_thread::sleep_for(500ms);
+        EXPECT_EQ(L"Start", Text(hDlg, IDC_START));
+        EXPECT_TRUE(IsEnabled(hDlg, IDC_TASK_FORMAT)) << "no run began";
+    });
+    answerer.join();
+    const std::wstring strRefusal = L"Please enter no more than 11 characters.";
+    EXPECT_EQ((std::vector<std::wstring>{strRefusal, strRefusal, strRefusal}), shown)
+        << "start-up, Start and the close each refuse the label; no format warning comes";
+    EXPECT_TRUE(m_bay.Bay().FormatCalls().empty());
 }
 
 // The machine switch lives in the one place an installer sets up; the tests

@@ -77,13 +77,19 @@ inline HWND WaitForMessageBox(const std::wstring& strCaption, std::chrono::milli
     }
 }
 
-// Presses OK on the message box; returns its text, or nothing when none came.
-inline std::wstring AnswerMessageBox(const std::wstring& strCaption, std::chrono::milliseconds bound)
+// Presses the button (OK unless told) on the message box; returns its text,
+// or nothing when none came.
+inline std::wstring AnswerMessageBox(const std::wstring& strCaption, std::chrono::milliseconds bound,
+                                     int nButton = IDOK)
 {
     HWND hBox = WaitForMessageBox(strCaption, bound);
     if (hBox == nullptr)
         return std::wstring();
     const std::wstring strText = WindowText(GetDlgItem(hBox, 0xFFFF));
-    PostMessageW(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    PostMessageW(hBox, WM_COMMAND, MAKEWPARAM(nButton, BN_CLICKED), 0);
+    // Gone before the caller goes on, so the next box found is a new one.
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (IsWindow(hBox) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     return strText;
 }

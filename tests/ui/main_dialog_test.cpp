@@ -16,11 +16,16 @@
 #include <gtest/gtest.h>
 
 #include "app/app_title.h"
+#include "app/settings_names.h"
 #include "bay/simulated_bay.h"
 #include "framework/afx_app.h"
 #include "platform/shell_open.h"
+#include "platform/volume_queries.h"
+#include "support/bay_services.h"
 #include "support/dialog_runner_win32.h"
+#include "support/gated_seams.h"
 #include "support/recording_volumes.h"
+#include "support/test_files.h"
 #include "support/window_search_win32.h"
 #include "ui/resource.h"
 
@@ -46,14 +51,6 @@ private:
     std::vector<std::wstring> m_opened;
 };
 
-CSimulatedBay MakeBay(const std::string& strText)
-{
-    BayDescription description;
-    std::string strError;
-    EXPECT_TRUE(ParseBayDescription(strText, "C:\\bay", description, strError)) << strError;
-    return CSimulatedBay(std::move(description));
-}
-
 const char kMachineBay[] =
     "[C:]\ntype = fixed\nbus = sata\nmedia = fixed\nsize = 256G\n"
     "[D:]\ntype = cdrom\nbus = ata\nmedia = dvd-rom\nsize = 4G\n"
@@ -62,29 +59,59 @@ const char kMachineBay[] =
     "[H:]\ntype = fixed\nbus = usb\nmedia = fixed\nsize = 1T\n"
     "[K:]\ntype = removable\nbus = usb\nmedia = removable\nsize = 16G\n";
 
-class CTestApp : public CWinApp {
-};
-
+// The dialog reads its sources from the settings, as at every start; each
+// test has a profile of its own, removed before and after.
 class MainDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        m_strProfile = L"CorvantisDialogTest" + std::to_wstring(GetCurrentProcessId());
+        RemoveProfile();
+        m_app.SetAppName(m_strProfile);
+        m_app.SetRegistryKey(APP_REGISTRY_KEY);
         m_app.SetAppName(APP_TITLE);
         AfxSetApp(&m_app);
     }
-    void TearDown() override { AfxSetApp(nullptr); }
+    void TearDown() override
+    {
+        AfxSetApp(nullptr);
+        RemoveProfile();
+    }
+    void RemoveProfile()
+    {
+        RegDeleteTreeW(HKEY_CURRENT_USER,
+                       (std::wstring(L"Software\\") + APP_REGISTRY_KEY + L"\\" + m_strProfile).c_str());
+    }
+    void StoreSourceFolder(const std::wstring& strFolder)
+    {
+        m_app.WriteProfileString(SETTINGS_SECTION, SETTING_SOURCE_FOLDER, strFolder);
+    }
 
     // Runs the dialog modally on this thread and the script on another; the
     // dialog is closed afterwards whatever the script managed to do.
-    INT_PTR RunDialog(IVolumeQueries& volumes, const std::function<void(HWND)>& script)
+    INT_PTR RunDialog(const PlatformServices& services, const std::function<void(HWND)>& script)
     {
-        CKOBLDlg dialog(volumes, m_shell);
-        return RunDialog(dialog, script);
+        CKOBLDlg dialog(services);
+        return RunDialogWithScript(dialog, script);
+    }
+    INT_PTR RunDialog(CBayServices& bay, const std::function<void(HWND)>& script)
+    {
+        return RunDialog(bay.Services(m_shell), script);
     }
 
-    static INT_PTR RunDialog(CKOBLDlg& dialog, const std::function<void(HWND)>& script)
+    // Posted: a message box that the click opens must not hold the script.
+    static void Click(HWND hDlg, int nId) { PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(nId, BN_CLICKED), 0); }
+
+    // Idle again: "Start" on the button and the task radios enabled.
+    static bool WaitForIdle(HWND hDlg)
     {
-        return RunDialogWithScript(dialog, script);
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (WindowText(GetDlgItem(hDlg, IDC_START)) == L"Start" && IsEnabled(hDlg, IDC_TASK_FILE_COPY))
+                return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
     }
 
     static std::vector<std::wstring> SlotTexts(HWND hDlg, int nFirstId)
@@ -101,13 +128,15 @@ protected:
         return SendMessageW(GetDlgItem(hDlg, nId), BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
 
-    CTestApp m_app;
+    std::wstring m_strProfile;
+    CWinApp m_app;
     CRecordingShellOpen m_shell;
+    CTempFolder m_folder;
 };
 
 TEST_F(MainDialogTest, ShowsQualifyingDrivesInSlotOrderWithTheIdleLook)
 {
-    CSimulatedBay bay = MakeBay(kMachineBay);
+    CBayServices bay(kMachineBay);
     const INT_PTR nResult = RunDialog(bay, [](HWND hDlg) {
         std::vector<std::wstring> letters(MAX_DRIVE_SLOTS, L"--");
         letters[0] = L"E:";
@@ -151,7 +180,7 @@ TEST_F(MainDialogTest, ShowsQualifyingDrivesInSlotOrderWithTheIdleLook)
 
 TEST_F(MainDialogTest, ClickOnALetterOpensItsDriveButNotAnEmptySlot)
 {
-    CSimulatedBay bay = MakeBay(kMachineBay);
+    CBayServices bay(kMachineBay);
     RunDialog(bay, [this](HWND hDlg) {
         // In order: the empty slot first, so once the drive has been opened
         // the empty slot's click has been handled too.
@@ -167,20 +196,20 @@ TEST_F(MainDialogTest, ClickOnALetterOpensItsDriveButNotAnEmptySlot)
 
 TEST_F(MainDialogTest, DeviceArrivalAndRemovalRescanButOtherDeviceEventsDoNot)
 {
-    CSimulatedBay oneStick = MakeBay("[E:]\nsize = 8G\n");
-    CSimulatedBay twoSticks = MakeBay("[E:]\nsize = 8G\n[G:]\nsize = 8G\n");
-    CRecordingVolumes volumes(&oneStick);
-    RunDialog(volumes, [&](HWND hDlg) {
+    CBayServices oneStick("[E:]\nsize = 8G\n");
+    CBayServices twoSticks("[E:]\nsize = 8G\n[G:]\nsize = 8G\n");
+    CRecordingVolumes volumes(&oneStick.Bay().Volumes());
+    RunDialog(oneStick.Services(m_shell, &volumes), [&](HWND hDlg) {
         HWND hSecond = GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST + 1);
         EXPECT_EQ(L"--", WindowText(hSecond));
 
-        volumes.SetInner(&twoSticks);
+        volumes.SetInner(&twoSticks.Bay().Volumes());
         SendMessageW(hDlg, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
         EXPECT_EQ(L"--", WindowText(hSecond));
         SendMessageW(hDlg, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
         EXPECT_EQ(L"G:", WindowText(hSecond));
 
-        volumes.SetInner(&oneStick);
+        volumes.SetInner(&oneStick.Bay().Volumes());
         SendMessageW(hDlg, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, 0);
         EXPECT_EQ(L"--", WindowText(hSecond));
     });
@@ -188,7 +217,7 @@ TEST_F(MainDialogTest, DeviceArrivalAndRemovalRescanButOtherDeviceEventsDoNot)
 
 TEST_F(MainDialogTest, TaskRadiosSwitchTheIdleLook)
 {
-    CSimulatedBay bay = MakeBay(kMachineBay);
+    CBayServices bay(kMachineBay);
     RunDialog(bay, [](HWND hDlg) {
         SendMessageW(GetDlgItem(hDlg, IDC_TASK_FORMAT), BM_CLICK, 0, 0);
         EXPECT_TRUE(IsChecked(hDlg, IDC_TASK_FORMAT));
@@ -208,65 +237,184 @@ TEST_F(MainDialogTest, TaskRadiosSwitchTheIdleLook)
 
 TEST_F(MainDialogTest, EscapeAndEnterEndTheDialogThroughTheDefaults)
 {
-    CSimulatedBay bay = MakeBay(kMachineBay);
+    CBayServices bay(kMachineBay);
     EXPECT_EQ(IDCANCEL, RunDialog(bay, [](HWND hDlg) { PostMessageW(hDlg, WM_COMMAND, IDCANCEL, 0); }));
     EXPECT_EQ(IDOK, RunDialog(bay, [](HWND hDlg) { PostMessageW(hDlg, WM_COMMAND, IDOK, 0); }));
 }
 
-// Opens and ends a stand-in run on the UI thread, where runs begin and end.
-class CRunningDlg : public CKOBLDlg {
-public:
-    static constexpr UINT WM_TEST_BEGIN_RUN = WM_APP + 1;
-    static constexpr UINT WM_TEST_END_RUN = WM_APP + 2;
-
-    using CKOBLDlg::CKOBLDlg;
-
+// Sticks backed by folders of the test's own; the source lives beside them,
+// on a drive the bay does not describe.
+class MainDialogRunTest : public MainDialogTest {
 protected:
-    LRESULT WindowProc(UINT nMessage, WPARAM wParam, LPARAM lParam) override
+    std::string Stick(char chLetter, const char* pszSize = "64M")
     {
-        if (nMessage == WM_TEST_BEGIN_RUN) {
-            m_request.m_hSupervisor = std::thread([this] {
-                while (!m_bEndRun)
-                    std::this_thread::sleep_for(5ms);
-            });
-            return 0;
-        }
-        if (nMessage == WM_TEST_END_RUN) {
-            m_bEndRun = true;
-            m_request.m_hSupervisor.join();
-            return 0;
-        }
-        return CKOBLDlg::WindowProc(nMessage, wParam, lParam);
+        const std::string strFolder(1, static_cast<char>(chLetter - 'A' + 'a'));
+        std::filesystem::create_directories(m_folder.Path() / strFolder);
+        return std::string("[") + chLetter + ":]\nfolder = " + strFolder + "\nsize = " + pszSize + "\n";
     }
-
-private:
-    std::atomic<bool> m_bEndRun{false};
+    std::filesystem::path Drive(char chLetter) const
+    {
+        return m_folder.Path() / std::string(1, static_cast<char>(chLetter - 'A' + 'a'));
+    }
+    std::filesystem::path MakeSource()
+    {
+        WriteTestFile(m_folder.Path() / "src" / "a.txt", "alpha");
+        WriteTestFile(m_folder.Path() / "src" / "docs" / "b.txt", "beta");
+        return m_folder.Path() / "src";
+    }
 };
 
-TEST_F(MainDialogTest, WhileARunExistsTheDialogRefusesToEndAndToRescan)
+TEST_F(MainDialogRunTest, StartRefusesWithoutADriveAndWithoutASource)
 {
-    CSimulatedBay oneStick = MakeBay("[E:]\nsize = 8G\n");
-    CSimulatedBay twoSticks = MakeBay("[E:]\nsize = 8G\n[G:]\nsize = 8G\n");
-    CRecordingVolumes volumes(&oneStick);
-    CRunningDlg dialog(volumes, m_shell);
-    const INT_PTR nResult = RunDialog(dialog, [&](HWND hDlg) {
-        SendMessageW(hDlg, CRunningDlg::WM_TEST_BEGIN_RUN, 0, 0);
+    CBayServices noStick("[C:]\ntype = fixed\nbus = sata\nmedia = fixed\nsize = 256G\n");
+    RunDialog(noStick, [](HWND hDlg) {
+        Click(hDlg, IDC_START);
+        EXPECT_EQ(L"No drive is connected.", AnswerMessageBox(APP_TITLE, 20s));
+        EXPECT_TRUE(WaitForIdle(hDlg));
+        EXPECT_EQ(nullptr, WaitForMessageBox(APP_TITLE, 300ms)) << "nothing else is said";
+    });
+
+    for (const bool bDeleted : {false, true}) {
+        const std::wstring strGone = (m_folder.Path() / "gone").wstring();
+        if (bDeleted)
+            StoreSourceFolder(strGone);
+        CBayServices bay(Stick('E'), m_folder.Path());
+        RunDialog(bay, [&](HWND hDlg) {
+            Click(hDlg, IDC_START);
+            EXPECT_EQ(L"The source folder is invalid.", AnswerMessageBox(APP_TITLE, 20s)) << bDeleted;
+            EXPECT_TRUE(WaitForIdle(hDlg));
+            EXPECT_EQ(bDeleted ? strGone : L"", WindowText(GetDlgItem(hDlg, IDC_SOURCE_PATH)));
+            EXPECT_EQ(L"", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST)));
+        });
+    }
+}
+
+TEST_F(MainDialogRunTest, FormatWarningAnsweredCancelFormatsNothing)
+{
+    CBayServices bay(Stick('E'), m_folder.Path());
+    WriteTestFile(Drive('E') / "keep.txt", "keep");
+    RunDialog(bay, [&](HWND hDlg) {
+        SendMessageW(GetDlgItem(hDlg, IDC_TASK_FORMAT), BM_CLICK, 0, 0);
+        Click(hDlg, IDC_START);
+        EXPECT_EQ(L"If you format the USB flash drive, all data in the device will be erased. \r\n Are you sure you "
+                  L"want to continue?",
+                  AnswerMessageBox(APP_TITLE, 20s, IDCANCEL));
+        EXPECT_TRUE(WaitForIdle(hDlg));
+        EXPECT_TRUE(IsEnabled(hDlg, IDC_FILE_SYSTEM)) << "still the idle look of Format";
+    });
+    EXPECT_TRUE(bay.Bay().FormatCalls().empty());
+    EXPECT_EQ("keep", ReadTestFile(Drive('E') / "keep.txt"));
+}
+
+TEST_F(MainDialogRunTest, ASourceOnAUsbStickKeepsThatStickOutOfTheRun)
+{
+    CBayServices bay(Stick('E') + Stick('F'), m_folder.Path());
+    WriteTestFile(Drive('E') / "data" / "a.txt", "alpha");
+    StoreSourceFolder(L"E:\\data");
+    RunDialog(bay, [&](HWND hDlg) {
+        EXPECT_EQ(L"F:", WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST)));
+        EXPECT_EQ(L"--", WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST + 1)));
+        Click(hDlg, IDC_START);
+        EXPECT_TRUE(WaitForIdle(hDlg));
+        EXPECT_EQ(L"OK", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST)));
+    });
+    EXPECT_EQ((std::vector<std::string>{"a.txt=alpha"}), TreeListing(Drive('F')));
+    EXPECT_EQ((std::vector<std::string>{"data/", "data/a.txt=alpha"}), TreeListing(Drive('E')));
+}
+
+TEST_F(MainDialogRunTest, ARunLooksRunningFreezesTheSlotsAndEndsIdleWithEachResult)
+{
+    CBayServices bay(Stick('E') + Stick('F', "1M"), m_folder.Path());
+    CBayServices withG(Stick('E') + Stick('F', "1M") + Stick('G'), m_folder.Path());
+    CRecordingVolumes volumes(&bay.Bay().Volumes());
+    CGate gate;
+    CGatedFolderTree folders(bay.Bay().Folders(), gate);
+    StoreSourceFolder(MakeSource().wstring());
+    const INT_PTR nResult = RunDialog(bay.Services(m_shell, &volumes, &folders), [&](HWND hDlg) {
+        Click(hDlg, IDC_START);
+        ASSERT_TRUE(gate.WaitForWaiting(1, 20s)) << "E: never began to copy";
+
+        EXPECT_EQ(L"Cancel", WindowText(GetDlgItem(hDlg, IDC_START)));
+        EXPECT_TRUE(IsEnabled(hDlg, IDC_START));
+        for (int nId : {IDC_BROWSE, IDC_TASK_FILE_COPY, IDC_TASK_SECTOR_COPY, IDC_TASK_FORMAT, IDC_FILE_SYSTEM, IDC_LABEL})
+            EXPECT_FALSE(IsEnabled(hDlg, nId)) << nId;
+        // F: failed its space check at once; its code shows while E: copies.
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + 1)).empty() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(20ms);
+        EXPECT_EQ(L"E1", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + 1)));
+
+        volumes.SetInner(&withG.Bay().Volumes());
+        SendMessageW(hDlg, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
+        EXPECT_EQ(L"--", WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST + 2))) << "rescanned during a run";
         SendMessageW(hDlg, WM_CLOSE, 0, 0);
         SendMessageW(hDlg, WM_SYSCOMMAND, SC_CLOSE, 0);
         SendMessageW(hDlg, WM_COMMAND, IDCANCEL, 0);
         SendMessageW(hDlg, WM_COMMAND, IDOK, 0);
-        volumes.SetInner(&twoSticks);
-        SendMessageW(hDlg, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
-        // Anything that ended the dialog is handled by now: the messages above
-        // were sent, not posted.
         EXPECT_TRUE(IsWindowVisible(hDlg)) << "the dialog ended during a run";
-        EXPECT_EQ(L"--", WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST + 1))) << "rescanned during a run";
 
-        SendMessageW(hDlg, CRunningDlg::WM_TEST_END_RUN, 0, 0);
+        gate.Open();
+        ASSERT_TRUE(WaitForIdle(hDlg));
+        EXPECT_EQ(L"OK", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST)));
+        EXPECT_EQ(100, SendMessageW(GetDlgItem(hDlg, IDC_SLOT_PROGRESS_FIRST), PBM_GETPOS, 0, 0));
+        EXPECT_EQ(L"E1", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + 1)));
+
         SendMessageW(hDlg, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
-        EXPECT_EQ(L"G:", WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST + 1)));
+        EXPECT_EQ(L"G:", WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST + 2)));
     });
     EXPECT_EQ(IDCANCEL, nResult) << "once the run is over the close box ends the dialog";
+    EXPECT_EQ(TreeListing(m_folder.Path() / "src"), TreeListing(Drive('E')));
+}
+
+TEST_F(MainDialogRunTest, TheCancelQuestionCancelsOnlyWhenAnsweredOk)
+{
+    for (const bool bConfirm : {false, true}) {
+        CBayServices bay(Stick('E') + Stick('F', "1M"), m_folder.Path());
+        std::filesystem::remove_all(Drive('E'));
+        std::filesystem::create_directories(Drive('E'));
+        CGate gate;
+        CGatedFolderTree folders(bay.Bay().Folders(), gate);
+        StoreSourceFolder(MakeSource().wstring());
+        RunDialog(bay.Services(m_shell, nullptr, &folders), [&](HWND hDlg) {
+            Click(hDlg, IDC_START);
+            ASSERT_TRUE(gate.WaitForWaiting(1, 20s));
+            Click(hDlg, IDC_START);
+            HWND hBox = WaitForMessageBox(APP_TITLE, 20s);
+            ASSERT_NE(nullptr, hBox);
+            EXPECT_FALSE(IsEnabled(hDlg, IDC_START)) << "Cancel is disabled while it asks";
+            EXPECT_EQ(L"Do you want to cancel the task ?",
+                      AnswerMessageBox(APP_TITLE, 20s, bConfirm ? IDOK : IDCANCEL));
+            gate.Open();
+            ASSERT_TRUE(WaitForIdle(hDlg));
+            EXPECT_EQ(bConfirm ? L"E5" : L"OK", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST))) << bConfirm;
+            EXPECT_EQ(L"E1", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + 1))) << "a finished slot keeps its code";
+        });
+    }
+}
+
+TEST_F(MainDialogRunTest, AFormatRunOffersNoCancel)
+{
+    CBayServices bay(Stick('E'), m_folder.Path());
+    WriteTestFile(Drive('E') / "old.txt", "old");
+    CGate gate;
+    CGatedFormatter formatter(bay.Bay().Formatter(), gate);
+    RunDialog(bay.Services(m_shell, nullptr, nullptr, &formatter), [&](HWND hDlg) {
+        SendMessageW(GetDlgItem(hDlg, IDC_TASK_FORMAT), BM_CLICK, 0, 0);
+        Click(hDlg, IDC_START);
+        EXPECT_FALSE(AnswerMessageBox(APP_TITLE, 20s).empty());
+        ASSERT_TRUE(gate.WaitForWaiting(1, 20s));
+        EXPECT_EQ(L"Cancel", WindowText(GetDlgItem(hDlg, IDC_START)));
+        EXPECT_FALSE(IsEnabled(hDlg, IDC_START));
+        EXPECT_EQ(1, SendMessageW(GetDlgItem(hDlg, IDC_SLOT_PROGRESS_FIRST), PBM_GETPOS, 0, 0));
+        gate.Open();
+        ASSERT_TRUE(WaitForIdle(hDlg));
+        EXPECT_EQ(L"OK", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST)));
+    });
+    const std::vector<BayFormatCall> calls = bay.Bay().FormatCalls();
+    ASSERT_EQ(1u, calls.size());
+    EXPECT_EQ(L"FAT32", calls[0].strFileSystem) << "the combo's selection when Start was pressed";
+    EXPECT_EQ(L"CORVANTIS", calls[0].strLabel);
+    EXPECT_TRUE(TreeListing(Drive('E')).empty());
 }
 
 }  // namespace
