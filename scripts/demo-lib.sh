@@ -15,13 +15,43 @@ corvantis_build_demo() {
     || { tail -n 40 "$log"; return 1; }
 }
 
-# Folders for the bay's drives, and CORVANTIS_BAY pointing the demo at it.
+# Windows form of a path on this machine, as Wine's Z: drive shows it.
+corvantis_windows_path() { local path=$1; echo "Z:${path//\//\\}"; }
+
+# The demo's drive bay (scripts/demo-bay.txt, with fresh empty drive folders)
+# unless CORVANTIS_BAY names a description of the user's own; a sample folder
+# to copy; and the demo's settings pointing File Copy at that sample.
 corvantis_prepare_bay() {
   local demo="$corvantis_root/build/demo"
+  rm -rf "$demo/drives"
   mkdir -p "$demo"/drives/{e,f,g,j,m}
-  cp "$corvantis_root/scripts/demo-bay.txt" "$demo/bay.txt"
-  local path="$demo/bay.txt"
-  export CORVANTIS_BAY="Z:${path//\//\\}"
+  if [ -n "${CORVANTIS_BAY:-}" ]; then
+    corvantis_own_bay=1
+  else
+    corvantis_own_bay=0
+    cp "$corvantis_root/scripts/demo-bay.txt" "$demo/bay.txt"
+    CORVANTIS_BAY=$(corvantis_windows_path "$demo/bay.txt")
+    export CORVANTIS_BAY
+  fi
+  corvantis_make_sample "$demo/sample"
+  corvantis_sample=$(corvantis_windows_path "$demo/sample")
+  local key='HKCU\Software\Local AppWizard-Generated Applications\CorvantisUsbCopyDemo\UserInterface'
+  corvantis_wine reg add "$key" /v TaskType /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  corvantis_wine reg add "$key" /v SourceFolder /t REG_SZ /d "$corvantis_sample" /f >/dev/null 2>&1
+}
+
+# A folder such as an operator copies onto sticks: documents, photos, a video.
+corvantis_make_sample() {
+  local sample=$1
+  rm -rf "$sample"
+  mkdir -p "$sample/docs" "$sample/photos" "$sample/video"
+  printf 'CORVANTIS USB Copy demo\nEvery drive gets this tree.\n' >"$sample/docs/readme.txt"
+  printf 'Price list 2026\n' >"$sample/docs/prices.txt"
+  local i
+  for i in 1 2 3 4 5; do
+    head -c 1048576 /dev/urandom >"$sample/photos/photo-$i.jpg"
+  done
+  head -c 3145728 /dev/urandom >"$sample/video/intro.mp4"
 }
 
 # corvantis_start_demo [LOCALE]: starts the demo (as the user of LOCALE) and

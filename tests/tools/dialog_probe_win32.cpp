@@ -1,8 +1,11 @@
-// Reads the running program's main dialog from outside, as an operator's eyes
-// would: used by the run script to print the slots and frame a screenshot.
+// Reads and drives the running program's main dialog from outside, as an
+// operator would: used by the run script to print the slots, run a File Copy
+// and frame a screenshot.
 //
-//   corvantis_probe report [SECONDS]   wait for the dialog, print its slots and frame
-//   corvantis_probe close  [SECONDS]   close the dialog and wait until it is gone
+//   corvantis_probe report [SECONDS]     wait for the dialog, print its slots and frame
+//   corvantis_probe file-copy [SECONDS]  choose File Copy, press Start, wait until the
+//                                        run is over, print each slot's letter and result
+//   corvantis_probe close  [SECONDS]     close the dialog and wait until it is gone
 
 #include <windows.h>
 
@@ -39,6 +42,59 @@ int Report(HWND hDlg)
     return 0;
 }
 
+// A message box of the program instead of a run: say what it tells.
+bool ReportMessageBox(DWORD nProcessId)
+{
+    for (HWND hWnd : FindDialogWindows(APP_TITLE, nProcessId)) {
+        if (IsWindowVisible(hWnd) && GetDlgItem(hWnd, 0xFFFF) != nullptr) {
+            std::fprintf(stderr, "corvantis_probe: the program says: ");
+            std::fflush(stderr);
+            PrintUtf8(WindowText(GetDlgItem(hWnd, 0xFFFF)) + L"\n");
+            return true;
+        }
+    }
+    return false;
+}
+
+int RunFileCopy(HWND hDlg, std::chrono::seconds bound)
+{
+    DWORD nProcessId = 0;
+    GetWindowThreadProcessId(hDlg, &nProcessId);
+    SendMessageW(GetDlgItem(hDlg, IDC_TASK_FILE_COPY), BM_CLICK, 0, 0);
+    // Posted: a message box that Start may show would hold a sent click.
+    PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED), 0);
+    HWND hStart = GetDlgItem(hDlg, IDC_START);
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    bool bRunning = false;
+    for (;;) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            std::fprintf(stderr, "corvantis_probe: the run did not end in time\n");
+            return 1;
+        }
+        Sleep(50);
+        if (ReportMessageBox(nProcessId))
+            return 1;
+        // The caption turns to "Cancel" while the run goes and back when it ends.
+        const bool bIdle = WindowText(hStart) == L"Start";
+        if (!bIdle)
+            bRunning = true;
+        else if (bRunning)
+            break;
+    }
+    for (int i = 0; i < 22; ++i) {
+        const std::wstring strLetter = WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST + i));
+        if (strLetter == L"--")
+            continue;
+        PrintUtf8(L"slot " + std::to_wstring(i + 1) + L": " + strLetter + L" "
+                  + WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + i)) + L"\n");
+    }
+    RECT rc{};
+    GetWindowRect(hDlg, &rc);
+    std::printf("window: %ld %ld %ld %ld\n", rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+    std::fflush(stdout);
+    return 0;
+}
+
 int Close(HWND hDlg, std::chrono::seconds bound)
 {
     PostMessageW(hDlg, WM_CLOSE, 0, 0);
@@ -57,8 +113,8 @@ int wmain(int argc, wchar_t** argv)
 {
     const std::wstring strCommand = argc > 1 ? argv[1] : L"";
     const std::chrono::seconds bound(argc > 2 ? _wtoi(argv[2]) : 60);
-    if (strCommand != L"report" && strCommand != L"close") {
-        std::fprintf(stderr, "usage: corvantis_probe report|close [SECONDS]\n");
+    if (strCommand != L"report" && strCommand != L"file-copy" && strCommand != L"close") {
+        std::fprintf(stderr, "usage: corvantis_probe report|file-copy|close [SECONDS]\n");
         return 2;
     }
     HWND hDlg = WaitForDialogWindow(APP_TITLE, 0, bound);
@@ -77,5 +133,9 @@ int wmain(int argc, wchar_t** argv)
         std::fputs(strUtf8.c_str(), stderr);
         return 1;
     }
-    return strCommand == L"report" ? Report(hDlg) : Close(hDlg, bound);
+    if (strCommand == L"report")
+        return Report(hDlg);
+    if (strCommand == L"file-copy")
+        return RunFileCopy(hDlg, bound);
+    return Close(hDlg, bound);
 }
