@@ -169,15 +169,20 @@ bool CBayState::TakeWrite(wchar_t chLetter, uint64_t nBytes, std::chrono::steady
 
     // The drive works through its writes one after another at its own pace;
     // a writer that comes late (it was busy reading) does not make up time.
+    // As the system's write cache does for a real stick, the writer may go on
+    // while the drive still has up to BAY_WRITE_BACK_BYTES of earlier writes
+    // to do, so opening the next file overlaps the drive's work.
     const auto now = std::chrono::steady_clock::now();
     if (pDrive->nWriteSpeed == 0) {
         doneAt = now;
         return true;
     }
-    const std::chrono::duration<double> writing(static_cast<double>(nBytes) / static_cast<double>(pDrive->nWriteSpeed));
-    pNow->busyUntil = std::max(now, pNow->busyUntil)
-                      + std::chrono::duration_cast<std::chrono::steady_clock::duration>(writing);
-    doneAt = pNow->busyUntil;
+    const auto Duration = [&](uint64_t nLength) {
+        const std::chrono::duration<double> seconds(static_cast<double>(nLength) / static_cast<double>(pDrive->nWriteSpeed));
+        return std::chrono::duration_cast<std::chrono::steady_clock::duration>(seconds);
+    };
+    pNow->busyUntil = std::max(now, pNow->busyUntil) + Duration(nBytes);
+    doneAt = pNow->busyUntil - Duration(BAY_WRITE_BACK_BYTES);
     return true;
 }
 

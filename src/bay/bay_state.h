@@ -25,6 +25,9 @@ struct BayFormatPlan {
     std::chrono::milliseconds stepPause{0};
 };
 
+// How far a drive's writes may lag behind its writer.
+constexpr uint64_t BAY_WRITE_BACK_BYTES = 64 * 1024;
+
 class CBayState {
 public:
     explicit CBayState(BayDescription description);
@@ -50,7 +53,8 @@ public:
     bool AdmitsFile(wchar_t chLetter, uint64_t nBytes) const;
     // Takes one write's bytes from the drive. False when they do not fit or
     // the drive's writes fail (the write crossing fail-after starts that).
-    // doneAt is when the drive, at its speed, has them written.
+    // doneAt is when the writer may go on: when the drive, at its speed,
+    // has all but BAY_WRITE_BACK_BYTES of its writes done.
     bool TakeWrite(wchar_t chLetter, uint64_t nBytes, std::chrono::steady_clock::time_point& doneAt);
     // Bytes of a removed or replaced file; never more than the drive holds.
     void GiveBack(wchar_t chLetter, uint64_t nBytes);
