@@ -73,43 +73,52 @@ void CFormatThreadTable::Release()
     }
 }
 
-void CFormatThreadTable::SetCancel(CRunControl* pCancel)
+CFormatThreadTable::Entry* CFormatThreadTable::OwnEntry()
 {
     const int i = Find();
-    if (i >= 0)
-        m_entries[i].pCancel = pCancel;
+    return i >= 0 ? &m_entries[i] : nullptr;
+}
+
+const CFormatThreadTable::Entry* CFormatThreadTable::OwnEntry() const
+{
+    const int i = Find();
+    return i >= 0 ? &m_entries[i] : nullptr;
+}
+
+void CFormatThreadTable::SetCancel(CRunControl* pCancel)
+{
+    if (Entry* pEntry = OwnEntry())
+        pEntry->pCancel = pCancel;
 }
 
 CRunControl* CFormatThreadTable::GetCancel() const
 {
-    const int i = Find();
-    return i >= 0 ? m_entries[i].pCancel : nullptr;
+    const Entry* pEntry = OwnEntry();
+    return pEntry != nullptr ? pEntry->pCancel : nullptr;
 }
 
 void CFormatThreadTable::SetSuccess(int nSuccess)
 {
-    const int i = Find();
-    if (i >= 0)
-        m_entries[i].nSuccess = nSuccess;
+    if (Entry* pEntry = OwnEntry())
+        pEntry->nSuccess = nSuccess;
 }
 
 int CFormatThreadTable::GetSuccess() const
 {
-    const int i = Find();
-    return i >= 0 ? m_entries[i].nSuccess : 0;
+    const Entry* pEntry = OwnEntry();
+    return pEntry != nullptr ? pEntry->nSuccess : 0;
 }
 
 void CFormatThreadTable::SetProgressBar(IProgressView* pProgressBar)
 {
-    const int i = Find();
-    if (i >= 0)
-        m_entries[i].pProgressBar = pProgressBar;
+    if (Entry* pEntry = OwnEntry())
+        pEntry->pProgressBar = pProgressBar;
 }
 
 IProgressView* CFormatThreadTable::GetProgressBar() const
 {
-    const int i = Find();
-    return i >= 0 ? m_entries[i].pProgressBar : nullptr;
+    const Entry* pEntry = OwnEntry();
+    return pEntry != nullptr ? pEntry->pProgressBar : nullptr;
 }
 
 uint32_t GetFormatClusterSize(const std::wstring& strFileSystem)

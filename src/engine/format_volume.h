@@ -59,6 +59,9 @@ private:
         int nSuccess = 0;
         IProgressView* pProgressBar = nullptr;
     };
+    Entry* OwnEntry();
+    const Entry* OwnEntry() const;
+
     Entry m_entries[FORMAT_THREAD_SLOTS];
 };
 

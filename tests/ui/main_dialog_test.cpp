@@ -5,6 +5,7 @@
 
 #include <dbt.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <atomic>
 #include <chrono>
@@ -415,6 +416,131 @@ TEST_F(MainDialogRunTest, AFormatRunOffersNoCancel)
     EXPECT_EQ(L"FAT32", calls[0].strFileSystem) << "the combo's selection when Start was pressed";
     EXPECT_EQ(L"CORVANTIS", calls[0].strLabel);
     EXPECT_TRUE(TreeListing(Drive('E')).empty());
+}
+
+// The shell's folder picker of this process: a dialog other than the main
+// one and other than a message box.
+HWND WaitForPicker(HWND hDlg, std::chrono::milliseconds bound)
+{
+    struct Search {
+        HWND hDlg;
+        HWND hFound;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    for (;;) {
+        Search search{hDlg, nullptr};
+        EnumWindows(
+            [](HWND hWnd, LPARAM lParam) -> BOOL {
+                auto& s = *reinterpret_cast<Search*>(lParam);
+                wchar_t szClass[16] = {};
+                GetClassNameW(hWnd, szClass, 16);
+                DWORD nPid = 0;
+                GetWindowThreadProcessId(hWnd, &nPid);
+                if (hWnd != s.hDlg && nPid == GetCurrentProcessId() && IsWindowVisible(hWnd)
+                    && std::wstring(szClass) == L"#32770" && GetDlgItem(hWnd, 0xFFFF) == nullptr) {
+                    s.hFound = hWnd;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.hFound != nullptr || std::chrono::steady_clock::now() >= deadline)
+            return search.hFound;
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+bool WaitForWindowGone(HWND hWnd)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (IsWindow(hWnd) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    return !IsWindow(hWnd);
+}
+
+TEST_F(MainDialogTest, BrowseOpensOnTheSourceAndStoresThePickedFolder)
+{
+    CBayServices bay(kMachineBay);
+    StoreSourceFolder(L"C:\\windows");
+    RunDialog(bay, [](HWND hDlg) {
+        Click(hDlg, IDC_BROWSE);
+        HWND hPicker = WaitForPicker(hDlg, 20s);
+        ASSERT_NE(nullptr, hPicker);
+        PostMessageW(hPicker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ASSERT_TRUE(WaitForWindowGone(hPicker));
+        EXPECT_EQ(L"C:\\windows", WindowText(GetDlgItem(hDlg, IDC_SOURCE_PATH))) << "it opened on the source";
+    });
+}
+
+// What the picker's callback tells the picker, caught by a window of the
+// test's own in the picker's place.
+class CPickerRecorder {
+public:
+    CPickerRecorder()
+    {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &CPickerRecorder::WndProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"CorvantisPickerRecorder";
+        RegisterClassW(&wc);
+        m_hWnd = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~CPickerRecorder() { DestroyWindow(m_hWnd); }
+
+    HWND Window() const { return m_hWnd; }
+    std::vector<std::wstring> m_said;
+
+private:
+    static LRESULT CALLBACK WndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
+    {
+        auto* pThis = reinterpret_cast<CPickerRecorder*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+        if (pThis != nullptr && nMsg == BFFM_ENABLEOK)
+            pThis->m_said.push_back(L"enable OK " + std::to_wstring(lParam));
+        else if (pThis != nullptr && nMsg == BFFM_SETSELECTIONW)
+            pThis->m_said.push_back(L"select " + std::wstring(reinterpret_cast<const wchar_t*>(lParam)));
+        return DefWindowProcW(hWnd, nMsg, wParam, lParam);
+    }
+
+    HWND m_hWnd = nullptr;
+};
+
+std::vector<std::wstring> SayOnSelection(CKOBLDlg& dialog, const wchar_t* pszPath)
+{
+    CPickerRecorder recorder;
+    PIDLIST_ABSOLUTE pidl = ILCreateFromPathW(pszPath);
+    EXPECT_NE(nullptr, pidl) << "Wine has no " << std::string(pszPath, pszPath + wcslen(pszPath));
+    CKOBLDlg::BrowseCallback(recorder.Window(), BFFM_SELCHANGED, reinterpret_cast<LPARAM>(pidl),
+                             reinterpret_cast<LPARAM>(&dialog));
+    ILFree(pidl);
+    return recorder.m_said;
+}
+
+TEST_F(MainDialogTest, InSectorCopyThePickerSnapsToTheDriveAndAllowsOnlyATarget)
+{
+    // Wine's own drives: C: is the PC's disk here, Z: a USB stick.
+    CBayServices bay("[C:]\ntype = fixed\nbus = sata\nmedia = fixed\nsize = 256G\n"
+                     "[Z:]\ntype = removable\nbus = usb\nmedia = removable\nsize = 8G\n");
+    m_app.WriteProfileInt(SETTINGS_SECTION, SETTING_TASK_TYPE, 1);
+    CKOBLDlg dialog(bay.Services(m_shell));
+    RunDialogWithScript(dialog, [&](HWND hDlg) {
+        EXPECT_EQ((std::vector<std::wstring>{L"enable OK 0", L"select C:"}), SayOnSelection(dialog, L"C:\\windows"));
+        EXPECT_EQ((std::vector<std::wstring>{L"enable OK 1", L"select Z:"}), SayOnSelection(dialog, L"Z:\\tmp"));
+
+        // The real picker: a folder on the stick comes back as the stick.
+        Click(hDlg, IDC_BROWSE);
+        HWND hPicker = WaitForPicker(hDlg, 20s);
+        ASSERT_NE(nullptr, hPicker);
+        static const wchar_t kOnTheStick[] = L"Z:\\tmp";
+        SendMessageW(hPicker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(kOnTheStick));
+        PostMessageW(hPicker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ASSERT_TRUE(WaitForWindowGone(hPicker));
+        EXPECT_EQ(L"Z:\\", WindowText(GetDlgItem(hDlg, IDC_SOURCE_PATH)));
+        EXPECT_EQ(L"--", WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST))) << "the source drive left the slots";
+
+        SendMessageW(GetDlgItem(hDlg, IDC_TASK_FILE_COPY), BM_CLICK, 0, 0);
+        EXPECT_TRUE(SayOnSelection(dialog, L"Z:\\tmp").empty()) << "a File Copy source is any folder";
+    });
 }
 
 }  // namespace
