@@ -208,6 +208,8 @@ struct SectionNotes {
     int nFreeLine = 0;      // 0: free not given
     int nDeclareLine = 0;   // the first declare
     bool bFormatGiven = false;
+    int nRawKeyLine = 0;    // the first key that needs an image
+    std::string strRawKey;
 };
 
 // One key's value on one line.
@@ -280,6 +282,34 @@ bool ParseFormatStep(KeyInput& in)
     return true;
 }
 
+bool ParseOptionalSize(const std::string& str, std::optional<uint64_t>& nBytes)
+{
+    uint64_t nValue = 0;
+    if (!ParseSize(str, nValue))
+        return false;
+    nBytes = nValue;
+    return true;
+}
+
+// Keys of the raw volume, which only an image drive has.
+bool NoteRawKey(KeyInput& in)
+{
+    if (in.notes.nRawKeyLine == 0) {
+        in.notes.nRawKeyLine = in.nLine;
+        in.notes.strRawKey = in.strKey;
+    }
+    return true;
+}
+
+bool ParseCount(KeyInput& in, uint32_t& nCount)
+{
+    uint64_t nValue = 0;
+    if (!ParseUnsigned(in.strValue, nValue) || nValue > std::numeric_limits<uint32_t>::max())
+        return false;
+    nCount = static_cast<uint32_t>(nValue);
+    return NoteRawKey(in);
+}
+
 struct KeyRow {
     const char* pszName;
     bool (*parse)(KeyInput& in);
@@ -300,12 +330,12 @@ const KeyRow kKeys[] = {
     {"fs", [](KeyInput& in) { return Utf8ToWide(in.strValue, in.drive.strFileSystem); }},
     {"label", [](KeyInput& in) { return Utf8ToWide(in.strValue, in.drive.strLabel); }},
     {"speed", [](KeyInput& in) { return ParseSize(in.strValue, in.drive.nWriteSpeed); }},
-    {"fail-after", [](KeyInput& in) {
-         uint64_t nBytes = 0;
-         if (!ParseSize(in.strValue, nBytes))
-             return false;
-         in.drive.failAfterBytes = nBytes;
-         return true;
+    {"fail-after", [](KeyInput& in) { return ParseOptionalSize(in.strValue, in.drive.failAfterBytes); }},
+    {"remove-after", [](KeyInput& in) { return ParseOptionalSize(in.strValue, in.drive.removeAfterBytes); }},
+    {"open-refusals", [](KeyInput& in) { return ParseCount(in, in.drive.nOpenRefusals); }},
+    {"lock-refusals", [](KeyInput& in) { return ParseCount(in, in.drive.nLockRefusals); }},
+    {"read-fail-after", [](KeyInput& in) {
+         return ParseOptionalSize(in.strValue, in.drive.readFailAfterBytes) && NoteRawKey(in);
      }},
     {"declare", ParseDeclare},
     {"format", [](KeyInput& in) {
@@ -368,6 +398,11 @@ public:
             if (notes.nDeclareLine != 0 && drive.backing != BayBacking::Folder) {
                 strError = "line " + std::to_string(notes.nDeclareLine) + ": " + strDrive
                            + " declares a file size but has no folder";
+                return false;
+            }
+            if (notes.nRawKeyLine != 0 && drive.backing != BayBacking::Image) {
+                strError = "line " + std::to_string(notes.nRawKeyLine) + ": " + strDrive + " sets "
+                           + notes.strRawKey + " but has no image";
                 return false;
             }
             if (!notes.bFormatGiven)

@@ -25,10 +25,23 @@
 //                              script; a script may also end without one. Default: progress 0 to 100
 //                              in steps of 10, structure three times, done:1
 //   format-step = 200          milliseconds between the format's steps (0..60000, default 0)
+//   remove-after = 300M        the write that would take the drive past this many bytes (file or raw)
+//                              fails and the stick is pulled out at that moment: the letter and every
+//                              answer about it are gone, and volumes still open on it fail
 //
 // "image = path" backs a drive with an image file instead of a folder; a drive
 // with neither exists only for discovery. The folder or image must exist.
 // Relative paths are taken from the folder of the description file.
+//
+// An image drive opens as a raw volume, whole, as the sector copy reads and
+// writes it; its length is the image file's, and raw writes take no free
+// bytes (they are below the file system). These keys need an image:
+//
+//   open-refusals = 2          the drive's first 2 volume opens fail, as while some program still
+//                              holds a file on it
+//   lock-refusals = 1          the drive's first lock fails, as while the system still flushes it
+//   read-fail-after = 1G       the raw read that would take the drive past this many bytes read
+//                              fails, and every later one does (same syntax as size)
 
 #include <cstdint>
 #include <filesystem>
@@ -68,6 +81,10 @@ struct BayDrive {
     std::wstring strLabel;
     uint64_t nWriteSpeed = 0;                 // bytes per second; 0 is as fast as the host
     std::optional<uint64_t> failAfterBytes;
+    std::optional<uint64_t> removeAfterBytes;
+    uint32_t nOpenRefusals = 0;
+    uint32_t nLockRefusals = 0;
+    std::optional<uint64_t> readFailAfterBytes;
     std::vector<BayDeclaredSize> declaredSizes;
     std::vector<BayFormatStep> formatScript;  // the default script unless described
     uint32_t nFormatStepMs = 0;

@@ -109,7 +109,7 @@ bool CBayFileCopy::TransferBlock(uint64_t nLength)
 {
     auto doneAt = std::chrono::steady_clock::now();
     if (m_chDrive != L'\0') {
-        if (!m_state.TakeWrite(m_chDrive, nLength, doneAt))
+        if (!m_state.TakeWrite(m_chDrive, nLength, BayWriteKind::File, doneAt))
             return false;
         m_nTakenBytes += nLength;
     }

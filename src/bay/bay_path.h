@@ -16,7 +16,7 @@ constexpr size_t BAY_PATH_LIMIT = 260;
 enum class BayPathKind {
     Host,      // not on a bay drive
     Drive,     // on a bay drive
-    Refused,   // too long, or climbing out of a drive's folder with ".."
+    Refused,   // too long, climbing out of a drive's folder with "..", or on a drive pulled out
 };
 
 struct BayPath {

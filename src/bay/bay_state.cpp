@@ -54,6 +54,8 @@ CBayState::CBayState(BayDescription description) : m_description(std::move(descr
         now.nFreeBytes = drive.nFreeBytes;
         now.strFileSystem = drive.strFileSystem;
         now.strLabel = drive.strLabel;
+        now.nOpenRefusalsLeft = drive.nOpenRefusals;
+        now.nLockRefusalsLeft = drive.nLockRefusals;
         for (const BayDeclaredSize& declared : drive.declaredSizes)
             m_declaredSizes[NormalKey(drive.backingPath / declared.relativePath)] = declared.nBytes;
     }
@@ -61,7 +63,19 @@ CBayState::CBayState(BayDescription description) : m_description(std::move(descr
 
 BayPath CBayState::Resolve(const std::wstring& strPath) const
 {
-    return ResolveBayPath(m_description, strPath);
+    const BayPath path = ResolveBayPath(m_description, strPath);
+    if (path.kind == BayPathKind::Drive && PresentDrive(path.pDrive->chLetter) == nullptr)
+        return BayPath();
+    return path;
+}
+
+const BayDrive* CBayState::PresentDrive(wchar_t chLetter) const
+{
+    const BayDrive* pDrive = FindBayDrive(m_description, chLetter);
+    if (pDrive == nullptr)
+        return nullptr;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return FindNow(pDrive->chLetter)->bRemoved ? nullptr : pDrive;
 }
 
 CBayState::DriveNow* CBayState::FindNow(wchar_t chLetter)
@@ -151,20 +165,28 @@ bool CBayState::AdmitsFile(wchar_t chLetter, uint64_t nBytes) const
     return pNow != nullptr && !pNow->bWritesFailing && nBytes <= SingleFileLimit(pNow->strFileSystem);
 }
 
-bool CBayState::TakeWrite(wchar_t chLetter, uint64_t nBytes, std::chrono::steady_clock::time_point& doneAt)
+bool CBayState::TakeWrite(wchar_t chLetter, uint64_t nBytes, BayWriteKind kind,
+                          std::chrono::steady_clock::time_point& doneAt)
 {
     const BayDrive* pDrive = FindBayDrive(m_description, chLetter);
     std::lock_guard<std::mutex> lock(m_mutex);
     DriveNow* pNow = FindNow(chLetter);
-    if (pDrive == nullptr || pNow == nullptr || pNow->bWritesFailing)
+    if (pDrive == nullptr || pNow == nullptr || pNow->bWritesFailing || pNow->bRemoved)
         return false;
+    if (pDrive->removeAfterBytes && pNow->nBytesWritten + nBytes > *pDrive->removeAfterBytes) {
+        pNow->bRemoved = true;
+        pNow->bWritesFailing = true;
+        return false;
+    }
     if (pDrive->failAfterBytes && pNow->nBytesWritten + nBytes > *pDrive->failAfterBytes) {
         pNow->bWritesFailing = true;
         return false;
     }
-    if (nBytes > pNow->nFreeBytes)
-        return false;
-    pNow->nFreeBytes -= nBytes;
+    if (kind == BayWriteKind::File) {
+        if (nBytes > pNow->nFreeBytes)
+            return false;
+        pNow->nFreeBytes -= nBytes;
+    }
     pNow->nBytesWritten += nBytes;
 
     // The drive works through its writes one after another at its own pace;
@@ -182,8 +204,15 @@ bool CBayState::TakeWrite(wchar_t chLetter, uint64_t nBytes, std::chrono::steady
         return std::chrono::duration_cast<std::chrono::steady_clock::duration>(seconds);
     };
     pNow->busyUntil = std::max(now, pNow->busyUntil) + Duration(nBytes);
-    doneAt = pNow->busyUntil - Duration(BAY_WRITE_BACK_BYTES);
+    doneAt = pNow->busyUntil - Duration(kind == BayWriteKind::Raw ? BAY_RAW_WRITE_BACK_BYTES : BAY_WRITE_BACK_BYTES);
     return true;
+}
+
+std::chrono::steady_clock::time_point CBayState::WritesDoneAt(wchar_t chLetter) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const DriveNow* pNow = FindNow(chLetter);
+    return pNow != nullptr ? pNow->busyUntil : std::chrono::steady_clock::time_point();
 }
 
 void CBayState::GiveBack(wchar_t chLetter, uint64_t nBytes)
@@ -195,6 +224,73 @@ void CBayState::GiveBack(wchar_t chLetter, uint64_t nBytes)
         return;
     // A file that was there before the bay started was never charged.
     pNow->nFreeBytes += std::min(nBytes, pDrive->nTotalBytes - pNow->nFreeBytes);
+}
+
+bool CBayState::AdmitOpen(wchar_t chLetter)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DriveNow* pNow = FindNow(chLetter);
+    if (pNow == nullptr || pNow->bRemoved)
+        return false;
+    if (pNow->nOpenRefusalsLeft > 0) {
+        --pNow->nOpenRefusalsLeft;
+        return false;
+    }
+    return true;
+}
+
+bool CBayState::TakeLock(wchar_t chLetter)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DriveNow* pNow = FindNow(chLetter);
+    if (pNow == nullptr || pNow->bRemoved)
+        return false;
+    if (pNow->nLockRefusalsLeft > 0) {
+        --pNow->nLockRefusalsLeft;
+        return false;
+    }
+    if (pNow->bLocked)
+        return false;
+    pNow->bLocked = true;
+    return true;
+}
+
+void CBayState::ReleaseLock(wchar_t chLetter)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (DriveNow* pNow = FindNow(chLetter))
+        pNow->bLocked = false;
+}
+
+bool CBayState::TakeRead(wchar_t chLetter, uint64_t nBytes)
+{
+    const BayDrive* pDrive = FindBayDrive(m_description, chLetter);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DriveNow* pNow = FindNow(chLetter);
+    if (pDrive == nullptr || pNow == nullptr || pNow->bRemoved || pNow->bReadsFailing)
+        return false;
+    if (pDrive->readFailAfterBytes && pNow->nBytesRead + nBytes > *pDrive->readFailAfterBytes) {
+        pNow->bReadsFailing = true;
+        return false;
+    }
+    pNow->nBytesRead += nBytes;
+    return true;
+}
+
+void CBayState::GiveBackRead(wchar_t chLetter, uint64_t nBytes)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (DriveNow* pNow = FindNow(chLetter))
+        pNow->nBytesRead -= std::min(nBytes, pNow->nBytesRead);
+}
+
+uint64_t CBayState::BytesRead(wchar_t chLetter) const
+{
+    const BayDrive* pDrive = FindBayDrive(m_description, chLetter);
+    if (pDrive == nullptr)
+        return 0;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return FindNow(pDrive->chLetter)->nBytesRead;
 }
 
 void CBayState::SetFormatterPresence(BayFormatterPresence presence)

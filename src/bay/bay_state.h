@@ -1,7 +1,9 @@
 #pragma once
 // The bay's drives as they are now: free bytes, file system, label, how much
-// was written and whether writes have started failing, the declared file
-// sizes, each drive's write clock, and the formatter stand-in's record.
+// was written and read and whether writes or reads have started failing,
+// whether the drive was pulled out, its volume lock and the refusals it has
+// left, the declared file sizes, each drive's write clock, and the formatter
+// stand-in's record.
 // Workers, the UI thread and the formatter reach it at once, so all of it
 // sits under one lock; the description's facts never change and need none.
 // Nothing here calls back into the product while the lock is held.
@@ -27,13 +29,25 @@ struct BayFormatPlan {
 
 // How far a drive's writes may lag behind its writer.
 constexpr uint64_t BAY_WRITE_BACK_BYTES = 64 * 1024;
+// A raw volume's writer may run further ahead, as the system caches a raw
+// volume's writes; closing the volume waits for the drive to catch up, so
+// nothing is counted as written before the drive has it.
+constexpr uint64_t BAY_RAW_WRITE_BACK_BYTES = 1024 * 1024;
+
+// A file's bytes take the file system's free bytes; a raw volume's lie below
+// the file system and take none.
+enum class BayWriteKind { File, Raw };
 
 class CBayState {
 public:
     explicit CBayState(BayDescription description);
 
     const BayDescription& Description() const { return m_description; }
+    // A path on a drive that was pulled out is refused, as it names nothing.
     BayPath Resolve(const std::wstring& strPath) const;
+    // The drive of that letter while it is in the bay; nullptr when the bay
+    // has none or it was pulled out.
+    const BayDrive* PresentDrive(wchar_t chLetter) const;
 
     uint64_t FreeBytes(wchar_t chLetter) const;
     // False when the drive has no readable volume (no media, no file system).
@@ -51,13 +65,32 @@ public:
     // Whether a file of nBytes may start on the drive: its writes still work
     // and its file system takes a single file that long.
     bool AdmitsFile(wchar_t chLetter, uint64_t nBytes) const;
-    // Takes one write's bytes from the drive. False when they do not fit or
-    // the drive's writes fail (the write crossing fail-after starts that).
+    // Takes one write's bytes from the drive. False when a file's bytes do
+    // not fit, the drive's writes fail (the write crossing fail-after starts
+    // that) or the drive is gone (the write crossing remove-after pulls it out).
     // doneAt is when the writer may go on: when the drive, at its speed,
-    // has all but BAY_WRITE_BACK_BYTES of its writes done.
-    bool TakeWrite(wchar_t chLetter, uint64_t nBytes, std::chrono::steady_clock::time_point& doneAt);
+    // has all but BAY_WRITE_BACK_BYTES (raw: BAY_RAW_WRITE_BACK_BYTES) of
+    // its writes done.
+    bool TakeWrite(wchar_t chLetter, uint64_t nBytes, BayWriteKind kind,
+                   std::chrono::steady_clock::time_point& doneAt);
+    // When the drive, at its speed, has done every write taken so far.
+    std::chrono::steady_clock::time_point WritesDoneAt(wchar_t chLetter) const;
     // Bytes of a removed or replaced file; never more than the drive holds.
     void GiveBack(wchar_t chLetter, uint64_t nBytes);
+
+    // A raw volume open: false for a drive that is gone or still refuses opens
+    // (each refusal used up).
+    bool AdmitOpen(wchar_t chLetter);
+    // False while another open holds the drive's lock, or while the drive
+    // still refuses locks (each refusal used up), or when it is gone.
+    bool TakeLock(wchar_t chLetter);
+    void ReleaseLock(wchar_t chLetter);
+    // Counts one raw read of nBytes before it is made. False when the drive
+    // is gone or its reads fail (the read crossing read-fail-after starts that).
+    bool TakeRead(wchar_t chLetter, uint64_t nBytes);
+    // The bytes of a counted read that the image did not give.
+    void GiveBackRead(wchar_t chLetter, uint64_t nBytes);
+    uint64_t BytesRead(wchar_t chLetter) const;
 
     void SetFormatterPresence(BayFormatterPresence presence);
     BayFormatterPresence FormatterPresence() const;
@@ -76,7 +109,13 @@ private:
         std::wstring strLabel;
         uint64_t nBytesWritten = 0;
         bool bWritesFailing = false;
+        bool bRemoved = false;
         std::chrono::steady_clock::time_point busyUntil;
+        uint32_t nOpenRefusalsLeft = 0;
+        uint32_t nLockRefusalsLeft = 0;
+        bool bLocked = false;
+        uint64_t nBytesRead = 0;
+        bool bReadsFailing = false;
     };
 
     // With m_mutex held; nullptr for a letter the bay has not.

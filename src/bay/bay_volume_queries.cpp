@@ -4,14 +4,14 @@ const BayDrive* CBayVolumeQueries::DriveOfDevice(const std::wstring& strDevice) 
 {
     if (strDevice.size() < 2 || strDevice[1] != L':' || (strDevice.size() > 2 && strDevice.substr(2) != L"\\"))
         return nullptr;
-    return FindBayDrive(m_state.Description(), strDevice[0]);
+    return m_state.PresentDrive(strDevice[0]);
 }
 
 const BayDrive* CBayVolumeQueries::DriveOfIndex(int nDriveIndex) const
 {
     if (nDriveIndex < 0 || nDriveIndex >= 26)
         return nullptr;
-    return FindBayDrive(m_state.Description(), static_cast<wchar_t>(L'A' + nDriveIndex));
+    return m_state.PresentDrive(static_cast<wchar_t>(L'A' + nDriveIndex));
 }
 
 const BayDrive* CBayVolumeQueries::DriveOfPath(const std::wstring& strPathOnVolume) const
@@ -23,8 +23,10 @@ const BayDrive* CBayVolumeQueries::DriveOfPath(const std::wstring& strPathOnVolu
 uint32_t CBayVolumeQueries::GetLogicalDrives()
 {
     uint32_t nMask = 0;
-    for (const BayDrive& drive : m_state.Description().drives)
-        nMask |= 1u << (drive.chLetter - L'A');
+    for (const BayDrive& drive : m_state.Description().drives) {
+        if (m_state.PresentDrive(drive.chLetter) != nullptr)
+            nMask |= 1u << (drive.chLetter - L'A');
+    }
     return nMask;
 }
 

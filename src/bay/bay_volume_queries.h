@@ -1,7 +1,7 @@
 #pragma once
 // Discovery's and the engines' questions about the bay's drives: the
 // described facts, and the free bytes and file system as writes and formats
-// have left them.
+// have left them. A drive pulled out answers as a letter that never was.
 
 #include "bay/bay_state.h"
 #include "platform/volume_queries.h"

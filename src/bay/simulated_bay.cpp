@@ -4,6 +4,7 @@
 
 #include "bay/bay_folder_tree.h"
 #include "bay/bay_formatter.h"
+#include "bay/bay_raw_volumes.h"
 #include "bay/bay_state.h"
 #include "bay/bay_volume_queries.h"
 
@@ -11,7 +12,8 @@ CSimulatedBay::CSimulatedBay(BayDescription description)
     : m_pState(std::make_unique<CBayState>(std::move(description))),
       m_pVolumes(std::make_unique<CBayVolumeQueries>(*m_pState)),
       m_pFolders(std::make_unique<CBayFolderTree>(*m_pState)),
-      m_pFormatter(std::make_unique<CBayFormatter>(*m_pState))
+      m_pFormatter(std::make_unique<CBayFormatter>(*m_pState)),
+      m_pRawVolumes(std::make_unique<CBayRawVolumes>(*m_pState))
 {
 }
 
@@ -32,6 +34,11 @@ ISystemFormatter& CSimulatedBay::Formatter()
     return *m_pFormatter;
 }
 
+IRawVolumes& CSimulatedBay::RawVolumes()
+{
+    return *m_pRawVolumes;
+}
+
 void CSimulatedBay::DeclareFileSize(const std::wstring& strPath, uint64_t nBytes)
 {
     // A path the bay refuses, or on a drive without files, names no file to declare.
@@ -48,4 +55,9 @@ void CSimulatedBay::SetFormatterPresence(BayFormatterPresence presence)
 std::vector<BayFormatCall> CSimulatedBay::FormatCalls() const
 {
     return m_pState->FormatCalls();
+}
+
+uint64_t CSimulatedBay::BytesRead(wchar_t chLetter) const
+{
+    return m_pState->BytesRead(chLetter);
 }

@@ -3,7 +3,8 @@
 // queries as its description says a real machine would, and its folder
 // drives take writes as real sticks do: writes use up the free bytes, obey
 // the file system's single-file limit, go at the drive's speed and fail where
-// the description injects a failure. One facade per seam works over the one
+// the description injects a failure; its image drives open as raw volumes
+// and may be pulled out mid-write. One facade per seam works over the one
 // shared, locked state, so 22 workers and the UI thread may use it at once.
 
 #include <cstdint>
@@ -14,12 +15,14 @@
 #include "bay/bay_description.h"
 
 class IFolderTree;
+class IRawVolumes;
 class ISystemFormatter;
 class IVolumeQueries;
 class CBayState;
 class CBayVolumeQueries;
 class CBayFolderTree;
 class CBayFormatter;
+class CBayRawVolumes;
 
 // What the formatter stand-in offers: a loadable library with FormatEx, a
 // library without it, or no library at all.
@@ -46,6 +49,8 @@ public:
     IVolumeQueries& Volumes();
     IFolderTree& Folders();
     ISystemFormatter& Formatter();
+    // The image drives as whole volumes, for the sector copy.
+    IRawVolumes& RawVolumes();
 
     // From now on the file at strPath (on a bay drive or on the host) lists
     // and copies as nBytes long, whatever it holds, so tests of size limits
@@ -55,9 +60,14 @@ public:
     void SetFormatterPresence(BayFormatterPresence presence);
     std::vector<BayFormatCall> FormatCalls() const;
 
+    // Raw bytes read from the drive so far, over all its opens: a sector
+    // copy reads its source exactly once.
+    uint64_t BytesRead(wchar_t chLetter) const;
+
 private:
     std::unique_ptr<CBayState> m_pState;
     std::unique_ptr<CBayVolumeQueries> m_pVolumes;
     std::unique_ptr<CBayFolderTree> m_pFolders;
     std::unique_ptr<CBayFormatter> m_pFormatter;
+    std::unique_ptr<CBayRawVolumes> m_pRawVolumes;
 };

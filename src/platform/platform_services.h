@@ -6,6 +6,7 @@
 #include "platform/run_timing.h"
 
 class IFolderTree;
+class IRawVolumes;
 class IShellOpen;
 class ISleeper;
 class ISystemFormatter;
@@ -14,6 +15,7 @@ class IVolumeQueries;
 struct PlatformServices {
     IVolumeQueries& m_volumes;
     IFolderTree& m_folders;
+    IRawVolumes& m_rawVolumes;
     ISystemFormatter& m_formatter;
     IShellOpen& m_shell;
     ISleeper& m_sleeper;

@@ -28,7 +28,8 @@ TEST_F(BayDescriptionTest, ReadsEveryFactOfADriveAndDefaultsTheRest)
                                     "; numbers stand for values without a name\n"
                                     "[F]\n"
                                     "image = " + (m_root / "f.img").string() + "\n"
-                                    "type = 6\nbus = 17\nmedia = 54\nsize = 1000\n",
+                                    "type = 6\nbus = 17\nmedia = 54\nsize = 1000\n"
+                                    "open-refusals = 2\nlock-refusals = 3\nread-fail-after = 1K\nremove-after = 2M\n",
                                     m_root, bay, strError))
         << strError;
     ASSERT_EQ(2u, bay.drives.size());
@@ -70,6 +71,11 @@ TEST_F(BayDescriptionTest, ReadsEveryFactOfADriveAndDefaultsTheRest)
     EXPECT_EQ(L"FAT32", f.strFileSystem);
     EXPECT_EQ(0u, f.nWriteSpeed);
     EXPECT_FALSE(f.failAfterBytes.has_value());
+    EXPECT_EQ(2u, f.nOpenRefusals);
+    EXPECT_EQ(3u, f.nLockRefusals);
+    EXPECT_EQ(std::optional<uint64_t>(1024u), f.readFailAfterBytes);
+    EXPECT_EQ(std::optional<uint64_t>(2097152u), f.removeAfterBytes);
+    EXPECT_FALSE(e.removeAfterBytes.has_value());
     std::vector<BayFormatStep> script;
     for (uint32_t nPercent : {0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100})
         script.push_back({BayFormatStepKind::Progress, nPercent});
@@ -120,6 +126,10 @@ TEST_F(BayDescriptionTest, MistakesNameTheirLineAndLeaveTheDescriptionAlone)
         {"[E:]\nfolder = a\ndeclare = /big.iso 5G\n", "line 3: bad value for \"declare\": \"/big.iso 5G\""},
         {"[E:]\nfolder = a\ndeclare = C:big.iso 5G\n", "line 3: bad value for \"declare\": \"C:big.iso 5G\""},
         {"[E:]\n\ndeclare = big.iso 5G\n", "line 3: drive E: declares a file size but has no folder"},
+        {"[E:]\nfolder = a\nlock-refusals = 1\nopen-refusals = 1\n", "line 3: drive E: sets lock-refusals but has no image"},
+        {"[E:]\nread-fail-after = 1K\n", "line 2: drive E: sets read-fail-after but has no image"},
+        {"[E:]\nopen-refusals = 4294967296\n", "line 2: bad value for \"open-refusals\": \"4294967296\""},
+        {"[E:]\nremove-after = soon\n", "line 2: bad value for \"remove-after\": \"soon\""},
         {"[E:]\nformat = progress:50 done:2\n", "line 2: bad value for \"format\": \"progress:50 done:2\""},
         {"[E:]\nformat = progress:\n", "line 2: bad value for \"format\": \"progress:\""},
         {"[E:]\nformat-step = 60001\n", "line 2: bad value for \"format-step\": \"60001\""},

@@ -1,0 +1,29 @@
+#pragma once
+// The sector copy's raw volumes over the bay's image drives. Each open has
+// its own position and its own stream on the image; what the drive shares
+// between opens (its lock, the refusals it has left, the bytes read and
+// written, whether it is still there) lives in the bay's state.
+//
+// The volume is the image file, whole: it never grows, so a write that does
+// not fit before the image's end writes nothing and fails, as a volume
+// refuses sectors past its last. A read at the end gives what is left.
+// Raw writes go at the drive's pace and stop at its fail-after and
+// remove-after; raw reads stop at its read-fail-after.
+
+#include <memory>
+#include <string>
+
+#include "bay/bay_state.h"
+#include "platform/raw_volumes.h"
+
+class CBayRawVolumes : public IRawVolumes {
+public:
+    explicit CBayRawVolumes(CBayState& state) : m_state(state) {}
+
+    // "E:" or "E:\"; nullptr for a letter without an image drive, a drive
+    // pulled out, one that still refuses opens, or an image the host cannot open.
+    std::unique_ptr<IRawVolume> OpenVolume(const std::wstring& strDevice) override;
+
+private:
+    CBayState& m_state;
+};

@@ -1,0 +1,79 @@
+#include "platform/win32/raw_volumes_win32.h"
+
+#include <windows.h>
+#include <winioctl.h>
+
+#include "framework/afx_handle.h"
+#include "platform/drive_paths.h"
+
+static_assert(FSCTL_LOCK_VOLUME == 0x90018, "volume lock code");
+static_assert(FSCTL_DISMOUNT_VOLUME == 0x90020, "volume dismount code");
+static_assert(IOCTL_DISK_GET_LENGTH_INFO == 0x7405C, "volume length code");
+
+namespace {
+
+class CWin32RawVolume : public IRawVolume {
+public:
+    explicit CWin32RawVolume(CUniqueFileHandle volume) : m_volume(std::move(volume)) {}
+
+    bool Lock() override { return Control(FSCTL_LOCK_VOLUME); }
+    bool Dismount() override { return Control(FSCTL_DISMOUNT_VOLUME); }
+
+    bool SeekToStart() override
+    {
+        LARGE_INTEGER start{};
+        return ::SetFilePointerEx(m_volume.get(), start, nullptr, FILE_BEGIN) != FALSE;
+    }
+
+    bool Read(void* pBuffer, uint32_t nBytes, uint32_t& nRead) override
+    {
+        DWORD nDone = 0;
+        const BOOL bOk = ::ReadFile(m_volume.get(), pBuffer, nBytes, &nDone, nullptr);
+        nRead = nDone;
+        return bOk != FALSE;
+    }
+
+    bool Write(const void* pBuffer, uint32_t nBytes, uint32_t& nWritten) override
+    {
+        DWORD nDone = 0;
+        const BOOL bOk = ::WriteFile(m_volume.get(), pBuffer, nBytes, &nDone, nullptr);
+        nWritten = nDone;
+        return bOk != FALSE;
+    }
+
+    bool GetLength(int64_t& nBytes) override
+    {
+        GET_LENGTH_INFORMATION length{};
+        DWORD nReturned = 0;
+        if (!::DeviceIoControl(m_volume.get(), IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &length, sizeof(length),
+                               &nReturned, nullptr))
+            return false;
+        nBytes = length.Length.QuadPart;
+        return true;
+    }
+
+private:
+    bool Control(DWORD nCode)
+    {
+        DWORD nReturned = 0;
+        return ::DeviceIoControl(m_volume.get(), nCode, nullptr, 0, nullptr, 0, &nReturned, nullptr) != FALSE;
+    }
+
+    CUniqueFileHandle m_volume;
+};
+
+}  // namespace
+
+std::unique_ptr<IRawVolume> CWin32RawVolumes::OpenVolume(const std::wstring& strDevice)
+{
+    const wchar_t chLetter = DriveLetterOfPath(strDevice);
+    if (chLetter == L'\0')
+        return nullptr;
+    const std::wstring strPath = std::wstring(L"\\\\.\\") + chLetter + L":";
+    // No unbuffered or write-through flag: whole 64 KiB chunks, in order.
+    CUniqueFileHandle volume(::CreateFileW(strPath.c_str(), GENERIC_ALL, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+    if (!volume)
+        return nullptr;
+    return std::make_unique<CWin32RawVolume>(std::move(volume));
+}
