@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools # Windows cross build
   wine wine64 xvfb                           # Windows tests and the demo without a display
   imagemagick fonts-wqy-microhei             # screenshots, CJK glyphs under Wine
+  dosfstools mtools                          # a real FAT32 volume for the Sector Copy test
   util-linux procps                          # flock, setsid; pkill
 )
 

@@ -47,7 +47,8 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
     CSimulatedBay bay(std::move(description));
     CWin32ShellOpen shell;
     CThreadSleeper sleeper;
-    const PlatformServices services{bay.Volumes(), bay.Folders(), bay.Formatter(), shell, sleeper, RunTiming{}};
+    const PlatformServices services{bay.Volumes(),    bay.Folders(), bay.RawVolumes(), bay.Formatter(),
+                                    shell,            sleeper,       RunTiming{}};
     CKOBLApp app(services);
     return AfxWinMain(app, hInstance);
 }

@@ -5,6 +5,7 @@
 #include "app/app_win32.h"
 #include "platform/sleeper.h"
 #include "platform/win32/folder_tree_win32.h"
+#include "platform/win32/raw_volumes_win32.h"
 #include "platform/win32/shell_open_win32.h"
 #include "platform/win32/system_formatter_win32.h"
 #include "platform/win32/volume_queries_win32.h"
@@ -13,10 +14,11 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
 {
     CWin32VolumeQueries volumes;
     CWin32FolderTree folders;
+    CWin32RawVolumes rawVolumes;
     CWin32SystemFormatter formatter;
     CWin32ShellOpen shell;
     CThreadSleeper sleeper;
-    const PlatformServices services{volumes, folders, formatter, shell, sleeper, RunTiming{}};
+    const PlatformServices services{volumes, folders, rawVolumes, formatter, shell, sleeper, RunTiming{}};
     CKOBLApp app(services);
     return AfxWinMain(app, hInstance);
 }

@@ -4,6 +4,7 @@
 #include "engine/file_copy.h"
 #include "engine/format_volume.h"
 #include "engine/run_control.h"
+#include "engine/sector_copy.h"
 #include "engine/slot_result.h"
 #include "engine/task_request.h"
 #include "platform/drive_paths.h"
@@ -11,8 +12,8 @@
 #include "platform/slot_views.h"
 
 CSlotDrivers::CSlotDrivers(const TaskRequest& request, const CDriveSlotTable& slots, CRunControl& run,
-                           const PlatformServices& services)
-    : m_request(request), m_slots(slots), m_run(run), m_services(services)
+                           const PlatformServices& services, CSectorCopy& sectorCopy)
+    : m_request(request), m_slots(slots), m_run(run), m_services(services), m_sectorCopy(sectorCopy)
 {
 }
 
@@ -98,9 +99,17 @@ int CSlotDrivers::RunFileCopy(int nSlot)
 
 int CSlotDrivers::RunSectorCopy(int nSlot)
 {
-    // The sector copy engine is not part of this build yet; a slot must never
-    // claim a raw copy it did not make.
-    return EndWithCode(nSlot, SR_COPY_FAILED);
+    const std::wstring strRoot = GetSlotRoot(nSlot);
+    const int32_t nWriter = nSlot + 1;
+    // Target and source by the same measure: the source's length, as the
+    // engine took it when the run began.
+    if (m_sectorCopy.GetVolumeCapacity(strRoot) < m_sectorCopy.GetTotalBytes()) {
+        m_sectorCopy.DropSectorCopyTarget(nWriter);
+        return EndWithCode(nSlot, SR_NO_SPACE);
+    }
+    if (m_sectorCopy.CopySectorsToDrive(strRoot, nWriter, &m_slots.GetProgressView(nSlot)))
+        return EndWithSuccess(nSlot);
+    return EndWithFailure(nSlot, SR_COPY_FAILED);
 }
 
 int CSlotDrivers::RunFormat(int nSlot)

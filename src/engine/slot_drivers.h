@@ -8,12 +8,13 @@
 
 class CDriveSlotTable;
 class CRunControl;
+class CSectorCopy;
 struct TaskRequest;
 
 class CSlotDrivers {
 public:
     CSlotDrivers(const TaskRequest& request, const CDriveSlotTable& slots, CRunControl& run,
-                 const PlatformServices& services);
+                 const PlatformServices& services, CSectorCopy& sectorCopy);
 
     // The driver of the request's task; a task of -1 (no task radio checked)
     // runs none, leaves the slot's status empty and returns 0.
@@ -41,4 +42,5 @@ private:
     const CDriveSlotTable& m_slots;
     CRunControl& m_run;
     const PlatformServices& m_services;
+    CSectorCopy& m_sectorCopy;
 };

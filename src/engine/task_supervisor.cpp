@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "engine/run_control.h"
+#include "engine/sector_copy.h"
 #include "engine/task_request.h"
 #include "engine/thread_guard.h"
 #include "platform/sleeper.h"
@@ -14,7 +15,8 @@ CTaskSupervisor::CTaskSupervisor(const TaskRequest& request, CDriveSlotTable& sl
       m_run(run),
       m_services(services),
       m_listener(listener),
-      m_drivers(request, slots, run, services)
+      m_sectorCopy(services.m_volumes, services.m_rawVolumes, services.m_sleeper, services.m_timing),
+      m_drivers(request, slots, run, services, m_sectorCopy)
 {
 }
 
@@ -72,28 +74,43 @@ void CTaskSupervisor::TaskSupervisorProc()
     RunGuarded(
         [this] {
             RunWorkersToTheEnd();
-            m_services.m_sleeper.SleepFor(m_services.m_timing.m_idlePause);
             return 0;
         },
         0);
-    // Whatever happened above, no worker may outlive the run, and the UI
-    // thread must hear of its end or the dialog stays in its running look.
+    // Whatever happened above, no worker may outlive the run, no reader the
+    // engine's reset, and the UI thread must hear of the end or the dialog
+    // stays in its running look.
     for (std::thread& worker : m_hWorkers) {
         if (worker.joinable())
             worker.join();
     }
+    RunGuarded(
+        [this] {
+            while (!m_sectorCopy.ResetSectorCopy())
+                m_services.m_sleeper.SleepFor(m_services.m_timing.m_sectorPoll);
+            m_services.m_sleeper.SleepFor(m_services.m_timing.m_idlePause);
+            return 0;
+        },
+        0);
     m_listener.OnRunEnded();
 }
 
 void CTaskSupervisor::RunWorkersToTheEnd()
 {
     const int nDriveCount = m_slots.GetDriveCount();
+    const bool bSectorCopy = m_request.m_nTaskType == TASK_SECTOR_COPY;
+    // Without a reader every writer fails on its own; nothing to act on here.
+    if (bSectorCopy)
+        m_sectorCopy.StartSectorCopy(m_request.m_strSourcePath, nDriveCount, &m_run, SECTOR_CHUNK_SIZE);
     for (int j = 0; j < nDriveCount; ++j) {
         try {
             m_hWorkers[j] = std::thread(&CTaskSupervisor::SlotWorkerProc, this, std::ref(m_params[j]));
         } catch (const std::system_error&) {
-            // The slot keeps its empty status, and the run goes on without it.
+            // The slot keeps its empty status, and the run goes on without
+            // it: the reader must not wait for a writer that never comes.
             m_params[j].bLive.store(false, std::memory_order_release);
+            if (bSectorCopy)
+                m_sectorCopy.DropSectorCopyTarget(j + 1);
         }
     }
     bool bAnyLive = true;

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "engine/drive_slot_table.h"
+#include "engine/sector_copy.h"
 #include "engine/slot_drivers.h"
 
 class CRunControl;
@@ -62,6 +63,8 @@ private:
     CRunControl& m_run;
     const PlatformServices& m_services;
     IRunListener& m_listener;
+    // Belongs to one run at a time: started before the workers, reset after them.
+    CSectorCopy m_sectorCopy;
     CSlotDrivers m_drivers;
 
     // Touched by the supervisor's thread only, while a run goes on.

@@ -36,7 +36,10 @@ public:
     {
         return PlatformServices{pVolumes != nullptr ? *pVolumes : m_pBay->Volumes(),
                                 pFolders != nullptr ? *pFolders : m_pBay->Folders(),
-                                pFormatter != nullptr ? *pFormatter : m_pBay->Formatter(), shell, m_sleeper,
+                                m_pBay->RawVolumes(),
+                                pFormatter != nullptr ? *pFormatter : m_pBay->Formatter(),
+                                shell,
+                                m_sleeper,
                                 m_timing};
     }
 

@@ -89,7 +89,8 @@ public:
             pVolumes = pInterposed;
         }
         m_pServices = std::make_unique<PlatformServices>(
-            PlatformServices{*pVolumes, m_pBay->Folders(), m_pBay->Formatter(), m_shell, m_sleeper, m_timing});
+            PlatformServices{*pVolumes, m_pBay->Folders(), m_pBay->RawVolumes(), m_pBay->Formatter(), m_shell,
+                             m_sleeper, m_timing});
         m_pTable = std::make_unique<CDriveSlotTable>(*pVolumes, m_request, m_run);
         m_slots.BindTo(*m_pTable);
         m_pSupervisor = std::make_unique<CTaskSupervisor>(m_request, *m_pTable, m_run, *m_pServices, *this);

@@ -5,6 +5,7 @@
 //   corvantis_probe report [SECONDS]     wait for the dialog, print its slots and frame
 //   corvantis_probe file-copy [SECONDS]  choose File Copy, press Start, wait until the
 //                                        run is over, print each slot's letter and result
+//   corvantis_probe sector-copy [SECONDS] the same with Sector Copy
 //   corvantis_probe close  [SECONDS]     close the dialog and wait until it is gone
 
 #include <windows.h>
@@ -56,11 +57,11 @@ bool ReportMessageBox(DWORD nProcessId)
     return false;
 }
 
-int RunFileCopy(HWND hDlg, std::chrono::seconds bound)
+int RunTask(HWND hDlg, int nTaskRadio, std::chrono::seconds bound)
 {
     DWORD nProcessId = 0;
     GetWindowThreadProcessId(hDlg, &nProcessId);
-    SendMessageW(GetDlgItem(hDlg, IDC_TASK_FILE_COPY), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(hDlg, nTaskRadio), BM_CLICK, 0, 0);
     // Posted: a message box that Start may show would hold a sent click.
     PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED), 0);
     HWND hStart = GetDlgItem(hDlg, IDC_START);
@@ -113,8 +114,9 @@ int wmain(int argc, wchar_t** argv)
 {
     const std::wstring strCommand = argc > 1 ? argv[1] : L"";
     const std::chrono::seconds bound(argc > 2 ? _wtoi(argv[2]) : 60);
-    if (strCommand != L"report" && strCommand != L"file-copy" && strCommand != L"close") {
-        std::fprintf(stderr, "usage: corvantis_probe report|file-copy|close [SECONDS]\n");
+    if (strCommand != L"report" && strCommand != L"file-copy" && strCommand != L"sector-copy"
+        && strCommand != L"close") {
+        std::fprintf(stderr, "usage: corvantis_probe report|file-copy|sector-copy|close [SECONDS]\n");
         return 2;
     }
     HWND hDlg = WaitForDialogWindow(APP_TITLE, 0, bound);
@@ -136,6 +138,8 @@ int wmain(int argc, wchar_t** argv)
     if (strCommand == L"report")
         return Report(hDlg);
     if (strCommand == L"file-copy")
-        return RunFileCopy(hDlg, bound);
+        return RunTask(hDlg, IDC_TASK_FILE_COPY, bound);
+    if (strCommand == L"sector-copy")
+        return RunTask(hDlg, IDC_TASK_SECTOR_COPY, bound);
     return Close(hDlg, bound);
 }

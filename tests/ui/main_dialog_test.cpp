@@ -537,6 +537,8 @@ TEST_F(MainDialogTest, InSectorCopyThePickerSnapsToTheDriveAndAllowsOnlyATarget)
         ASSERT_TRUE(WaitForWindowGone(hPicker));
         EXPECT_EQ(L"Z:\\", WindowText(GetDlgItem(hDlg, IDC_SOURCE_PATH)));
         EXPECT_EQ(L"--", WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST))) << "the source drive left the slots";
+        EXPECT_EQ((std::vector<std::wstring>{L"enable OK 0", L"select Z:"}), SayOnSelection(dialog, L"Z:\\tmp"))
+            << "the source drive is no target";
 
         SendMessageW(GetDlgItem(hDlg, IDC_TASK_FILE_COPY), BM_CLICK, 0, 0);
         EXPECT_TRUE(SayOnSelection(dialog, L"Z:\\tmp").empty()) << "a File Copy source is any folder";

@@ -1,0 +1,252 @@
+#include "engine/sector_copy.h"
+
+#include <algorithm>
+#include <limits>
+#include <new>
+#include <system_error>
+
+#include "engine/run_control.h"
+#include "engine/thread_guard.h"
+#include "platform/drive_paths.h"
+#include "platform/raw_volumes.h"
+#include "platform/sleeper.h"
+#include "platform/slot_views.h"
+#include "platform/volume_queries.h"
+
+bool AllocateRing(std::vector<uint8_t>& ring, size_t nBytes)
+{
+    try {
+        ring.assign(nBytes, 0);
+        return true;
+    } catch (const std::bad_alloc&) {
+        ring.clear();
+        return false;
+    }
+}
+
+CSectorCopy::CSectorCopy(IVolumeQueries& volumes, IRawVolumes& rawVolumes, ISleeper& sleeper,
+                         const RunTiming& timing, RingAllocator allocator)
+    : m_volumes(volumes), m_rawVolumes(rawVolumes), m_sleeper(sleeper), m_timing(timing),
+      m_allocator(std::move(allocator))
+{
+}
+
+CSectorCopy::~CSectorCopy()
+{
+    ResetSectorCopy();
+}
+
+bool CSectorCopy::IsCancelled() const
+{
+    return m_pCancel != nullptr && m_pCancel->IsCancelled();
+}
+
+int CSectorCopy::StartSectorCopy(const std::wstring& strSourcePath, int32_t nTargetCount, CRunControl* pCancel,
+                                 int32_t nChunkSize)
+{
+    if (strSourcePath.empty() || nChunkSize <= 0 || nTargetCount < 0 || nTargetCount >= CHUNK_COUNT_ENTRIES)
+        return 0;
+    if (ResetSectorCopy() != 1)
+        return 0;
+    m_strSourceDevice = strSourcePath.substr(0, 2);
+    m_nTargetCount = nTargetCount;
+    m_nChunkSize = nChunkSize;
+    m_pCancel = pCancel;
+    // Nothing to copy is no job: a writer must never report a copy it did
+    // not make.
+    const int64_t nTotalBytes = GetVolumeCapacity(m_strSourceDevice);
+    if (nTotalBytes <= 0)
+        return 0;
+
+    int64_t nRingChunks = std::min(nTotalBytes / m_nChunkSize + 1, MAX_RING_CHUNKS);
+    while (!m_allocator(m_ringBuffer, static_cast<size_t>(nRingChunks * m_nChunkSize))) {
+        nRingChunks = static_cast<int64_t>(static_cast<double>(nRingChunks) * 0.9);
+        if (nRingChunks == 0)
+            return 0;
+    }
+    m_slotBytes.assign(static_cast<size_t>(nRingChunks), 0);
+    m_nRingChunks = nRingChunks;
+    m_nTotalBytes = nTotalBytes;
+
+    m_bReaderLive.store(true, std::memory_order_release);
+    try {
+        m_readerThread = std::thread(&CSectorCopy::SectorReaderProc, this);
+    } catch (const std::system_error&) {
+        m_bReaderLive.store(false, std::memory_order_release);
+        return 0;
+    }
+    return 1;
+}
+
+int CSectorCopy::ResetSectorCopy()
+{
+    while (m_bReaderLive.load(std::memory_order_acquire)) {
+        m_chunkCounts[0].store(STOP_REQUEST, std::memory_order_release);
+        m_sleeper.SleepFor(m_timing.m_sectorPoll);
+    }
+    if (m_readerThread.joinable())
+        m_readerThread.join();
+    m_pCancel = nullptr;
+    m_strSourceDevice.clear();
+    m_nTotalBytes = 0;
+    m_nChunkSize = 0;
+    m_nRingChunks = 0;
+    m_nTargetCount = 0;
+    for (std::atomic<int64_t>& count : m_chunkCounts)
+        count.store(0, std::memory_order_release);
+    std::vector<uint8_t>().swap(m_ringBuffer);
+    std::vector<int64_t>().swap(m_slotBytes);
+    return 1;
+}
+
+void CSectorCopy::SectorReaderProc()
+{
+    RunGuarded(
+        [this] {
+            ReadSource();
+            return 0;
+        },
+        0);
+    // Last: the writers and the reset take this for the reader's end, and
+    // its volume is closed by now, which ends the lock.
+    m_bReaderLive.store(false, std::memory_order_release);
+}
+
+void CSectorCopy::ReadSource()
+{
+    std::unique_ptr<IRawVolume> volume;
+    if (!OpenLockedVolume(m_strSourceDevice, volume) || !volume->SeekToStart())
+        return;
+    int64_t nRead = 0;
+    while (nRead < m_nTotalBytes && !IsCancelled()) {
+        const int64_t nChunk = m_chunkCounts[0].load(std::memory_order_acquire);
+        if (nChunk < 0 || !WaitForRoom(nChunk))
+            return;
+        const int64_t nSlot = nChunk % m_nRingChunks;
+        uint32_t nGot = 0;
+        if (!volume->Read(m_ringBuffer.data() + nSlot * m_nChunkSize, static_cast<uint32_t>(m_nChunkSize), nGot))
+            return;
+        // A volume that ends before its measured length leaves the writers
+        // short of the whole, which they report.
+        if (nGot == 0)
+            return;
+        // A short last read is as long as the slot is: the rest of the slot
+        // holds an earlier chunk, which must not reach any target.
+        const int64_t nUsed = std::min<int64_t>(nGot, m_nTotalBytes - nRead);
+        m_slotBytes[static_cast<size_t>(nSlot)] = nUsed;
+        nRead += nUsed;
+        // An increment, not a store: a stop request stored meanwhile must
+        // stay negative.
+        m_chunkCounts[0].fetch_add(1, std::memory_order_acq_rel);
+    }
+}
+
+bool CSectorCopy::WaitForRoom(int64_t nChunk)
+{
+    for (;;) {
+        bool bFull = false;
+        for (int32_t k = 1; k <= m_nTargetCount && !bFull; ++k) {
+            const int64_t nWritten = m_chunkCounts[k].load(std::memory_order_acquire);
+            bFull = nWritten >= 0 && nChunk - nWritten >= m_nRingChunks;
+        }
+        if (!bFull)
+            return true;
+        m_sleeper.SleepFor(m_timing.m_sectorPoll);
+        if (IsCancelled() || m_chunkCounts[0].load(std::memory_order_acquire) < 0)
+            return false;
+    }
+}
+
+bool CSectorCopy::WaitForChunk(int32_t nWriter)
+{
+    const int64_t nWritten = m_chunkCounts[nWriter].load(std::memory_order_relaxed);
+    while (m_chunkCounts[0].load(std::memory_order_acquire) <= nWritten) {
+        // A chunk published just before the reader ended is still written.
+        if (!m_bReaderLive.load(std::memory_order_acquire))
+            return m_chunkCounts[0].load(std::memory_order_acquire) > nWritten;
+        m_sleeper.SleepFor(m_timing.m_sectorPoll);
+    }
+    return true;
+}
+
+int CSectorCopy::CopySectorsToDrive(const std::wstring& strRoot, int32_t nWriter, IProgressView* pProgressBar)
+{
+    if (nWriter < 1 || nWriter >= CHUNK_COUNT_ENTRIES)
+        return 0;
+    // Whatever way this ends without the whole source written, the reader
+    // must stop waiting for this writer.
+    struct CLeaveScope {
+        CSectorCopy& copy;
+        int32_t nWriter;
+        bool bDone = false;
+        ~CLeaveScope()
+        {
+            if (!bDone)
+                copy.DropSectorCopyTarget(nWriter);
+        }
+    } leave{*this, nWriter};
+
+    if (m_nTotalBytes <= 0)
+        return 0;
+    std::unique_ptr<IRawVolume> volume;
+    if (!OpenLockedVolume(strRoot.substr(0, 2), volume) || !volume->SeekToStart())
+        return 0;
+    int64_t nWritten = 0;
+    while (nWritten < m_nTotalBytes) {
+        if (m_pCancel != nullptr && m_pCancel->CheckPoint())
+            return 0;
+        if (!WaitForChunk(nWriter))
+            return 0;
+        const int64_t nChunk = m_chunkCounts[nWriter].load(std::memory_order_relaxed);
+        const size_t nSlot = static_cast<size_t>(nChunk % m_nRingChunks);
+        const uint32_t nBytes = static_cast<uint32_t>(m_slotBytes[nSlot]);
+        uint32_t nPut = 0;
+        if (!volume->Write(m_ringBuffer.data() + static_cast<int64_t>(nSlot) * m_nChunkSize, nBytes, nPut)
+            || nPut != nBytes)
+            return 0;
+        nWritten += nPut;
+        // After the write: from here the reader may refill the slot.
+        m_chunkCounts[nWriter].store(nChunk + 1, std::memory_order_release);
+        if (pProgressBar != nullptr)
+            pProgressBar->SetPos(static_cast<int>(static_cast<double>(nWritten) * 100.0
+                                                  / static_cast<double>(m_nTotalBytes)));
+    }
+    leave.bDone = true;
+    return 1;
+}
+
+void CSectorCopy::DropSectorCopyTarget(int32_t nWriter)
+{
+    if (nWriter >= 1 && nWriter < CHUNK_COUNT_ENTRIES)
+        m_chunkCounts[nWriter].store(CHUNK_FAILED, std::memory_order_release);
+}
+
+int64_t CSectorCopy::GetVolumeCapacity(const std::wstring& strPathOnVolume)
+{
+    const wchar_t chLetter = DriveLetterOfPath(strPathOnVolume);
+    if (chLetter == L'\0')
+        return 0;
+    std::unique_ptr<IRawVolume> volume = m_rawVolumes.OpenVolume(MakeDriveDevice(chLetter - L'A'));
+    int64_t nLength = 0;
+    if (volume && volume->GetLength(nLength) && nLength > 0)
+        return nLength;
+    const uint64_t nCapacity = m_volumes.GetVolumeTotalBytes(strPathOnVolume);
+    return nCapacity > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())
+               ? std::numeric_limits<int64_t>::max()
+               : static_cast<int64_t>(nCapacity);
+}
+
+int CSectorCopy::OpenLockedVolume(const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume)
+{
+    for (int nAttempt = 0; nAttempt < m_timing.m_nVolumeAttempts; ++nAttempt) {
+        std::wstring strDosPath;
+        if (m_volumes.QueryDosDevicePath(strDevice, strDosPath)) {
+            volume = m_rawVolumes.OpenVolume(strDevice);
+            if (volume && volume->Lock() && volume->Dismount())
+                return 1;
+        }
+        volume.reset();
+        m_sleeper.SleepFor(m_timing.m_volumeRetryPause);
+    }
+    return 0;
+}

@@ -1,0 +1,109 @@
+#pragma once
+// The raw copy of one source volume onto every drive of a run, reading the
+// source once. One reader thread fills a ring of chunks; each drive's writer
+// runs on its slot's worker and writes the chunks in order. The reader never
+// refills a slot before every writer still in the job has written it, so the
+// slowest drive sets the pace. Counters are the only shared state: no locks,
+// only polls.
+//
+// The copy moves the volume's whole length from its first byte. The file
+// system's capacity leaves out the reserved sectors and tables; a copy of
+// only that much would lose the end of the data area on every target.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/run_timing.h"
+
+class CRunControl;
+class IProgressView;
+class IRawVolume;
+class IRawVolumes;
+class ISleeper;
+class IVolumeQueries;
+
+constexpr int32_t SECTOR_CHUNK_SIZE = 65536;
+constexpr int64_t MAX_RING_CHUNKS = 1000;
+constexpr int CHUNK_COUNT_ENTRIES = 32;
+// A writer's counter: it has left the job and is waited for no longer.
+constexpr int64_t CHUNK_FAILED = -1;
+// The reader's counter: stop.
+constexpr int64_t STOP_REQUEST = -2;
+
+// Makes the ring nBytes long; false when the memory cannot be had. Tests
+// replace it to see the ring shrink.
+using RingAllocator = std::function<bool(std::vector<uint8_t>& ring, size_t nBytes)>;
+bool AllocateRing(std::vector<uint8_t>& ring, size_t nBytes);
+
+class CSectorCopy {
+public:
+    CSectorCopy(IVolumeQueries& volumes, IRawVolumes& rawVolumes, ISleeper& sleeper, const RunTiming& timing,
+                RingAllocator allocator = AllocateRing);
+    ~CSectorCopy();
+
+    CSectorCopy(const CSectorCopy&) = delete;
+    CSectorCopy& operator=(const CSectorCopy&) = delete;
+
+    // Before any writer exists. 1 when the reader runs; 0 when there is
+    // nothing to copy (no source, no length, no ring) or no reader.
+    int StartSectorCopy(const std::wstring& strSourcePath, int32_t nTargetCount, CRunControl* pCancel,
+                        int32_t nChunkSize);
+    // After every writer has ended: stops the reader, frees the ring and
+    // clears the state. Returns 1 once the reader has ended.
+    int ResetSectorCopy();
+
+    // Writer nWriter (1..target count) onto the drive of strRoot. 1 when the
+    // target received the whole source.
+    int CopySectorsToDrive(const std::wstring& strRoot, int32_t nWriter, IProgressView* pProgressBar);
+    // The writer leaves the job: the reader waits for it no longer.
+    void DropSectorCopyTarget(int32_t nWriter);
+
+    // The volume's length, or its file system's capacity where the length
+    // cannot be asked; 0 when neither can.
+    int64_t GetVolumeCapacity(const std::wstring& strPathOnVolume);
+    // Opened, locked and dismounted, within the timing's attempts.
+    int OpenLockedVolume(const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume);
+
+    // The source's length as the job measured it; 0 without a job.
+    int64_t GetTotalBytes() const { return m_nTotalBytes; }
+    int64_t GetRingChunks() const { return m_nRingChunks; }
+    int64_t GetChunkCount(int nEntry) const { return m_chunkCounts[nEntry].load(std::memory_order_acquire); }
+
+private:
+    void SectorReaderProc();
+    void ReadSource();
+    // False when the reader is to stop while it waits for the writers.
+    bool WaitForRoom(int64_t nChunk);
+    // The chunk the writer needs next; false when none will come.
+    bool WaitForChunk(int32_t nWriter);
+    bool IsCancelled() const;
+
+    IVolumeQueries& m_volumes;
+    IRawVolumes& m_rawVolumes;
+    ISleeper& m_sleeper;
+    const RunTiming& m_timing;
+    RingAllocator m_allocator;
+
+    // Written by Start and Reset only, while neither the reader nor a writer runs.
+    std::wstring m_strSourceDevice;
+    int32_t m_nTargetCount = 0;
+    int64_t m_nChunkSize = 0;
+    int64_t m_nRingChunks = 0;
+    std::vector<uint8_t> m_ringBuffer;
+    // Bytes each slot holds: the last read of a volume may be short.
+    std::vector<int64_t> m_slotBytes;
+    int64_t m_nTotalBytes = 0;
+    CRunControl* m_pCancel = nullptr;
+
+    std::thread m_readerThread;
+    // Set by Start before the reader exists; cleared by the reader as it ends.
+    std::atomic<bool> m_bReaderLive{false};
+    // Entry 0: chunks read (negative: stop); entry k: chunks writer k wrote.
+    std::array<std::atomic<int64_t>, CHUNK_COUNT_ENTRIES> m_chunkCounts{};
+};

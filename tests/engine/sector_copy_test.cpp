@@ -1,0 +1,268 @@
+// Sector Copy over image-backed bay drives: one read of the source feeding
+// every target, the ring and its flow control, and the failures of single
+// drives, through the engine alone and through whole runs.
+
+#include "engine/sector_copy.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/task_request.h"
+#include "support/run_harness.h"
+
+namespace {
+
+using Statuses = std::vector<std::wstring>;
+
+constexpr uint64_t CHUNK = 65536;
+
+std::string Pattern(uint64_t nLength, unsigned nSeed)
+{
+    std::string strBytes(nLength, '\0');
+    for (uint64_t i = 0; i < nLength; ++i)
+        strBytes[i] = static_cast<char>((i * 131 + nSeed + i / 4093) % 251);
+    return strBytes;
+}
+
+// An image drive: "[E:]" backed by "e.img", which must exist before the
+// bay reads its description. size is the file system's capacity.
+std::string ImageDrive(char chLetter, const std::string& strKeys = "", const std::string& strSize = "1G")
+{
+    const std::string strName(1, static_cast<char>(chLetter - 'A' + 'a'));
+    return std::string("[") + chLetter + ":]\nimage = " + strName + ".img\nsize = " + strSize + "\n" + strKeys;
+}
+
+const char kInternalDisk[] = "type = fixed\nbus = sata\nmedia = fixed\n";
+
+class SectorCopyTest : public ::testing::Test {
+protected:
+    std::filesystem::path Image(char chLetter) const
+    {
+        return m_run.Root() / (std::string(1, static_cast<char>(chLetter - 'A' + 'a')) + ".img");
+    }
+    void MakeImage(char chLetter, const std::string& strBytes) { WriteTestFile(Image(chLetter), strBytes); }
+    void MakeSparseImage(char chLetter, uint64_t nLength)
+    {
+        WriteTestFile(Image(chLetter), "");
+        std::filesystem::resize_file(Image(chLetter), nLength);
+    }
+    std::string ReadImage(char chLetter) const { return ReadTestFile(Image(chLetter)); }
+
+    // The engine alone, with a ring allocator of the test's choosing.
+    std::unique_ptr<CSectorCopy> MakeEngine(RingAllocator allocator = AllocateRing)
+    {
+        return std::make_unique<CSectorCopy>(m_run.Bay().Volumes(), m_run.Bay().RawVolumes(), m_run.m_sleeper,
+                                             m_timing, std::move(allocator));
+    }
+
+    // Waits (bounded) for a condition that other threads bring about.
+    template <class F>
+    static bool Eventually(F condition)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return true;
+    }
+
+    CRunHarness m_run;
+    RunTiming m_timing = m_run.m_timing;
+};
+
+// Accepts a ring of at most nChunks chunks.
+RingAllocator RingOfAtMost(uint64_t nChunks)
+{
+    return [nChunks](std::vector<uint8_t>& ring, size_t nBytes) {
+        return nBytes <= nChunks * CHUNK && AllocateRing(ring, nBytes);
+    };
+}
+
+TEST_F(SectorCopyTest, TheRingHoldsTheSourceAndOneMoreUpToAThousandAndShrinksWhenMemoryIsShort)
+{
+    struct Case {
+        uint64_t nSourceLength;
+        uint64_t nAllowedChunks;   // what the allocator grants
+        int64_t nRing;
+    };
+    const Case cases[] = {
+        {10 * CHUNK, 2000, 11},
+        {10 * CHUNK + 512, 2000, 11},
+        {1000ull << 30, 2000, 1000},
+        // 1000, 900, 810, 729, 656, 590, 531 are refused; 477 fits.
+        {1000ull << 30, 500, 477},
+        // Not even one chunk: no job.
+        {10 * CHUNK, 0, 0},
+    };
+    for (const Case& c : cases) {
+        MakeSparseImage('S', c.nSourceLength);
+        MakeImage('E', "");
+        m_run.UseBay(ImageDrive('S') + ImageDrive('E'));
+        std::unique_ptr<CSectorCopy> pEngine = MakeEngine(RingOfAtMost(c.nAllowedChunks));
+        // One writer that never comes: the reader fills the ring and waits.
+        EXPECT_EQ(c.nRing > 0 ? 1 : 0, pEngine->StartSectorCopy(L"S:\\", 1, &m_run.m_run, SECTOR_CHUNK_SIZE))
+            << c.nSourceLength;
+        EXPECT_EQ(c.nRing, pEngine->GetRingChunks()) << c.nSourceLength;
+        if (c.nRing > 0) {
+            const int64_t nChunks = std::min<int64_t>(c.nRing, (c.nSourceLength + CHUNK - 1) / CHUNK);
+            EXPECT_TRUE(Eventually([&] { return pEngine->GetChunkCount(0) == nChunks; })) << c.nSourceLength;
+        }
+        EXPECT_EQ(1, pEngine->ResetSectorCopy()) << "returns once the reader has ended";
+        EXPECT_EQ(0, pEngine->GetChunkCount(0));
+        EXPECT_EQ(0, pEngine->GetRingChunks());
+        if (c.nRing == 0) {
+            EXPECT_EQ(0, pEngine->CopySectorsToDrive(L"E:\\", 1, nullptr)) << "a job with nothing to copy";
+        }
+    }
+}
+
+TEST_F(SectorCopyTest, ASlowWriterHoldsTheReaderUntilItLeavesTheJob)
+{
+    const std::string strSource = Pattern(40 * CHUNK, 1);
+    MakeImage('S', strSource);
+    MakeImage('E', std::string(strSource.size(), '\0'));
+    MakeImage('F', std::string(strSource.size(), '\0'));
+    m_run.UseBay(ImageDrive('S') + ImageDrive('E') + ImageDrive('F'));
+    std::unique_ptr<CSectorCopy> pEngine = MakeEngine(RingOfAtMost(4));
+    ASSERT_EQ(1, pEngine->StartSectorCopy(L"S:", 2, &m_run.m_run, SECTOR_CHUNK_SIZE));
+    ASSERT_EQ(4, pEngine->GetRingChunks()) << "41, 36, 32, ... shrink to 4";
+
+    // Writer 2 (F:) has not begun: writer 1 gets as far as the ring reaches.
+    int nResult = -1;
+    std::thread writer([&] { nResult = pEngine->CopySectorsToDrive(L"E:\\", 1, nullptr); });
+    ASSERT_TRUE(Eventually([&] { return pEngine->GetChunkCount(1) == 4; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(4, pEngine->GetChunkCount(0)) << "the reader refilled a slot writer 2 had not written";
+    EXPECT_EQ(4, pEngine->GetChunkCount(1));
+
+    pEngine->DropSectorCopyTarget(2);
+    writer.join();
+    EXPECT_EQ(1, nResult);
+    EXPECT_EQ(strSource, ReadImage('E'));
+    EXPECT_EQ(CHUNK_FAILED, pEngine->GetChunkCount(2));
+    EXPECT_EQ(strSource.size(), m_run.Bay().BytesRead(L'S')) << "read once";
+}
+
+TEST_F(SectorCopyTest, CancelWhileTheReaderWaitsEndsTheReaderAndEveryWriter)
+{
+    MakeImage('S', Pattern(40 * CHUNK, 2));
+    MakeImage('E', std::string(40 * CHUNK, '\0'));
+    MakeImage('F', std::string(40 * CHUNK, '\0'));
+    m_run.UseBay(ImageDrive('S') + ImageDrive('E') + ImageDrive('F'));
+    std::unique_ptr<CSectorCopy> pEngine = MakeEngine(RingOfAtMost(4));
+    ASSERT_EQ(1, pEngine->StartSectorCopy(L"S:", 2, &m_run.m_run, SECTOR_CHUNK_SIZE));
+    int nResult = -1;
+    std::thread writer([&] { nResult = pEngine->CopySectorsToDrive(L"E:\\", 1, nullptr); });
+    ASSERT_TRUE(Eventually([&] { return pEngine->GetChunkCount(1) == 4; }));
+
+    m_run.m_run.RequestCancel();
+    writer.join();
+    EXPECT_EQ(0, nResult) << "its reader is gone";
+    EXPECT_EQ(0, pEngine->CopySectorsToDrive(L"F:\\", 2, nullptr)) << "a writer arriving late";
+    EXPECT_EQ(4 * CHUNK, m_run.Bay().BytesRead(L'S'));
+}
+
+TEST_F(SectorCopyTest, EveryTargetGetsTheWholeVolumeByteForByteFromOneRead)
+{
+    // 10 chunks and 512 bytes: the last read is short, and FAT's reserved
+    // sectors and tables make the capacity (size) smaller than the length.
+    const std::string strSource = Pattern(10 * CHUNK + 512, 3);
+    for (int nTargets : {1, 22}) {
+        CRunHarness run;
+        std::string strBay = ImageDrive('C', kInternalDisk, "500K");
+        for (int i = 0; i < nTargets; ++i)
+            strBay += ImageDrive(static_cast<char>('E' + i));
+        WriteTestFile(run.Root() / "c.img", strSource);
+        // Longer targets: nothing beyond the source's length may change.
+        for (int i = 0; i < nTargets; ++i)
+            WriteTestFile(run.Root() / (std::string(1, static_cast<char>('e' + i)) + ".img"),
+                          std::string(strSource.size() + 3 * CHUNK, '\xEE'));
+        run.UseBay(strBay);
+        run.m_request.m_strSourcePath = L"C:\\";
+
+        run.Run(TASK_SECTOR_COPY);
+
+        EXPECT_EQ(Statuses(nTargets, L"OK"), run.Statuses()) << nTargets;
+        for (int i = 0; i < nTargets; ++i) {
+            const std::string strTarget =
+                ReadTestFile(run.Root() / (std::string(1, static_cast<char>('e' + i)) + ".img"));
+            ASSERT_EQ(strSource.size() + 3 * CHUNK, strTarget.size());
+            EXPECT_TRUE(strTarget.compare(0, strSource.size(), strSource) == 0) << "target " << i;
+            EXPECT_EQ(std::string(3 * CHUNK, '\xEE'), strTarget.substr(strSource.size())) << "target " << i;
+            EXPECT_EQ(100, run.m_slots.bars[i].GetPos());
+        }
+        EXPECT_EQ(strSource.size(), run.Bay().BytesRead(L'C')) << nTargets << " targets, one read";
+        EXPECT_EQ(strSource, ReadTestFile(run.Root() / "c.img")) << "the source is never written";
+    }
+}
+
+TEST_F(SectorCopyTest, EachDriveFailsOnItsOwnWhileTheOthersFinish)
+{
+    // S: is the source; each target fails its own way or succeeds.
+    const std::string strSource = Pattern(12 * CHUNK, 4);
+    MakeImage('S', strSource);
+    for (char ch : {'E', 'F', 'G', 'H', 'I'})
+        MakeImage(ch, std::string(strSource.size(), '\0'));
+    MakeImage('J', std::string(strSource.size() - 512, '\0'));
+    m_run.UseBay(ImageDrive('S', kInternalDisk)
+                 + ImageDrive('E')                                  // fine
+                 + ImageDrive('F', "lock-refusals = 2\n")           // yields on the third attempt
+                 + ImageDrive('G', "lock-refusals = 5\n")           // never yields
+                 + ImageDrive('H', "fail-after = 200K\n")           // a write fails
+                 + ImageDrive('I', "remove-after = 200K\n")         // pulled out
+                 + ImageDrive('J'));                                // one sector short
+    m_run.m_request.m_strSourcePath = L"S:\\";
+
+    m_run.Run(TASK_SECTOR_COPY);
+
+    EXPECT_EQ((Statuses{L"OK", L"OK", L"E7", L"E7", L"E7", L"E1"}), m_run.Statuses());
+    EXPECT_EQ(strSource, ReadImage('E'));
+    EXPECT_EQ(strSource, ReadImage('F'));
+    EXPECT_EQ(std::string(strSource.size() - 512, '\0'), ReadImage('J')) << "a rejected target is never written";
+    const std::vector<long long> pauses = m_run.m_sleeper.Pauses();
+    EXPECT_EQ(2 + 5, std::count(pauses.begin(), pauses.end(), 17)) << "F: waited twice, G: five times";
+}
+
+TEST_F(SectorCopyTest, WithoutASourceToReadNoTargetSucceeds)
+{
+    struct Case {
+        const char* pszSourceKeys;
+        const char* pszName;
+    };
+    const Case cases[] = {
+        {"open-refusals = 99\n", "the source cannot be opened"},
+        {"read-fail-after = 100K\n", "a read fails half way"},
+    };
+    for (const Case& c : cases) {
+        CRunHarness run;
+        WriteTestFile(run.Root() / "s.img", Pattern(8 * CHUNK, 5));
+        WriteTestFile(run.Root() / "e.img", std::string(8 * CHUNK, '\0'));
+        WriteTestFile(run.Root() / "f.img", std::string(8 * CHUNK, '\0'));
+        // A capacity as long as the image: the source is measured even
+        // when it cannot be opened.
+        run.UseBay(ImageDrive('S', std::string(kInternalDisk) + c.pszSourceKeys, "512K") + ImageDrive('E')
+                   + ImageDrive('F'));
+        run.m_request.m_strSourcePath = L"S:\\";
+        run.Run(TASK_SECTOR_COPY);
+        EXPECT_EQ((Statuses{L"E7", L"E7"}), run.Statuses()) << c.pszName;
+    }
+}
+
+TEST_F(SectorCopyTest, ASecondRunStartsFromAClearedTable)
+{
+    MakeImage('S', "");
+    MakeImage('E', "");
+    m_run.UseBay(ImageDrive('S', kInternalDisk) + ImageDrive('E'));
+    for (unsigned nSeed : {6u, 7u}) {
+        const std::string strSource = Pattern(5 * CHUNK, nSeed);
+        MakeImage('S', strSource);
+        MakeImage('E', std::string(strSource.size(), '\0'));
+        m_run.m_request.m_strSourcePath = L"S:\\";
+        m_run.Run(TASK_SECTOR_COPY);
+        EXPECT_EQ((Statuses{L"OK"}), m_run.Statuses()) << nSeed;
+        EXPECT_EQ(strSource, ReadImage('E')) << nSeed;
+    }
+}
+
+}  // namespace
