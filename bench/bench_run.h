@@ -1,0 +1,145 @@
+#pragma once
+// One run of the real supervisor, drivers and engines over a bay, timed, for
+// the benchmarks. The run's deliberate pauses (the result and idle pauses)
+// are zero and the supervisor polls every 10 ms, so what is timed is the
+// work; the engines' own polls keep the product's values.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "bay/simulated_bay.h"
+#include "engine/drive_slot_table.h"
+#include "engine/run_control.h"
+#include "engine/task_request.h"
+#include "engine/task_supervisor.h"
+#include "platform/platform_services.h"
+#include "platform/shell_open.h"
+#include "platform/sleeper.h"
+#include "platform/slot_views.h"
+
+class CBenchText : public ITextView {
+public:
+    void SetText(const std::wstring& strText) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_strText = strText;
+    }
+    std::wstring GetText() const override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_strText;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::wstring m_strText;
+};
+
+class CBenchBar : public IProgressView {
+public:
+    void SetPos(int nPos) override { m_nPos.store(nPos); }
+    int GetPos() const override { return m_nPos.load(); }
+
+private:
+    std::atomic<int> m_nPos{0};
+};
+
+class CBenchShell : public IShellOpen {
+public:
+    void OpenInFileBrowser(const std::wstring&) override {}
+};
+
+struct BenchRunResult {
+    double dSeconds = 0.0;
+    int nSlots = 0;
+    int nOk = 0;
+};
+
+class CBenchRun : public IRunListener {
+public:
+    // The bay's description, with folders and images relative to root.
+    bool UseBay(const std::string& strBayText, const std::filesystem::path& root)
+    {
+        BayDescription description;
+        std::string strError;
+        if (!ParseBayDescription(strBayText, root, description, strError)) {
+            std::fprintf(stderr, "bench: %s\n", strError.c_str());
+            return false;
+        }
+        m_pBay = std::make_unique<CSimulatedBay>(std::move(description));
+        return true;
+    }
+
+    CSimulatedBay& Bay() { return *m_pBay; }
+
+    BenchRunResult Run(int32_t nTask, const std::wstring& strSource)
+    {
+        RunTiming timing;
+        timing.m_supervisorPoll = std::chrono::milliseconds(10);
+        timing.m_resultPause = std::chrono::milliseconds(0);
+        timing.m_idlePause = std::chrono::milliseconds(0);
+        const PlatformServices services{m_pBay->Volumes(), m_pBay->Folders(), m_pBay->RawVolumes(),
+                                        m_pBay->Formatter(), m_shell,          m_sleeper,
+                                        timing};
+        TaskRequest request;
+        request.m_nTaskType = nTask;
+        request.m_strSourcePath = strSource;
+        CRunControl run;
+        CDriveSlotTable slots(m_pBay->Volumes(), request, run);
+        std::vector<CBenchText> letters(MAX_DRIVE_SLOTS);
+        std::vector<CBenchText> statuses(MAX_DRIVE_SLOTS);
+        std::vector<CBenchBar> bars(MAX_DRIVE_SLOTS);
+        for (int i = 0; i < MAX_DRIVE_SLOTS; ++i)
+            slots.BindSlot(i, letters[i], bars[i], statuses[i]);
+        slots.RefreshDriveSlots();
+        CTaskSupervisor supervisor(request, slots, run, services, *this);
+        m_bEnded = false;
+
+        BenchRunResult result;
+        const auto start = std::chrono::steady_clock::now();
+        if (!supervisor.Start())
+            return result;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_ended.wait(lock, [this] { return m_bEnded; });
+        }
+        result.dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        supervisor.FinishRun();
+        result.nSlots = slots.GetDriveCount();
+        for (int i = 0; i < result.nSlots; ++i)
+            result.nOk += statuses[i].GetText() == L"OK" ? 1 : 0;
+        return result;
+    }
+
+    void OnRunEnded() override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bEnded = true;
+        m_ended.notify_all();
+    }
+
+private:
+    std::unique_ptr<CSimulatedBay> m_pBay;
+    CBenchShell m_shell;
+    CThreadSleeper m_sleeper;
+    std::mutex m_mutex;
+    std::condition_variable m_ended;
+    bool m_bEnded = false;
+};
+
+// A folder in memory where there is one, so the drives' speeds, not the
+// host's disk, set the pace.
+inline std::filesystem::path BenchScratchFolder(const std::string& strName)
+{
+    std::error_code error;
+    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
+                                           ? std::filesystem::path("/dev/shm")
+                                           : std::filesystem::temp_directory_path();
+    return base / strName;
+}
