@@ -35,8 +35,6 @@ std::ostream& operator<<(std::ostream& os, const SeenCallback& seen)
 // What the core callbacks saw. The callback carries no context, so the
 // tests' callbacks report through these.
 std::vector<SeenCallback> g_outerSeen;
-std::vector<SeenCallback> g_innerSeen;
-IFormatLibrary* g_pNestedLibrary = nullptr;
 
 SeenCallback Seen(uint32_t nCommand, uint32_t nSubAction, const void* pData)
 {
@@ -64,26 +62,11 @@ int ThrowingCallback(uint32_t nCommand, uint32_t nSubAction, void* pData)
     throw std::runtime_error("the callback failed");
 }
 
-int InnerCallback(uint32_t nCommand, uint32_t nSubAction, void* pData)
-{
-    g_innerSeen.push_back(Seen(nCommand, nSubAction, pData));
-    return 1;
-}
-
-int NestingCallback(uint32_t nCommand, uint32_t nSubAction, void* pData)
-{
-    g_outerSeen.push_back(Seen(nCommand, nSubAction, pData));
-    if (g_outerSeen.size() == 1)
-        g_pNestedLibrary->FormatEx(L"R:\\", 11, L"NTFS", L"INNER", 0, 4096, &InnerCallback);
-    return 1;
-}
-
 class SystemFormatterWin32 : public ::testing::Test {
 protected:
     void SetUp() override
     {
         g_outerSeen.clear();
-        g_innerSeen.clear();
         // The test holds the fixture too, so that its record outlives the
         // product's unload.
         m_fixture.reset(::LoadLibraryW(L"fmifs.dll"));
@@ -178,22 +161,6 @@ TEST_F(SystemFormatterWin32, ACallbackThatThrowsStopsTheFormatWithoutCrossingIt)
     EXPECT_EQ(Record().abReturned[0], TRUE);
     ASSERT_EQ(g_outerSeen.size(), 1u);
     EXPECT_EQ(g_outerSeen[0].nValue, 5u);
-}
-
-TEST_F(SystemFormatterWin32, AFormatInsideACallbackHandsTheRestBackToTheOuterCallback)
-{
-    g_pNestedLibrary = m_pLibrary.get();
-    SetScript({{0, 0, 1, 1}, {0, 0, 2, 2}, {0, 0, 3, 1}});
-    Format(&NestingCallback);
-    g_pNestedLibrary = nullptr;
-
-    EXPECT_EQ(Record().nFormatExCalls, 2u);
-    EXPECT_EQ(Record().nCallbacksMade, 3u);
-    ASSERT_EQ(g_outerSeen.size(), 2u);
-    EXPECT_EQ(g_outerSeen[0].nValue, 1u);
-    EXPECT_EQ(g_outerSeen[1].nValue, 3u);
-    ASSERT_EQ(g_innerSeen.size(), 1u);
-    EXPECT_EQ(g_innerSeen[0].nValue, 2u);
 }
 
 TEST(SystemFormatterWin32Library, LoadsByNameAndUnloadsWithItsObject)
