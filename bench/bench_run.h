@@ -4,11 +4,14 @@
 // are zero and the supervisor polls every 10 ms, so what is timed is the
 // work; the engines' own polls keep the product's values.
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -142,4 +145,37 @@ inline std::filesystem::path BenchScratchFolder(const std::string& strName)
                                            ? std::filesystem::path("/dev/shm")
                                            : std::filesystem::temp_directory_path();
     return base / strName;
+}
+
+// One command-line option: its name and what its value (nullptr for a flag
+// without one) does.
+struct BenchOption {
+    const char* pszName;
+    bool bTakesValue;
+    std::function<void(const char* pszValue)> apply;
+};
+
+// False for an unknown option or a missing value.
+inline bool ReadBenchOptions(int argc, char** argv, const std::vector<BenchOption>& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string strArg = argv[i];
+        const auto it = std::find_if(options.begin(), options.end(),
+                                     [&](const BenchOption& option) { return strArg == option.pszName; });
+        if (it == options.end() || (it->bTakesValue && i + 1 >= argc))
+            return false;
+        it->apply(it->bTakesValue ? argv[++i] : nullptr);
+    }
+    return true;
+}
+
+template <class T>
+std::function<void(const char*)> SetNumber(T& field)
+{
+    return [&field](const char* pszValue) { field = static_cast<T>(std::strtoull(pszValue, nullptr, 10)); };
+}
+
+inline std::function<void(const char*)> SetPath(std::filesystem::path& field)
+{
+    return [&field](const char* pszValue) { field = pszValue; };
 }

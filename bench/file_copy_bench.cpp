@@ -37,37 +37,26 @@ struct BenchOptions {
 
 bool ReadOptions(int argc, char** argv, BenchOptions& options)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string strArg = argv[i];
-        const bool bHasValue = i + 1 < argc;
-        if (strArg == "--smoke") {
-            options.nDrives = 2;
-            options.nSpeed = 0;
-            options.nSmallFiles = 8;
-            options.nSmallSize = 1000;
-            options.nLargeFiles = 1;
-            options.nLargeSize = 300000;
-        } else if (strArg == "--drives" && bHasValue) {
-            options.nDrives = std::atoi(argv[++i]);
-        } else if (strArg == "--speed" && bHasValue) {
-            options.nSpeed = std::strtoull(argv[++i], nullptr, 10);
-        } else if (strArg == "--slow-speed" && bHasValue) {
-            options.nSlowSpeed = std::strtoull(argv[++i], nullptr, 10);
-        } else if (strArg == "--small-files" && bHasValue) {
-            options.nSmallFiles = std::atoi(argv[++i]);
-        } else if (strArg == "--small-size" && bHasValue) {
-            options.nSmallSize = std::strtoull(argv[++i], nullptr, 10);
-        } else if (strArg == "--large-files" && bHasValue) {
-            options.nLargeFiles = std::atoi(argv[++i]);
-        } else if (strArg == "--large-size" && bHasValue) {
-            options.nLargeSize = std::strtoull(argv[++i], nullptr, 10);
-        } else if (strArg == "--keep" && bHasValue) {
-            options.keep = argv[++i];
-        } else {
-            return false;
-        }
-    }
-    return options.nDrives >= 1 && options.nDrives <= MAX_DRIVE_SLOTS;
+    const bool bRead = ReadBenchOptions(
+        argc, argv,
+        {{"--smoke", false,
+          [&](const char*) {
+              options.nDrives = 2;
+              options.nSpeed = 0;
+              options.nSmallFiles = 8;
+              options.nSmallSize = 1000;
+              options.nLargeFiles = 1;
+              options.nLargeSize = 300000;
+          }},
+         {"--drives", true, SetNumber(options.nDrives)},
+         {"--speed", true, SetNumber(options.nSpeed)},
+         {"--slow-speed", true, SetNumber(options.nSlowSpeed)},
+         {"--small-files", true, SetNumber(options.nSmallFiles)},
+         {"--small-size", true, SetNumber(options.nSmallSize)},
+         {"--large-files", true, SetNumber(options.nLargeFiles)},
+         {"--large-size", true, SetNumber(options.nLargeSize)},
+         {"--keep", true, SetPath(options.keep)}});
+    return bRead && options.nDrives >= 1 && options.nDrives <= MAX_DRIVE_SLOTS;
 }
 
 void WriteFileOfSize(const std::filesystem::path& file, uint64_t nBytes, char chFill)

@@ -43,46 +43,37 @@ struct BenchOptions {
     int nPacingTargets = 22;
     uint64_t nSpeed = 20'000'000;
     uint64_t nSlowSpeed = 5'000'000;
-    bool bSmoke = false;
     std::filesystem::path keep;
 };
 
 bool ReadOptions(int argc, char** argv, BenchOptions& options)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string strArg = argv[i];
-        const bool bHasValue = i + 1 < argc;
-        if (strArg == "--smoke") {
-            options.bSmoke = true;
-            options.fanout = {1, 3};
-            options.nSourceSize = (1u << 20) + 512;
-            options.nPacingSize = 1u << 20;
-            options.nPacingTargets = 3;
-            options.nSpeed = 0;
-            options.nSlowSpeed = 0;
-        } else if (strArg == "--fanout" && bHasValue) {
-            options.fanout.clear();
-            std::istringstream list(argv[++i]);
-            for (std::string strN; std::getline(list, strN, ',');)
-                options.fanout.push_back(std::atoi(strN.c_str()));
-        } else if (strArg == "--source-size" && bHasValue) {
-            options.nSourceSize = std::strtoull(argv[++i], nullptr, 10);
-        } else if (strArg == "--pacing-size" && bHasValue) {
-            options.nPacingSize = std::strtoull(argv[++i], nullptr, 10);
-        } else if (strArg == "--targets" && bHasValue) {
-            options.nPacingTargets = std::atoi(argv[++i]);
-        } else if (strArg == "--speed" && bHasValue) {
-            options.nSpeed = std::strtoull(argv[++i], nullptr, 10);
-        } else if (strArg == "--slow-speed" && bHasValue) {
-            options.nSlowSpeed = std::strtoull(argv[++i], nullptr, 10);
-        } else if (strArg == "--keep" && bHasValue) {
-            options.keep = argv[++i];
-        } else {
-            return false;
-        }
-    }
+    const bool bRead = ReadBenchOptions(
+        argc, argv,
+        {{"--smoke", false,
+          [&](const char*) {
+              options.fanout = {1, 3};
+              options.nSourceSize = (1u << 20) + 512;
+              options.nPacingSize = 1u << 20;
+              options.nPacingTargets = 3;
+              options.nSpeed = 0;
+              options.nSlowSpeed = 0;
+          }},
+         {"--fanout", true,
+          [&](const char* pszValue) {
+              options.fanout.clear();
+              std::istringstream list(pszValue);
+              for (std::string strN; std::getline(list, strN, ',');)
+                  options.fanout.push_back(std::atoi(strN.c_str()));
+          }},
+         {"--source-size", true, SetNumber(options.nSourceSize)},
+         {"--pacing-size", true, SetNumber(options.nPacingSize)},
+         {"--targets", true, SetNumber(options.nPacingTargets)},
+         {"--speed", true, SetNumber(options.nSpeed)},
+         {"--slow-speed", true, SetNumber(options.nSlowSpeed)},
+         {"--keep", true, SetPath(options.keep)}});
     const auto bad = [](int n) { return n < 1 || n > MAX_DRIVE_SLOTS; };
-    return options.nSourceSize > 0 && !options.fanout.empty()
+    return bRead && options.nSourceSize > 0 && !options.fanout.empty()
            && std::none_of(options.fanout.begin(), options.fanout.end(), bad) && !bad(options.nPacingTargets);
 }
 
