@@ -36,7 +36,6 @@ int CTaskSupervisor::Start()
     // created its workers still finds them.
     const int nDriveCount = m_slots.GetDriveCount();
     for (int j = 0; j < MAX_DRIVE_SLOTS; ++j) {
-        m_params[j].pSupervisor = this;
         m_params[j].nSlot = j;
         m_params[j].bLive.store(j < nDriveCount, std::memory_order_release);
     }

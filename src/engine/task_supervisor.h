@@ -23,10 +23,9 @@ public:
     virtual void OnRunEnded() = 0;
 };
 
-class CTaskSupervisor;
-
+// The worker's own part of the run; the worker is a member of its
+// supervisor, so the slot is all it needs to be told.
 struct SlotWorkerParam {
-    CTaskSupervisor* pSupervisor = nullptr;
     int nSlot = 0;
     // From the start of the run until the worker's driver has returned.
     std::atomic<bool> bLive{false};
