@@ -143,62 +143,6 @@ TEST(UniqueHandle, FindHandlesTreatInvalidHandleValueAsEmpty)
     EXPECT_TRUE(::FindNextFileW(found.get(), &data));
 }
 
-TEST(UniqueHandle, ModuleOwnerUnloadsTheLibrary)
-{
-    // A library nothing else in the tests loads.
-    ASSERT_EQ(::GetModuleHandleW(L"cabinet.dll"), nullptr);
-    {
-        CUniqueModule module(::LoadLibraryW(L"cabinet.dll"));
-        ASSERT_TRUE(module);
-        EXPECT_EQ(::GetModuleHandleW(L"cabinet.dll"), module.get());
-    }
-    EXPECT_EQ(::GetModuleHandleW(L"cabinet.dll"), nullptr);
-}
-
-TEST(UniqueHandle, GdiOwnerDeletesItsObject)
-{
-    CUniqueBrush brush(::CreateSolidBrush(RGB(1, 2, 3)));
-    HBRUSH hBrush = brush.get();
-    EXPECT_EQ(::GetObjectType(hBrush), static_cast<DWORD>(OBJ_BRUSH));
-    brush.reset();
-    EXPECT_EQ(::GetObjectType(hBrush), 0u);
-}
-
-int g_nHookCalls = 0;
-
-LRESULT CALLBACK CountingGetMessageHook(int nCode, WPARAM wParam, LPARAM lParam)
-{
-    ++g_nHookCalls;
-    return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
-}
-
-// Posts a message to this thread and takes it off the queue again, which
-// passes it by a WH_GETMESSAGE hook.
-void PassMessageByHook()
-{
-    constexpr UINT WM_HOOK_PROBE = WM_APP + 41;
-    ASSERT_TRUE(::PostThreadMessageW(::GetCurrentThreadId(), WM_HOOK_PROBE, 0, 0));
-    MSG msg;
-    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_HOOK_PROBE, WM_HOOK_PROBE, PM_REMOVE));
-}
-
-TEST(UniqueHandle, HookOwnerUnhooks)
-{
-    MSG msg;
-    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);   // gives the thread its queue
-    g_nHookCalls = 0;
-    {
-        CUniqueHook hook(
-            ::SetWindowsHookExW(WH_GETMESSAGE, &CountingGetMessageHook, nullptr, ::GetCurrentThreadId()));
-        ASSERT_TRUE(hook);
-        PassMessageByHook();
-        EXPECT_GT(g_nHookCalls, 0);
-    }
-    g_nHookCalls = 0;
-    PassMessageByHook();
-    EXPECT_EQ(g_nHookCalls, 0);
-}
-
 // Each case on a thread of its own, which starts without COM. Afterwards a
 // CoInitializeEx of our own tells what the guards left: S_FALSE while the
 // thread is still initialised, S_OK once it is not.
