@@ -116,9 +116,7 @@ private:
 
 std::unique_ptr<IRawVolume> CBayRawVolumes::OpenVolume(const std::wstring& strDevice)
 {
-    if (strDevice.size() < 2 || strDevice[1] != L':' || (strDevice.size() > 2 && strDevice.substr(2) != L"\\"))
-        return nullptr;
-    const BayDrive* pDrive = m_state.PresentDrive(strDevice[0]);
+    const BayDrive* pDrive = m_state.PresentDriveOfDevice(strDevice);
     if (pDrive == nullptr || pDrive->backing != BayBacking::Image || !m_state.AdmitOpen(pDrive->chLetter))
         return nullptr;
     // Only the size is asked: a sparse image of a terabyte is never read whole.

@@ -78,6 +78,13 @@ const BayDrive* CBayState::PresentDrive(wchar_t chLetter) const
     return FindNow(pDrive->chLetter)->bRemoved ? nullptr : pDrive;
 }
 
+const BayDrive* CBayState::PresentDriveOfDevice(const std::wstring& strDevice) const
+{
+    if (strDevice.size() < 2 || strDevice[1] != L':' || (strDevice.size() > 2 && strDevice.substr(2) != L"\\"))
+        return nullptr;
+    return PresentDrive(strDevice[0]);
+}
+
 CBayState::DriveNow* CBayState::FindNow(wchar_t chLetter)
 {
     const auto it = m_drives.find(chLetter);

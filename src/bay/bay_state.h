@@ -48,6 +48,9 @@ public:
     // The drive of that letter while it is in the bay; nullptr when the bay
     // has none or it was pulled out.
     const BayDrive* PresentDrive(wchar_t chLetter) const;
+    // The present drive of a device, "E:" or "E:\" as the system's device
+    // calls accept it; nullptr for anything else.
+    const BayDrive* PresentDriveOfDevice(const std::wstring& strDevice) const;
 
     uint64_t FreeBytes(wchar_t chLetter) const;
     // False when the drive has no readable volume (no media, no file system).

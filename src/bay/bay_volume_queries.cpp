@@ -1,12 +1,5 @@
 #include "bay/bay_volume_queries.h"
 
-const BayDrive* CBayVolumeQueries::DriveOfDevice(const std::wstring& strDevice) const
-{
-    if (strDevice.size() < 2 || strDevice[1] != L':' || (strDevice.size() > 2 && strDevice.substr(2) != L"\\"))
-        return nullptr;
-    return m_state.PresentDrive(strDevice[0]);
-}
-
 const BayDrive* CBayVolumeQueries::DriveOfIndex(int nDriveIndex) const
 {
     if (nDriveIndex < 0 || nDriveIndex >= 26)
@@ -32,13 +25,13 @@ uint32_t CBayVolumeQueries::GetLogicalDrives()
 
 uint32_t CBayVolumeQueries::GetDriveKind(const std::wstring& strDevice)
 {
-    const BayDrive* pDrive = DriveOfDevice(strDevice);
+    const BayDrive* pDrive = m_state.PresentDriveOfDevice(strDevice);
     return pDrive != nullptr ? pDrive->nDriveType : DRIVE_KIND_NO_ROOT_DIR;
 }
 
 bool CBayVolumeQueries::QueryDosDevicePath(const std::wstring& strDevice, std::wstring& strDosPath)
 {
-    const BayDrive* pDrive = DriveOfDevice(strDevice);
+    const BayDrive* pDrive = m_state.PresentDriveOfDevice(strDevice);
     if (pDrive == nullptr)
         return false;
     strDosPath = pDrive->strDosDevice;

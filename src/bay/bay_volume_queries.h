@@ -20,8 +20,6 @@ public:
     bool GetFileSystemName(const std::wstring& strPathOnVolume, std::wstring& strName) override;
 
 private:
-    // "E:" or "E:\", as the device calls take them.
-    const BayDrive* DriveOfDevice(const std::wstring& strDevice) const;
     const BayDrive* DriveOfIndex(int nDriveIndex) const;
     // "E:", "E:\" or any path on the drive.
     const BayDrive* DriveOfPath(const std::wstring& strPathOnVolume) const;
