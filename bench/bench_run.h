@@ -5,7 +5,6 @@
 // work; the engines' own polls keep the product's values.
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -24,34 +23,7 @@
 #include "platform/platform_services.h"
 #include "platform/shell_open.h"
 #include "platform/sleeper.h"
-#include "platform/slot_views.h"
-
-class CBenchText : public ITextView {
-public:
-    void SetText(const std::wstring& strText) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_strText = strText;
-    }
-    std::wstring GetText() const override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_strText;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::wstring m_strText;
-};
-
-class CBenchBar : public IProgressView {
-public:
-    void SetPos(int nPos) override { m_nPos.store(nPos); }
-    int GetPos() const override { return m_nPos.load(); }
-
-private:
-    std::atomic<int> m_nPos{0};
-};
+#include "support/memory_slot_views.h"
 
 class CBenchShell : public IShellOpen {
 public:
@@ -95,11 +67,8 @@ public:
         request.m_strSourcePath = strSource;
         CRunControl run;
         CDriveSlotTable slots(m_pBay->Volumes(), request, run);
-        std::vector<CBenchText> letters(MAX_DRIVE_SLOTS);
-        std::vector<CBenchText> statuses(MAX_DRIVE_SLOTS);
-        std::vector<CBenchBar> bars(MAX_DRIVE_SLOTS);
-        for (int i = 0; i < MAX_DRIVE_SLOTS; ++i)
-            slots.BindSlot(i, letters[i], bars[i], statuses[i]);
+        CMemorySlots views;
+        views.BindTo(slots);
         slots.RefreshDriveSlots();
         CTaskSupervisor supervisor(request, slots, run, services, *this);
         m_bEnded = false;
@@ -116,7 +85,7 @@ public:
         supervisor.FinishRun();
         result.nSlots = slots.GetDriveCount();
         for (int i = 0; i < result.nSlots; ++i)
-            result.nOk += statuses[i].GetText() == L"OK" ? 1 : 0;
+            result.nOk += views.statuses[i].GetText() == L"OK" ? 1 : 0;
         return result;
     }
 
