@@ -21,14 +21,9 @@
 #include "engine/task_request.h"
 #include "engine/task_supervisor.h"
 #include "platform/platform_services.h"
-#include "platform/shell_open.h"
+#include "support/no_shell_open.h"
 #include "platform/sleeper.h"
 #include "support/memory_slot_views.h"
-
-class CBenchShell : public IShellOpen {
-public:
-    void OpenInFileBrowser(const std::wstring&) override {}
-};
 
 struct BenchRunResult {
     double dSeconds = 0.0;
@@ -98,7 +93,7 @@ public:
 
 private:
     std::unique_ptr<CSimulatedBay> m_pBay;
-    CBenchShell m_shell;
+    CNoShellOpen m_shell;
     CThreadSleeper m_sleeper;
     std::mutex m_mutex;
     std::condition_variable m_ended;

@@ -10,7 +10,7 @@
 #include "app/ui_language_win32.h"
 #include "bay/simulated_bay.h"
 #include "framework/afx_app.h"
-#include "platform/shell_open.h"
+#include "support/no_shell_open.h"
 #include "support/bay_services.h"
 #include "support/dialog_runner_win32.h"
 #include "ui/resource.h"
@@ -18,11 +18,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-class CNoShell : public IShellOpen {
-public:
-    void OpenInFileBrowser(const std::wstring&) override {}
-};
 
 // A Windows 7 whose user speaks the given language, and whose thread UI
 // language call may refuse it.
@@ -77,7 +72,7 @@ protected:
 
     void ExpectDialogSpeaks(const Expected& expected)
     {
-        CNoShell shell;
+        CNoShellOpen shell;
         CBayServices bay;
         CKOBLDlg dialog(bay.Services(shell));
         RunDialogWithScript(dialog, [&](HWND hDlg) {

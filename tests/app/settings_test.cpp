@@ -16,18 +16,13 @@
 #include "framework/afx_app.h"
 #include "support/bay_services.h"
 #include "framework/afx_handle.h"
-#include "platform/shell_open.h"
+#include "support/no_shell_open.h"
 #include "support/dialog_runner_win32.h"
 #include "ui/resource.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-class CNoShell : public IShellOpen {
-public:
-    void OpenInFileBrowser(const std::wstring&) override {}
-};
 
 struct StoredValue {
     DWORD nType = REG_NONE;
@@ -112,7 +107,7 @@ protected:
     std::wstring m_strProfile;
     std::unique_ptr<CWinApp> m_app;
     CBayServices m_bay{"[E:]\nsize = 8G\n"};
-    CNoShell m_shell;
+    CNoShellOpen m_shell;
 };
 int SettingsTest::s_nCounter = 0;
 

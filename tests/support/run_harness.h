@@ -23,7 +23,7 @@
 #include "engine/task_request.h"
 #include "engine/task_supervisor.h"
 #include "platform/platform_services.h"
-#include "platform/shell_open.h"
+#include "support/no_shell_open.h"
 #include "platform/sleeper.h"
 #include "support/memory_slot_views.h"
 #include "support/recording_volumes.h"
@@ -49,11 +49,6 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::vector<long long> m_pauses;
-};
-
-class CNoShell : public IShellOpen {
-public:
-    void OpenInFileBrowser(const std::wstring&) override {}
 };
 
 class CRunHarness : public IRunListener {
@@ -161,7 +156,7 @@ public:
 
 private:
     CTempFolder m_folder;
-    CNoShell m_shell;
+    CNoShellOpen m_shell;
     std::unique_ptr<CSimulatedBay> m_pBay;
     std::unique_ptr<PlatformServices> m_pServices;
     std::unique_ptr<CDriveSlotTable> m_pTable;
