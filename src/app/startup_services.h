@@ -1,11 +1,8 @@
 #pragma once
-// Start-up services that are not built yet. Each reports its own result,
+// The start-up service that is not built yet. It reports its own result,
 // which start-up does not act on.
 
 #include <string>
-
-// 0 on success, nonzero when the program could not be registered.
-int AddFirewallException(const std::wstring& strEntryName);
 
 // 0 when the check ran; nonzero otherwise.
 int CheckForUpdate(const std::wstring& strFolderPickerTitle, const std::wstring& strDownloadQuestion,

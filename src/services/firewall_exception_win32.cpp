@@ -1,0 +1,18 @@
+#include "services/firewall_exception_win32.h"
+
+#include "engine/thread_guard.h"
+#include "framework/afx_app.h"
+#include "services/firewall_com_win32.h"
+#include "services/firewall_exception.h"
+
+int AddFirewallException(const std::wstring& strEntryName)
+{
+    // Nothing may escape into start-up; a failed allocation is a COM string
+    // that could not be made.
+    return RunGuarded(
+        [&] {
+            CWin32FirewallCom com;
+            return AddFirewallExceptionFor(com, AfxGetModuleFileName(nullptr), strEntryName.c_str());
+        },
+        FW_E_STRING);
+}
