@@ -15,6 +15,7 @@
 #include "framework/afx_resource.h"
 #include "platform/folder_tree.h"
 #include "platform/shell_open.h"
+#include "ui/about_dialog_win32.h"
 #include "ui/resource.h"
 
 namespace {
@@ -340,10 +341,12 @@ LRESULT CKOBLDlg::OnRunEndedMessage(WPARAM, LPARAM)
 
 LRESULT CKOBLDlg::OnSysCommand(WPARAM wParam, LPARAM)
 {
-    // The About entry opens the about box once that exists; until then it
-    // is swallowed rather than passed to the system as an unknown command.
-    if ((wParam & 0xFFF0) == IDM_ABOUTBOX)
+    // The system keeps the low four bits of a command for itself.
+    if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+        ClaAboutDlg about(this);
+        about.DoModal();
         return 0;
+    }
     return Default();
 }
 
