@@ -4,16 +4,25 @@
 
 #include <aclapi.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "app/app_title.h"
+#include "app/app_win32.h"
 #include "framework/afx_handle.h"
+#include "support/bay_services.h"
 #include "support/child_process_win32.h"
+#include "support/import_patch_win32.h"
+#include "support/no_shell_open.h"
+#include "support/stored_values_win32.h"
+#include "support/test_files.h"
 #include "support/window_search_win32.h"
 
 namespace {
@@ -133,6 +142,183 @@ TEST(ProductExecutableTest, CarriesTheAdministratorAndCommonControlsManifest)
     EXPECT_NE(std::string::npos, strManifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
     EXPECT_NE(nullptr, FindResourceW(hExe, MAKEINTRESOURCEW(128), MAKEINTRESOURCEW(14))) << "icon group 128";
     FreeLibrary(hExe);
+}
+
+// Start-up as a copy of the demo under a name of the test's own, so its
+// profile, written out here, cannot be mistaken for anyone else's.
+class NamedProgramStartTest : public ::testing::Test {
+protected:
+    static constexpr wchar_t kProfileKey[] =
+        L"Software\\Local AppWizard-Generated Applications\\UsbCopyStartProbe";
+    static constexpr wchar_t kSettingsKey[] =
+        L"Software\\Local AppWizard-Generated Applications\\UsbCopyStartProbe\\UserInterface";
+
+    void SetUp() override
+    {
+        RemoveProfiles();
+        m_exe = m_folder.Path() / "UsbCopyStartProbe.exe";
+        std::filesystem::copy_file(std::filesystem::path(WindowsPath(CORVANTIS_DEMO_EXE)), m_exe);
+    }
+    void TearDown() override
+    {
+        SetEnvironmentVariableW(L"CORVANTIS_BAY", nullptr);
+        RemoveProfiles();
+    }
+    static void RemoveProfiles()
+    {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kProfileKey);
+        // Where a start-up that took the profile from the product title would write.
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Local AppWizard-Generated Applications\\CORVANTIS USB Copy");
+    }
+    void UseBay(const std::string& strBay)
+    {
+        WriteTestFile(m_folder.Path() / "bay.txt", strBay);
+        SetEnvironmentVariableW(L"CORVANTIS_BAY", (m_folder.Path() / "bay.txt").wstring().c_str());
+    }
+    // The main dialog of the child, not a message box of the same caption.
+    static HWND WaitForMainDialog(DWORD nProcessId)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            HWND hFound = WaitForDialogWindow(L"CORVANTIS USB Copy", nProcessId, 1s);
+            if (hFound != nullptr && GetDlgItem(hFound, 1011) != nullptr)
+                return hFound;
+        }
+        return nullptr;
+    }
+    static HWND WaitForChildMessageBox(DWORD nProcessId, const std::wstring& strCaption)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            for (HWND hWnd : FindDialogWindows(strCaption, nProcessId)) {
+                if (IsWindowVisible(hWnd) && GetDlgItem(hWnd, 0xFFFF) != nullptr)
+                    return hWnd;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return nullptr;
+    }
+    std::optional<StoredValue> Stored(const wchar_t* pszName) const
+    {
+        return ReadStoredValue(HKEY_CURRENT_USER, kSettingsKey, pszName);
+    }
+
+    CTempFolder m_folder;
+    std::filesystem::path m_exe;
+};
+
+TEST_F(NamedProgramStartTest, ItsOwnProfileComesBackUnderTheProductTitleAndTheCloseBoxSavesIt)
+{
+    UseBay("[E:]\nsize = 8G\n[F:]\nsize = 8G\n");
+    ASSERT_TRUE(StoreText(kSettingsKey, L"SourceFolder", L"C:\\Photos"));
+    ASSERT_TRUE(StoreText(kSettingsKey, L"SourceVolume", L"E:\\"));
+    ASSERT_TRUE(StoreNumber(kSettingsKey, L"TaskType", 1));
+    ASSERT_TRUE(StoreNumber(kSettingsKey, L"FormatType", 2));
+    // Too long for the label edit: start-up refuses it with a message box.
+    ASSERT_TRUE(StoreText(kSettingsKey, L"VolumeLabel", L"TWELVE_CHARS"));
+
+    CChildProcess program(m_exe.wstring());
+    ASSERT_TRUE(program.Started());
+    HWND hBox = WaitForChildMessageBox(program.ProcessId(), L"CORVANTIS USB Copy");
+    ASSERT_NE(nullptr, hBox) << "no message box captioned with the product title (one captioned \"UsbCopyStartProbe\": "
+                             << !FindDialogWindows(L"UsbCopyStartProbe", program.ProcessId()).empty() << ")";
+    EXPECT_EQ(L"Please enter no more than 11 characters.", WindowText(GetDlgItem(hBox, 0xFFFF)));
+    PostMessageW(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+
+    HWND hDlg = WaitForMainDialog(program.ProcessId());
+    ASSERT_NE(nullptr, hDlg);
+    EXPECT_EQ(BST_CHECKED, SendMessageW(GetDlgItem(hDlg, 1013), BM_GETCHECK, 0, 0)) << "Sector Copy";
+    EXPECT_EQ(L"E:\\", WindowText(GetDlgItem(hDlg, 1002)));
+    EXPECT_EQ(L"NTFS", WindowText(GetDlgItem(hDlg, 1008)));
+    // The stored source volume is no target: the first scan already knows it.
+    EXPECT_EQ(L"F:", WindowText(GetDlgItem(hDlg, 1021)));
+    EXPECT_EQ(L"--", WindowText(GetDlgItem(hDlg, 1022)));
+
+    SendMessageW(GetDlgItem(hDlg, 1010), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"BACKUP"));
+    PostMessageW(hDlg, WM_CLOSE, 0, 0);
+    ASSERT_EQ(0u, program.WaitForExit(30000));
+
+    struct Expected {
+        const wchar_t* pszName;
+        DWORD nType;
+        const wchar_t* pszText;
+        DWORD nNumber;
+    };
+    for (const Expected& e : {Expected{L"SourceFolder", REG_SZ, L"C:\\Photos", 0},
+                              Expected{L"SourceVolume", REG_SZ, L"E:\\", 0}, Expected{L"TaskType", REG_DWORD, L"", 1},
+                              Expected{L"FormatType", REG_DWORD, L"", 2},
+                              Expected{L"VolumeLabel", REG_SZ, L"BACKUP", 0}}) {
+        const auto value = Stored(e.pszName);
+        ASSERT_TRUE(value.has_value()) << "not stored: " << std::filesystem::path(e.pszName).string();
+        EXPECT_EQ(e.nType, value->nType);
+        EXPECT_EQ(e.pszText, value->strText);
+        EXPECT_EQ(e.nNumber, value->nNumber);
+    }
+}
+
+TEST_F(NamedProgramStartTest, TheCloseBoxDuringARunIsRefusedAndStoresNothing)
+{
+    // A stick that takes a kilobyte a second: the run outlasts the test,
+    // which ends the program by force.
+    std::filesystem::create_directories(m_folder.Path() / "e");
+    UseBay("[E:]\nfolder = e\nsize = 8G\nspeed = 1K\n");
+    WriteTestFile(m_folder.Path() / "source" / "big.bin", std::string(1 << 20, 'x'));
+    ASSERT_TRUE(StoreText(kSettingsKey, L"SourceFolder", (m_folder.Path() / "source").wstring()));
+    ASSERT_TRUE(StoreNumber(kSettingsKey, L"TaskType", 0));
+
+    CChildProcess program(m_exe.wstring());
+    ASSERT_TRUE(program.Started());
+    HWND hDlg = WaitForMainDialog(program.ProcessId());
+    ASSERT_NE(nullptr, hDlg);
+    PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(1011, BN_CLICKED), 0);
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (WindowText(GetDlgItem(hDlg, 1011)) != L"Cancel" && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(L"Cancel", WindowText(GetDlgItem(hDlg, 1011))) << "the run did not start";
+
+    SendMessageW(hDlg, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindowVisible(hDlg));
+    EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), program.WaitForExit(200));
+    for (const wchar_t* pszName : {L"SourceVolume", L"FormatType", L"VolumeLabel"})
+        EXPECT_FALSE(Stored(pszName).has_value()) << "stored during the run";
+}
+
+// The other copy creates the mutex just after this one's open missed it, as
+// when two start at the same instant; this one must find it at creation.
+HANDLE g_hOtherCopysMutex = nullptr;
+HANDLE WINAPI OpenMutexJustBeforeTheOtherCopyCreatesIt(DWORD, BOOL, LPCWSTR pszName)
+{
+    g_hOtherCopysMutex = CreateMutexW(nullptr, FALSE, pszName);
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+}
+
+TEST(StartupRaceTest, ACopyThatLosesTheRaceForTheMutexEndsWithoutAWindow)
+{
+    CBayServices bay("[E:]\nsize = 8G\n");
+    CNoShellOpen shell;
+    CKOBLApp app(bay.Services(shell));
+    std::atomic<bool> bEnded{false}, bDialogShown{false};
+    std::thread watcher([&] {
+        while (!bEnded) {
+            if (HWND hDlg = WaitForDialogWindow(L"CORVANTIS USB Copy", GetCurrentProcessId(), 100ms)) {
+                bDialogShown = true;
+                PostMessageW(hDlg, WM_CLOSE, 0, 0);
+            }
+        }
+    });
+    {
+        CImportPatch patch("OpenMutexW", reinterpret_cast<void*>(&OpenMutexJustBeforeTheOtherCopyCreatesIt));
+        EXPECT_TRUE(patch.Applied());
+        AfxWinMain(app, GetModuleHandleW(nullptr));
+    }
+    bEnded = true;
+    watcher.join();
+    AfxSetApp(nullptr);
+    EXPECT_NE(nullptr, g_hOtherCopysMutex);
+    CloseHandle(g_hOtherCopysMutex);
+    EXPECT_FALSE(bDialogShown) << "the copy that lost the race went on to its dialog";
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Local AppWizard-Generated Applications\\app_tests");
 }
 
 }  // namespace

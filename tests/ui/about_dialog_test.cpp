@@ -85,12 +85,15 @@ protected:
     CNoShellOpen m_shell;
 };
 
-TEST_F(AboutBoxTest, SystemMenuOpensItInEveryLanguageWithTheResourcesVersionAndCopyright)
+TEST_F(AboutBoxTest, MainDialogsIconsAndSystemMenuEntryOpenItInEveryLanguageWithTheResourcesTexts)
 {
     for (LANGID lang : {0x0409, 0x0412, 0x0411, 0x0804}) {
         AfxSetResourceLanguage(lang);
         CKOBLDlg dialog(m_bay.Services(m_shell));
         RunDialogWithScript(dialog, [&](HWND hDlg) {
+            // Wine answers WM_GETICON only inside the window's own process.
+            EXPECT_NE(0, SendMessageW(hDlg, WM_GETICON, ICON_BIG, 0)) << "main dialog without big icon";
+            EXPECT_NE(0, SendMessageW(hDlg, WM_GETICON, ICON_SMALL, 0)) << "main dialog without small icon";
             wchar_t szItem[64] = {};
             GetMenuStringW(GetSystemMenu(hDlg, FALSE), 0x0010, szItem, 64, MF_BYCOMMAND);
             EXPECT_STREQ(L"&About CORVANTIS USB Copy ...", szItem) << lang;
