@@ -18,40 +18,21 @@
 #include "framework/afx_handle.h"
 #include "support/no_shell_open.h"
 #include "support/dialog_runner_win32.h"
+#include "support/stored_values_win32.h"
 #include "ui/resource.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-struct StoredValue {
-    DWORD nType = REG_NONE;
-    std::wstring strText;
-    DWORD nNumber = 0;
-};
-
 std::wstring ProfileKeyPath(const std::wstring& strProfile)
 {
-    return std::wstring(L"Software\\") + APP_REGISTRY_KEY + L"\\" + strProfile;
+    return L"Software\\Local AppWizard-Generated Applications\\" + strProfile;
 }
 
 std::optional<StoredValue> ReadStored(const std::wstring& strProfile, const wchar_t* pszName)
 {
-    const std::wstring strKey = ProfileKeyPath(strProfile) + L"\\" + SETTINGS_SECTION;
-    HKEY hKey = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, strKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return std::nullopt;
-    CUniqueRegKey key(hKey);
-    BYTE data[1024] = {};
-    DWORD nSize = sizeof(data) - sizeof(wchar_t);
-    StoredValue value;
-    if (RegQueryValueExW(key.get(), pszName, nullptr, &value.nType, data, &nSize) != ERROR_SUCCESS)
-        return std::nullopt;
-    if (value.nType == REG_SZ)
-        value.strText = reinterpret_cast<const wchar_t*>(data);
-    if (value.nType == REG_DWORD)
-        value.nNumber = *reinterpret_cast<const DWORD*>(data);
-    return value;
+    return ReadStoredValue(HKEY_CURRENT_USER, ProfileKeyPath(strProfile) + L"\\UserInterface", pszName);
 }
 
 // Each test runs as an executable of its own name, so its values live under
@@ -77,8 +58,8 @@ protected:
     {
         m_app = std::make_unique<CWinApp>();
         m_app->SetAppName(strProfile);
-        m_app->SetRegistryKey(APP_REGISTRY_KEY);
-        m_app->SetAppName(APP_TITLE);
+        m_app->SetRegistryKey(L"Local AppWizard-Generated Applications");
+        m_app->SetAppName(L"CORVANTIS USB Copy");
         AfxSetApp(m_app.get());
     }
 
@@ -92,9 +73,12 @@ protected:
 
     void Store(const wchar_t* pszName, const std::wstring& strValue)
     {
-        m_app->WriteProfileString(SETTINGS_SECTION, pszName, strValue);
+        ASSERT_TRUE(StoreText(ProfileKeyPath(m_strProfile) + L"\\UserInterface", pszName, strValue));
     }
-    void Store(const wchar_t* pszName, int nValue) { m_app->WriteProfileInt(SETTINGS_SECTION, pszName, nValue); }
+    void Store(const wchar_t* pszName, int nValue)
+    {
+        ASSERT_TRUE(StoreNumber(ProfileKeyPath(m_strProfile) + L"\\UserInterface", pszName, static_cast<DWORD>(nValue)));
+    }
 
     static bool IsChecked(HWND hDlg, int nId)
     {
@@ -137,11 +121,11 @@ struct StoredSettings {
 
 void ExpectStoredSettings(const std::wstring& strProfile, const StoredSettings& expected)
 {
-    ExpectText(strProfile, SETTING_SOURCE_FOLDER, expected.strSourceFolder);
-    ExpectText(strProfile, SETTING_SOURCE_VOLUME, expected.strSourceVolume);
-    ExpectNumber(strProfile, SETTING_TASK_TYPE, expected.nTaskType);
-    ExpectNumber(strProfile, SETTING_FORMAT_TYPE, expected.nFormatType);
-    ExpectText(strProfile, SETTING_VOLUME_LABEL, expected.strVolumeLabel);
+    ExpectText(strProfile, L"SourceFolder", expected.strSourceFolder);
+    ExpectText(strProfile, L"SourceVolume", expected.strSourceVolume);
+    ExpectNumber(strProfile, L"TaskType", expected.nTaskType);
+    ExpectNumber(strProfile, L"FormatType", expected.nFormatType);
+    ExpectText(strProfile, L"VolumeLabel", expected.strVolumeLabel);
 }
 
 TEST_F(SettingsTest, FirstRunShowsTheDefaultsAndTheCloseBoxStoresAllFive)
@@ -160,11 +144,11 @@ TEST_F(SettingsTest, FirstRunShowsTheDefaultsAndTheCloseBoxStoresAllFive)
 
 TEST_F(SettingsTest, StoredValuesComeBackAndChangesAreKept)
 {
-    Store(SETTING_SOURCE_FOLDER, L"C:\\Photos\\2026");
-    Store(SETTING_SOURCE_VOLUME, L"E:\\");
-    Store(SETTING_TASK_TYPE, 1);
-    Store(SETTING_FORMAT_TYPE, 2);
-    Store(SETTING_VOLUME_LABEL, L"ELEVENCHARS");
+    Store(L"SourceFolder", L"C:\\Photos\\2026");
+    Store(L"SourceVolume", L"E:\\");
+    Store(L"TaskType", 1);
+    Store(L"FormatType", 2);
+    Store(L"VolumeLabel", L"ELEVENCHARS");
     Run([](HWND hDlg) {
         EXPECT_TRUE(IsChecked(hDlg, IDC_TASK_SECTOR_COPY));
         EXPECT_EQ(L"E:\\", Text(hDlg, IDC_SOURCE_PATH)) << "Sector Copy shows the source volume";
@@ -195,16 +179,16 @@ TEST_F(SettingsTest, EnterAndEscapeStoreNothing)
                 std::this_thread::sleep_for(20ms);
             EXPECT_FALSE(IsWindowVisible(hDlg)) << "the key did not end the dialog";
         }));
-        for (const wchar_t* pszName : {SETTING_SOURCE_FOLDER, SETTING_SOURCE_VOLUME, SETTING_TASK_TYPE,
-                                       SETTING_FORMAT_TYPE, SETTING_VOLUME_LABEL})
+        for (const wchar_t* pszName : {L"SourceFolder", L"SourceVolume", L"TaskType",
+                                       L"FormatType", L"VolumeLabel"})
             EXPECT_FALSE(ReadStored(m_strProfile, pszName).has_value()) << "stored after key " << nKey;
     }
 }
 
 TEST_F(SettingsTest, OutOfRangeValuesMeanNoSelectionAndAreKeptAsTheyAre)
 {
-    Store(SETTING_TASK_TYPE, 7);
-    Store(SETTING_FORMAT_TYPE, -1);
+    Store(L"TaskType", 7);
+    Store(L"FormatType", -1);
     Run([](HWND hDlg) {
         EXPECT_FALSE(IsChecked(hDlg, IDC_TASK_FILE_COPY));
         EXPECT_FALSE(IsChecked(hDlg, IDC_TASK_SECTOR_COPY));
@@ -214,8 +198,8 @@ TEST_F(SettingsTest, OutOfRangeValuesMeanNoSelectionAndAreKeptAsTheyAre)
         EXPECT_TRUE(IsEnabled(hDlg, IDC_BROWSE));
         EXPECT_FALSE(IsEnabled(hDlg, IDC_FILE_SYSTEM));
     });
-    ExpectNumber(m_strProfile, SETTING_TASK_TYPE, 0xFFFFFFFF);
-    ExpectNumber(m_strProfile, SETTING_FORMAT_TYPE, 0xFFFFFFFF);
+    ExpectNumber(m_strProfile, L"TaskType", 0xFFFFFFFF);
+    ExpectNumber(m_strProfile, L"FormatType", 0xFFFFFFFF);
 
     Run([](HWND hDlg) {
         EXPECT_EQ(CB_ERR, SendMessageW(GetDlgItem(hDlg, IDC_FILE_SYSTEM), CB_GETCURSEL, 0, 0));
@@ -225,7 +209,7 @@ TEST_F(SettingsTest, OutOfRangeValuesMeanNoSelectionAndAreKeptAsTheyAre)
 
 TEST_F(SettingsTest, ExecutablesOfOtherNamesKeepTheirOwnValues)
 {
-    Store(SETTING_VOLUME_LABEL, L"FIRST");
+    Store(L"VolumeLabel", L"FIRST");
     Run([](HWND hDlg) { EXPECT_EQ(L"FIRST", Text(hDlg, IDC_LABEL)); });
 
     const std::wstring strFirst = m_strProfile;
@@ -233,38 +217,38 @@ TEST_F(SettingsTest, ExecutablesOfOtherNamesKeepTheirOwnValues)
     RemoveProfile();
     StartAs(m_strProfile);
     Run([](HWND hDlg) { EXPECT_EQ(L"CORVANTIS", Text(hDlg, IDC_LABEL)); });
-    ExpectText(m_strProfile, SETTING_VOLUME_LABEL, L"CORVANTIS");
-    ExpectText(strFirst, SETTING_VOLUME_LABEL, L"FIRST");
+    ExpectText(m_strProfile, L"VolumeLabel", L"CORVANTIS");
+    ExpectText(strFirst, L"VolumeLabel", L"FIRST");
     RegDeleteTreeW(HKEY_CURRENT_USER, ProfileKeyPath(strFirst).c_str());
 }
 
 TEST_F(SettingsTest, AStoredLabelTooLongForTheEditFailsTheExchangeWithTheFrameworksMessage)
 {
-    Store(SETTING_VOLUME_LABEL, L"TWELVE_CHARS");
+    Store(L"VolumeLabel", L"TWELVE_CHARS");
     // Once when the dialog first reads its controls back, once when closing
     // reads them again; the close goes on and keeps the label as it was.
     std::wstring strAtStart, strAtClose;
     std::thread answerer([&] {
-        strAtStart = AnswerMessageBox(APP_TITLE, 20s);
-        strAtClose = AnswerMessageBox(APP_TITLE, 20s);
+        strAtStart = AnswerMessageBox(L"CORVANTIS USB Copy", 20s);
+        strAtClose = AnswerMessageBox(L"CORVANTIS USB Copy", 20s);
     });
     EXPECT_EQ(IDCANCEL, Run([](HWND hDlg) { EXPECT_EQ(L"TWELVE_CHARS", Text(hDlg, IDC_LABEL)) << "shown as stored"; }));
     answerer.join();
     EXPECT_EQ(L"Please enter no more than 11 characters.", strAtStart);
     EXPECT_EQ(L"Please enter no more than 11 characters.", strAtClose);
-    ExpectText(m_strProfile, SETTING_VOLUME_LABEL, L"TWELVE_CHARS");
+    ExpectText(m_strProfile, L"VolumeLabel", L"TWELVE_CHARS");
 }
 
 TEST_F(SettingsTest, StartStopsWhenTheStoredLabelIsRefusedSoNoFormatRunsWithIt)
 {
-    Store(SETTING_TASK_TYPE, 2);
-    Store(SETTING_VOLUME_LABEL, L"TWELVE_CHARS");
+    Store(L"TaskType", 2);
+    Store(L"VolumeLabel", L"TWELVE_CHARS");
     std::vector<std::wstring> shown;
     // Every box that comes is answered OK, so a warning that should not come
     // shows among them instead of holding the test.
     std::thread answerer([&] {
-        for (std::wstring strText = AnswerMessageBox(APP_TITLE, 20s); !strText.empty();
-             strText = AnswerMessageBox(APP_TITLE, 3s))
+        for (std::wstring strText = AnswerMessageBox(L"CORVANTIS USB Copy", 20s); !strText.empty();
+             strText = AnswerMessageBox(L"CORVANTIS USB Copy", 3s))
             shown.push_back(strText);
     });
     Run([](HWND hDlg) {
