@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,7 @@
 #include "support/stored_values_win32.h"
 #include "support/test_files.h"
 #include "support/window_search_win32.h"
+#include "ui/version_string_win32.h"
 
 namespace {
 
@@ -142,6 +144,39 @@ TEST(ProductExecutableTest, CarriesTheAdministratorAndCommonControlsManifest)
     EXPECT_NE(std::string::npos, strManifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
     EXPECT_NE(nullptr, FindResourceW(hExe, MAKEINTRESOURCEW(128), MAKEINTRESOURCEW(14))) << "icon group 128";
     FreeLibrary(hExe);
+}
+
+TEST(ProductExecutableTest, BothExecutablesCarryTheVersionOfTheBuild)
+{
+    for (const char* pszExe : {CORVANTIS_PRODUCT_EXE, CORVANTIS_DEMO_EXE}) {
+        const std::wstring strExe = WindowsPath(pszExe);
+        DWORD dwHandle = 0;
+        std::vector<BYTE> info(GetFileVersionInfoSizeW(strExe.c_str(), &dwHandle));
+        ASSERT_FALSE(info.empty()) << pszExe;
+        ASSERT_TRUE(GetFileVersionInfoW(strExe.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+        VS_FIXEDFILEINFO* pFixed = nullptr;
+        UINT cbFixed = 0;
+        ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&pFixed), &cbFixed));
+        EXPECT_EQ(0x00010000u, pFixed->dwFileVersionMS);
+        EXPECT_EQ(0x00000004u, pFixed->dwFileVersionLS);
+        EXPECT_EQ(0x00010000u, pFixed->dwProductVersionMS);
+        EXPECT_EQ(0x00000004u, pFixed->dwProductVersionLS);
+
+        struct Field {
+            int nIndex;
+            const wchar_t* pszValue;
+        };
+        for (const Field& f : {Field{3, L"1, 0, 0, 4"}, Field{9, L"1, 0, 0, 4"}, Field{1, L"Fennelbridge"},
+                               Field{8, L"CORVANTIS USB Copy"}, Field{7, L"CorvantisUsbCopy.exe"},
+                               Field{4, L"CorvantisUsbCopy"}}) {
+            wchar_t szValue[260] = {};
+            EXPECT_TRUE(QueryVersionString(strExe.c_str(), f.nIndex, szValue, 260));
+            EXPECT_STREQ(f.pszValue, szValue) << pszExe << " field " << f.nIndex;
+        }
+        wchar_t szDescription[260] = {};
+        EXPECT_TRUE(QueryVersionString(strExe.c_str(), 2, szDescription, 260));
+        EXPECT_NE(L'\0', szDescription[0]) << "no FileDescription";
+    }
 }
 
 // Start-up as a copy of the demo under a name of the test's own, so its
