@@ -239,8 +239,9 @@ TEST(FirewallExceptionTest, EachFailingStepEndsWithItsCodeReleasedAndBalanced)
         EXPECT_EQ(0, fake.m_nAlive) << c.pszFailing;
         const int nInitialised = c.nExpected == -51 ? 0 : 1;
         EXPECT_EQ(nInitialised, fake.Count("CoUninitialize")) << c.pszFailing;
-        if (nInitialised == 1)
+        if (nInitialised == 1) {
             EXPECT_EQ("CoUninitialize", fake.m_calls.back()) << "COM outlives an interface: " << c.pszFailing;
+        }
     }
 }
 
