@@ -6,7 +6,3 @@
 
 // 0 on success, nonzero when the program could not be registered.
 int AddFirewallException(const std::wstring& strEntryName);
-
-// 0 when the check ran; nonzero otherwise.
-int CheckForUpdate(const std::wstring& strFolderPickerTitle, const std::wstring& strDownloadQuestion,
-                   const std::wstring& strTitle);
