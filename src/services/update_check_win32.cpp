@@ -55,6 +55,10 @@ int RunCheck(const std::wstring& strModulePath, const std::wstring& strFolderPic
     if (!ini.SetPath(strReleaseFile) || !ReadRequiredValue(ini, RELEASE_SECTION, RELEASE_URL_PATH_KEY, strUrlPath)
         || !ReadRequiredValue(ini, RELEASE_SECTION, RELEASE_VERSION_KEY, strOfferedVersion))
         return UPDATE_STOPPED;
+    // Handed to the updater between quotes: a location that could leave them
+    // would let the server add arguments of its own, so it counts as missing.
+    if (!StaysInsideQuotes(strUrlPath))
+        return UPDATE_STOPPED;
 
     std::wstring strOwnVersion;
     if (GetFileVersionString(strModulePath, strOwnVersion) != 0)

@@ -1,6 +1,5 @@
 #include "services/update_rules.h"
 
-#include <cerrno>
 #include <climits>
 #include <cwchar>
 
@@ -20,16 +19,16 @@ int ReadVersionField(const std::wstring& strField)
     return static_cast<int>(nValue);
 }
 
-bool LeavesItsQuotes(const std::wstring& strText)
+}  // namespace
+
+bool StaysInsideQuotes(const std::wstring& strText)
 {
     for (wchar_t ch : strText) {
         if (ch == L'"' || ch < 0x20 || ch == 0x7F)
-            return true;
+            return false;
     }
-    return !strText.empty() && strText.back() == L'\\';
+    return strText.empty() || strText.back() != L'\\';
 }
-
-}  // namespace
 
 void ParseVersion(const wchar_t* pszText, int (&nFields)[VERSION_FIELD_COUNT])
 {
@@ -96,7 +95,7 @@ std::wstring CutDriveRootBackslash(const std::wstring& strFolder)
 int BuildUpdaterParameters(const std::wstring& strCallerTag, const std::wstring& strUrlPath,
                            const std::wstring& strFolder, uint32_t nLangId, std::wstring& strParameters)
 {
-    if (LeavesItsQuotes(strUrlPath))
+    if (!StaysInsideQuotes(strUrlPath))
         return 0;
     strParameters = strCallerTag + L" \"" + strUrlPath + L"\" \"" + strFolder + L"\" " + std::to_wstring(nLangId);
     return 1;

@@ -39,8 +39,12 @@ int ApplyIniValueRules(const std::wstring& strBuffer, size_t nCount, size_t nCap
 // closing quote on the updater's command line; other paths stay as they are.
 std::wstring CutDriveRootBackslash(const std::wstring& strFolder);
 
+// False when a text from the server, put between double quotes on the
+// updater's command line, would leave them: a double quote, a control
+// character, or a trailing backslash (it would escape the closing quote).
+bool StaysInsideQuotes(const std::wstring& strText);
+
 // The updater's parameters: tag "URLPath" "folder" language. 0 (and
-// strParameters untouched) when the URLPath from the server would leave its
-// quotes: a double quote, a control character, or a trailing backslash.
+// strParameters untouched) when the URLPath would leave its quotes.
 int BuildUpdaterParameters(const std::wstring& strCallerTag, const std::wstring& strUrlPath,
                            const std::wstring& strFolder, uint32_t nLangId, std::wstring& strParameters);
