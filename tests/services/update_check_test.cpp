@@ -72,25 +72,22 @@ private:
     std::optional<std::vector<BYTE>> m_value;
 };
 
-// The key as an administrator leaves it: nullopt removes the value.
-void SetAutoUpdateValue(DWORD nType, std::optional<std::vector<BYTE>> value)
+// The value as an administrator leaves it: a number, a text, or (REG_NONE)
+// none at all under an existing key.
+void SetAutoUpdateValue(DWORD nType, DWORD nNumber, const wchar_t* pszText = L"")
 {
     HKEY hKey = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, kMachineKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                                              &hKey, nullptr));
     CUniqueRegKey key(hKey);
-    if (!value) {
-        RegDeleteValueW(key.get(), kAutoUpdate);
+    RegDeleteValueW(key.get(), kAutoUpdate);
+    if (nType == REG_NONE)
         return;
-    }
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegSetValueExW(key.get(), kAutoUpdate, 0, nType, value->data(), static_cast<DWORD>(value->size())));
-}
-
-void SetAutoUpdateNumber(DWORD nValue)
-{
-    const BYTE* p = reinterpret_cast<const BYTE*>(&nValue);
-    SetAutoUpdateValue(REG_DWORD, std::vector<BYTE>(p, p + sizeof(nValue)));
+    const bool bNumber = nType == REG_DWORD;
+    const void* pData = bNumber ? static_cast<const void*>(&nNumber) : pszText;
+    const size_t nSize = bNumber ? sizeof(nNumber) : (wcslen(pszText) + 1) * sizeof(wchar_t);
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key.get(), kAutoUpdate, 0, nType, static_cast<const BYTE*>(pData),
+                                            static_cast<DWORD>(nSize)));
 }
 
 // The stored number, or nothing when the value is missing or not a DWORD.
@@ -166,7 +163,7 @@ private:
                 if (hPrompt != nullptr)
                     AnswerPrompt(hPrompt);
             } else if (!m_seen.bPicker) {
-                if (HWND hPicker = FindPicker(hPrompt))
+                if (HWND hPicker = FindFolderPicker(hPrompt))
                     AnswerPicker(hPicker);
             }
             std::this_thread::sleep_for(20ms);
@@ -186,32 +183,6 @@ private:
             SendMessageW(GetDlgItem(hPrompt, 1152), BM_CLICK, 0, 0);
         PostMessageW(hPrompt, WM_COMMAND, MAKEWPARAM(m_script.nButton, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(hPrompt, m_script.nButton)));
-    }
-
-    // A dialog of this process that is neither the prompt nor a message box.
-    static HWND FindPicker(HWND hPrompt)
-    {
-        struct Search {
-            HWND hPrompt;
-            HWND hFound;
-        } search{hPrompt, nullptr};
-        EnumWindows(
-            [](HWND hWnd, LPARAM lParam) -> BOOL {
-                auto& s = *reinterpret_cast<Search*>(lParam);
-                wchar_t szClass[16] = {};
-                GetClassNameW(hWnd, szClass, 16);
-                DWORD nPid = 0;
-                GetWindowThreadProcessId(hWnd, &nPid);
-                if (hWnd != s.hPrompt && nPid == GetCurrentProcessId() && IsWindowVisible(hWnd)
-                    && std::wstring(szClass) == L"#32770" && GetDlgItem(hWnd, 0xFFFF) == nullptr
-                    && GetDlgItem(hWnd, 1152) == nullptr) {
-                    s.hFound = hWnd;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        return search.hFound;
     }
 
     void AnswerPicker(HWND hPicker)
@@ -237,7 +208,7 @@ protected:
     void SetUp() override
     {
         ASSERT_NE(0, m_server.Port()) << "the release server did not start";
-        SetAutoUpdateNumber(1);
+        SetAutoUpdateValue(REG_DWORD, 1);
         fs::copy_file(WindowsPath(RECORD_UPDATER_EXE), ProgramPath());
         fs::copy_file(WindowsPath(RECORD_UPDATER_EXE), m_folder.Path() / "TORQA_Update.exe");
         WriteConfig(m_server.Url(L"/current-release.ini"));
@@ -339,7 +310,7 @@ TEST_F(UpdateCheckTest, NothingIsShownOrStartedUnlessANewerReleaseArrivesWhole)
 
     // Turned off by an administrator after start-up had read it.
     Offer(ReleaseFile("1.0.0.5"));
-    SetAutoUpdateNumber(0);
+    SetAutoUpdateValue(REG_DWORD, 0);
     PromptSeen seen;
     EXPECT_EQ(-1, RunCheck({}, seen));
     EXPECT_FALSE(seen.bPrompt);
@@ -409,28 +380,22 @@ TEST_F(UpdateCheckTest, ProductStartUpAsksTheServerOnlyWhenAutoUpdateIsOn)
                   "[TORQA]\r\nDownloadURL=" + fs::path(m_server.Url(L"/current-release.ini")).string() + "\r\n");
     Offer(ReleaseFile("0.0.0.1"));
 
-    const auto text = [](const wchar_t* psz) {
-        const BYTE* p = reinterpret_cast<const BYTE*>(psz);
-        return std::vector<BYTE>(p, p + (wcslen(psz) + 1) * sizeof(wchar_t));
-    };
-    const DWORD nOne = 1, nZero = 0;
-    const BYTE* pOne = reinterpret_cast<const BYTE*>(&nOne);
-    const BYTE* pZero = reinterpret_cast<const BYTE*>(&nZero);
     const struct {
         const char* pszWhat;
         DWORD nType;
-        std::optional<std::vector<BYTE>> value;
+        DWORD nNumber;
+        const wchar_t* pszText;
         size_t nRequests;
     } kCases[] = {
-        {"value missing", REG_NONE, std::nullopt, 0},
-        {"zero", REG_DWORD, std::vector<BYTE>(pZero, pZero + 4), 0},
-        {"zero typed as text", REG_SZ, text(L"0"), 0},
-        {"one", REG_DWORD, std::vector<BYTE>(pOne, pOne + 4), 1},
+        {"value missing", REG_NONE, 0, L"", 0},
+        {"zero", REG_DWORD, 0, L"", 0},
+        {"zero typed as text", REG_SZ, 0, L"0", 0},
+        {"one", REG_DWORD, 1, L"", 1},
     };
     size_t nExpected = 0;
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.pszWhat);
-        SetAutoUpdateValue(c.nType, c.value);
+        SetAutoUpdateValue(c.nType, c.nNumber, c.pszText);
         CChildProcess program(product.wstring());
         ASSERT_TRUE(program.Started());
         HWND hDlg = WaitForDialogWindow(kCaption, program.ProcessId(), 60s);
