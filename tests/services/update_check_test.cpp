@@ -357,7 +357,16 @@ TEST_F(UpdateCheckTest, EachDownloadReplacesTheReleaseFileWithinItsSizeLimit)
     strFull += std::string(1024 * 1024 - strFull.size(), 'p');
     Offer(strFull);
     EXPECT_EQ(-1, RunCheck({}, seen));
-    EXPECT_EQ(1024u * 1024u, fs::file_size(ReleasePath()));
+    {
+        // A description that cannot be replaced must not be read as the new one.
+        WriteTestFile(ReleasePath(), ReleaseFile("9.9.9.9"));
+        CUniqueFileHandle held(
+            CreateFileW(ReleasePath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held.valid());
+        Offer(ReleaseFile("1.0.0.4"));
+        EXPECT_EQ(-1, RunCheck({}, seen));
+        EXPECT_FALSE(seen.bPrompt);
+    }
 
     // One byte more, or a body that never ends, is dropped with its file.
     Offer(strFull + "p");
