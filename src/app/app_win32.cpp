@@ -7,9 +7,9 @@
 #include "app/message_catalogue.h"
 #include "app/settings_names.h"
 #include "app/single_instance_win32.h"
-#include "app/startup_services.h"
 #include "app/ui_language_win32.h"
 #include "services/firewall_exception_win32.h"
+#include "services/update_check_win32.h"
 #include "ui/main_dialog_win32.h"
 
 CKOBLApp::CKOBLApp(const PlatformServices& services) : m_services(services)

@@ -24,10 +24,16 @@ uint32_t IsAutoUpdateEnabled()
     CUniqueRegKey key = OpenMachineKey();
     if (!key)
         return 0;
+    DWORD nType = REG_NONE;
     DWORD nValue = 0;
     DWORD nSize = sizeof(nValue);
-    if (RegQueryValueExW(key.get(), SETTING_AUTO_UPDATE, nullptr, nullptr, reinterpret_cast<BYTE*>(&nValue), &nSize)
+    if (RegQueryValueExW(key.get(), SETTING_AUTO_UPDATE, nullptr, &nType, reinterpret_cast<BYTE*>(&nValue), &nSize)
         != ERROR_SUCCESS)
+        return 0;
+    // Only a number turns the check on. A "0" typed as text would read as
+    // its character code and switch on what the administrator meant to
+    // switch off.
+    if (nType != REG_DWORD || nSize != sizeof(nValue))
         return 0;
     return nValue;
 }

@@ -74,6 +74,17 @@ void DDX_Text(CDataExchange* pDX, int nIDC, std::wstring& value)
         ::SetWindowTextW(hCtrl, value.c_str());
 }
 
+void DDX_Check(CDataExchange* pDX, int nIDC, int& value)
+{
+    HWND hCtrl = pDX->PrepareCtrl(nIDC);
+    if (hCtrl == nullptr)
+        return;
+    if (pDX->m_bSaveAndValidate)
+        value = static_cast<int>(::SendMessageW(hCtrl, BM_GETCHECK, 0, 0));
+    else
+        ::SendMessageW(hCtrl, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+}
+
 void DDX_Radio(CDataExchange* pDX, int nIDC, int& value)
 {
     HWND hCtrl = pDX->PrepareCtrl(nIDC);

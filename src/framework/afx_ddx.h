@@ -45,6 +45,9 @@ private:
 
 void DDX_Text(CDataExchange* pDX, int nIDC, std::wstring& value);
 
+// A check box: 0 unchecked, 1 checked (2 for the third state of a tri-state box).
+void DDX_Check(CDataExchange* pDX, int nIDC, int& value);
+
 // nIDC is the first radio button of a group and must have WS_GROUP. The
 // group runs in template order up to the next WS_GROUP control; only radio
 // buttons count. value: index of the checked button, -1 for none.

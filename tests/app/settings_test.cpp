@@ -317,4 +317,22 @@ TEST_F(AutoUpdateTest, ValueIsReadAsStoredAndWrittenAsADword)
     EXPECT_EQ(4u, nSize);
 }
 
+// An administrator who types the value as text must not get a check they
+// meant to turn off: only a REG_DWORD counts.
+TEST_F(AutoUpdateTest, ValueThatIsNotADwordCountsAsOff)
+{
+    CreateMachineKey();
+    const struct {
+        DWORD nType;
+        std::wstring strData;
+    } kCases[] = {{REG_SZ, L"0"}, {REG_SZ, L"1"}, {REG_EXPAND_SZ, L"1"}, {REG_BINARY, L"\x0001"}};
+    for (const auto& c : kCases) {
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Fennelbridge\\CORVANTIS USB Copy", L"AutoUpdate",
+                                  c.nType, c.strData.c_str(),
+                                  static_cast<DWORD>((c.strData.size() + 1) * sizeof(wchar_t))));
+        EXPECT_EQ(0u, IsAutoUpdateEnabled()) << c.nType;
+    }
+}
+
 }  // namespace

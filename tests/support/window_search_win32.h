@@ -93,3 +93,29 @@ inline std::wstring AnswerMessageBox(const std::wstring& strCaption, std::chrono
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     return strText;
 }
+
+// The shell's folder picker of this process: a visible dialog that is
+// neither hExcept (the window that opened it) nor a message box.
+inline HWND FindFolderPicker(HWND hExcept)
+{
+    struct Search {
+        HWND hExcept;
+        HWND hFound;
+    } search{hExcept, nullptr};
+    EnumWindows(
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(lParam);
+            wchar_t szClass[16] = {};
+            GetClassNameW(hWnd, szClass, 16);
+            DWORD nPid = 0;
+            GetWindowThreadProcessId(hWnd, &nPid);
+            if (hWnd != s.hExcept && nPid == GetCurrentProcessId() && IsWindowVisible(hWnd)
+                && std::wstring(szClass) == L"#32770" && GetDlgItem(hWnd, 0xFFFF) == nullptr) {
+                s.hFound = hWnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.hFound;
+}

@@ -422,30 +422,11 @@ TEST_F(MainDialogRunTest, AFormatRunOffersNoCancel)
 // one and other than a message box.
 HWND WaitForPicker(HWND hDlg, std::chrono::milliseconds bound)
 {
-    struct Search {
-        HWND hDlg;
-        HWND hFound;
-    };
     const auto deadline = std::chrono::steady_clock::now() + bound;
     for (;;) {
-        Search search{hDlg, nullptr};
-        EnumWindows(
-            [](HWND hWnd, LPARAM lParam) -> BOOL {
-                auto& s = *reinterpret_cast<Search*>(lParam);
-                wchar_t szClass[16] = {};
-                GetClassNameW(hWnd, szClass, 16);
-                DWORD nPid = 0;
-                GetWindowThreadProcessId(hWnd, &nPid);
-                if (hWnd != s.hDlg && nPid == GetCurrentProcessId() && IsWindowVisible(hWnd)
-                    && std::wstring(szClass) == L"#32770" && GetDlgItem(hWnd, 0xFFFF) == nullptr) {
-                    s.hFound = hWnd;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        if (search.hFound != nullptr || std::chrono::steady_clock::now() >= deadline)
-            return search.hFound;
+        HWND hFound = FindFolderPicker(hDlg);
+        if (hFound != nullptr || std::chrono::steady_clock::now() >= deadline)
+            return hFound;
         std::this_thread::sleep_for(20ms);
     }
 }

@@ -1,0 +1,463 @@
+// The update check against a release server of the test's own on 127.0.0.1:
+// what it downloads, when it asks, what the answer changes, and how the
+// updater is started. A recording program stands in for both the program
+// (its version resource says "1, 0, 0, 4") and the updater.
+
+#include "services/update_check_win32.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cwchar>
+#include <iterator>
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "framework/afx_handle.h"
+#include "support/child_process_win32.h"
+#include "support/loopback_http_server_win32.h"
+#include "support/test_files.h"
+#include "support/window_search_win32.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr wchar_t kMachineKey[] = L"SOFTWARE\\Fennelbridge\\CORVANTIS USB Copy";
+constexpr wchar_t kAutoUpdate[] = L"AutoUpdate";
+constexpr wchar_t kCaption[] = L"CORVANTIS USB Copy";
+constexpr wchar_t kPickerTitle[] = L"Select Folder";
+constexpr char kUrlPath[] = "http://dl.example/usbcopy/1.0.0.5";
+
+// What the machine held before the test, put back afterwards.
+class CMachineKeySnapshot {
+public:
+    CMachineKeySnapshot()
+    {
+        HKEY hKey = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMachineKey, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+            return;
+        CUniqueRegKey key(hKey);
+        m_bKey = true;
+        DWORD nSize = 0;
+        if (RegQueryValueExW(key.get(), kAutoUpdate, nullptr, &m_nType, nullptr, &nSize) == ERROR_SUCCESS) {
+            m_value.emplace(nSize, 0);
+            RegQueryValueExW(key.get(), kAutoUpdate, nullptr, &m_nType, m_value->data(), &nSize);
+        }
+    }
+    ~CMachineKeySnapshot()
+    {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMachineKey);
+        if (!m_bKey)
+            return;
+        HKEY hKey = nullptr;
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kMachineKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
+        CUniqueRegKey key(hKey);
+        if (key && m_value)
+            RegSetValueExW(key.get(), kAutoUpdate, 0, m_nType, m_value->data(), static_cast<DWORD>(m_value->size()));
+    }
+
+private:
+    bool m_bKey = false;
+    DWORD m_nType = REG_NONE;
+    std::optional<std::vector<BYTE>> m_value;
+};
+
+// The value as an administrator leaves it: a number, a text, or (REG_NONE)
+// none at all under an existing key.
+void SetAutoUpdateValue(DWORD nType, DWORD nNumber, const wchar_t* pszText = L"")
+{
+    HKEY hKey = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, kMachineKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &hKey, nullptr));
+    CUniqueRegKey key(hKey);
+    RegDeleteValueW(key.get(), kAutoUpdate);
+    if (nType == REG_NONE)
+        return;
+    const bool bNumber = nType == REG_DWORD;
+    const void* pData = bNumber ? static_cast<const void*>(&nNumber) : pszText;
+    const size_t nSize = bNumber ? sizeof(nNumber) : (wcslen(pszText) + 1) * sizeof(wchar_t);
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key.get(), kAutoUpdate, 0, nType, static_cast<const BYTE*>(pData),
+                                            static_cast<DWORD>(nSize)));
+}
+
+// The stored number, or nothing when the value is missing or not a DWORD.
+std::optional<DWORD> StoredAutoUpdate()
+{
+    DWORD nType = REG_NONE, nValue = 0, nSize = sizeof(nValue);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kMachineKey, kAutoUpdate, RRF_RT_ANY, &nType, &nValue, &nSize)
+            != ERROR_SUCCESS
+        || nType != REG_DWORD)
+        return std::nullopt;
+    return nValue;
+}
+
+std::string ReleaseFile(const std::string& strVersion, const std::string& strUrlPath = kUrlPath)
+{
+    return "[Information]\r\nVersion=" + strVersion + "\r\nURLPath=" + strUrlPath + "\r\n";
+}
+
+std::wstring ChildWithText(HWND hParent, const std::wstring& strText)
+{
+    struct Search {
+        const std::wstring& strText;
+        bool bFound;
+    } search{strText, false};
+    EnumChildWindows(
+        hParent,
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(lParam);
+            s.bFound = s.bFound || WindowText(hWnd) == s.strText;
+            return !s.bFound;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.bFound ? strText : std::wstring();
+}
+
+// How the test answers the prompt and the folder picker, and what it saw.
+struct PromptScript {
+    bool bTick = false;
+    int nButton = 1154;        // OK; 1155 is Cancel
+    std::wstring strPick;      // empty: cancel the picker
+};
+
+struct PromptSeen {
+    bool bPrompt = false;
+    std::wstring strCaption, strQuestion, strDontShow, strOk, strCancel;
+    bool bTopmost = false;
+    bool bPicker = false;
+    std::wstring strPickerTitle;
+};
+
+// Answers from a thread of its own while the check runs modally on the
+// test's thread; runs until the check has returned.
+class CPromptAnswerer {
+public:
+    explicit CPromptAnswerer(PromptScript script) : m_script(std::move(script)), m_thread([this] { Run(); }) {}
+    PromptSeen Finish()
+    {
+        m_bStop = true;
+        m_thread.join();
+        return m_seen;
+    }
+
+private:
+    void Run()
+    {
+        HWND hPrompt = nullptr;
+        while (!m_bStop) {
+            if (hPrompt == nullptr) {
+                for (HWND hWnd : FindDialogWindows(kCaption, GetCurrentProcessId())) {
+                    if (IsWindowVisible(hWnd) && GetDlgItem(hWnd, 1152) != nullptr)
+                        hPrompt = hWnd;
+                }
+                if (hPrompt != nullptr)
+                    AnswerPrompt(hPrompt);
+            } else if (!m_seen.bPicker) {
+                if (HWND hPicker = FindFolderPicker(hPrompt))
+                    AnswerPicker(hPicker);
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+    }
+
+    void AnswerPrompt(HWND hPrompt)
+    {
+        m_seen.bPrompt = true;
+        m_seen.strCaption = WindowText(hPrompt);
+        m_seen.strQuestion = WindowText(GetDlgItem(hPrompt, 1153));
+        m_seen.strDontShow = WindowText(GetDlgItem(hPrompt, 1152));
+        m_seen.strOk = WindowText(GetDlgItem(hPrompt, 1154));
+        m_seen.strCancel = WindowText(GetDlgItem(hPrompt, 1155));
+        m_seen.bTopmost = (GetWindowLongPtrW(hPrompt, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+        if (m_script.bTick)
+            SendMessageW(GetDlgItem(hPrompt, 1152), BM_CLICK, 0, 0);
+        PostMessageW(hPrompt, WM_COMMAND, MAKEWPARAM(m_script.nButton, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(hPrompt, m_script.nButton)));
+    }
+
+    void AnswerPicker(HWND hPicker)
+    {
+        m_seen.bPicker = true;
+        m_seen.strPickerTitle = ChildWithText(hPicker, kPickerTitle);
+        if (m_script.strPick.empty()) {
+            PostMessageW(hPicker, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            return;
+        }
+        SendMessageW(hPicker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(m_script.strPick.c_str()));
+        PostMessageW(hPicker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+
+    PromptScript m_script;
+    PromptSeen m_seen;
+    std::atomic<bool> m_bStop{false};
+    std::thread m_thread;
+};
+
+class UpdateCheckTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(0, m_server.Port()) << "the release server did not start";
+        SetAutoUpdateValue(REG_DWORD, 1);
+        fs::copy_file(WindowsPath(RECORD_UPDATER_EXE), ProgramPath());
+        fs::copy_file(WindowsPath(RECORD_UPDATER_EXE), m_folder.Path() / "TORQA_Update.exe");
+        WriteConfig(m_server.Url(L"/current-release.ini"));
+        fs::create_directories(m_folder.Path() / "Downloads");
+    }
+
+    void WriteConfig(const std::wstring& strUrl)
+    {
+        WriteTestFile(m_folder.Path() / "TORQA.ini",
+                      "[TORQA]\r\nDownloadURL=" + fs::path(strUrl).string() + "\r\n");
+    }
+    void Offer(const std::string& strBody, int nStatus = 200)
+    {
+        m_server.SetAnswer("/current-release.ini", {nStatus, strBody, false});
+    }
+    fs::path ProgramPath() const { return m_folder.Path() / "CorvantisUsbCopy.exe"; }
+    fs::path ReleasePath() const { return m_folder.Path() / "current-release.ini"; }
+    fs::path ParametersPath() const { return m_folder.Path() / "updater-parameters.txt"; }
+
+    // Runs the check as the recording program while the script answers.
+    int RunCheck(const PromptScript& script, PromptSeen& seen)
+    {
+        CPromptAnswerer answerer(script);
+        const int nResult = CheckForUpdateOf(ProgramPath().wstring(), kPickerTitle);
+        seen = answerer.Finish();
+        return nResult;
+    }
+
+    // What the updater was started with; empty when it was not started.
+    std::string WaitForUpdaterParameters()
+    {
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (!fs::exists(ParametersPath()) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(20ms);
+        return ReadTestFile(ParametersPath());
+    }
+
+    CMachineKeySnapshot m_machine;
+    CTempFolder m_folder;
+    CLoopbackHttpServer m_server;
+};
+
+TEST_F(UpdateCheckTest, NewerReleaseLeadsThroughPromptAndPickerToTheUpdater)
+{
+    Offer(ReleaseFile("1.0.0.5"));
+    const std::string strDownloads = (m_folder.Path() / "Downloads").string();
+    const struct {
+        std::wstring strPick;
+        std::string strExpected;
+    } kCases[] = {
+        {(m_folder.Path() / "Downloads").wstring(),
+         "Fennelbridge-SH \"http://dl.example/usbcopy/1.0.0.5\" \"" + strDownloads + "\" 1033"},
+        {L"C:\\", "Fennelbridge-SH \"http://dl.example/usbcopy/1.0.0.5\" \"C:\" 1033"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.strExpected);
+        fs::remove(ParametersPath());
+        PromptSeen seen;
+        EXPECT_EQ(0, RunCheck({false, 1154, c.strPick}, seen));
+        EXPECT_TRUE(seen.bPrompt);
+        EXPECT_EQ(L"CORVANTIS USB Copy", seen.strCaption);
+        EXPECT_EQ(L"Will you download a new version of CORVANTIS USB Copy ?", seen.strQuestion);
+        EXPECT_EQ(L"Do not show this message again", seen.strDontShow);
+        EXPECT_EQ(L"OK", seen.strOk);
+        EXPECT_EQ(L"Cancel", seen.strCancel);
+        EXPECT_TRUE(seen.bTopmost);
+        EXPECT_TRUE(seen.bPicker);
+        EXPECT_EQ(L"Select Folder", seen.strPickerTitle);
+        EXPECT_EQ(c.strExpected, WaitForUpdaterParameters());
+    }
+    EXPECT_EQ(std::vector<std::string>({"/current-release.ini", "/current-release.ini"}), m_server.RequestedPaths());
+    EXPECT_EQ(1u, StoredAutoUpdate()) << "the box was not ticked";
+}
+
+TEST_F(UpdateCheckTest, NothingIsShownOrStartedUnlessANewerReleaseArrivesWhole)
+{
+    const struct {
+        const char* pszWhat;
+        int nStatus;
+        std::string strBody;
+    } kCases[] = {
+        {"same version", 200, ReleaseFile("1.0.0.4")},
+        {"older version", 200, ReleaseFile("1.0.0.3")},
+        {"older major", 200, ReleaseFile("0.9.9.9")},
+        {"not found", 404, ReleaseFile("1.0.0.5")},
+        {"server error", 500, ReleaseFile("1.0.0.5")},
+        {"no location", 200, "[Information]\r\nVersion=1.0.0.5\r\n"},
+        {"quote in the location", 200, ReleaseFile("1.0.0.5", "http://x/\" /silent \"C:\\evil")},
+        {"location ends in a backslash", 200, ReleaseFile("1.0.0.5", "http://x/dir\\")},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pszWhat);
+        Offer(c.strBody, c.nStatus);
+        PromptSeen seen;
+        EXPECT_EQ(-1, RunCheck({}, seen));
+        EXPECT_FALSE(seen.bPrompt);
+    }
+    EXPECT_EQ(std::size(kCases), m_server.RequestedPaths().size());
+
+    // Turned off by an administrator after start-up had read it.
+    Offer(ReleaseFile("1.0.0.5"));
+    SetAutoUpdateValue(REG_DWORD, 0);
+    PromptSeen seen;
+    EXPECT_EQ(-1, RunCheck({}, seen));
+    EXPECT_FALSE(seen.bPrompt);
+    EXPECT_FALSE(fs::exists(ParametersPath()));
+}
+
+TEST_F(UpdateCheckTest, TickedBoxTurnsTheCheckOffOnlyWithOk)
+{
+    Offer(ReleaseFile("1.0.0.5"));
+    PromptSeen seen;
+    EXPECT_EQ(-1, RunCheck({true, 1155, L""}, seen));
+    EXPECT_TRUE(seen.bPrompt);
+    EXPECT_FALSE(seen.bPicker) << "Cancel ends the check";
+    EXPECT_EQ(1u, StoredAutoUpdate()) << "Cancel ignores the box";
+
+    EXPECT_EQ(-1, RunCheck({true, 1154, L""}, seen)) << "the picker was cancelled";
+    EXPECT_TRUE(seen.bPicker) << "OK opens the picker, ticked or not";
+    EXPECT_EQ(0u, StoredAutoUpdate());
+    EXPECT_FALSE(fs::exists(ParametersPath()));
+}
+
+TEST_F(UpdateCheckTest, DownloadUrlEndsBeforeItsFirstPercentEscape)
+{
+    WriteConfig(m_server.Url(L"/release%2Dnotes/current.ini"));
+    m_server.SetAnswer("/release", {200, ReleaseFile("1.0.0.4"), false});
+    PromptSeen seen;
+    EXPECT_EQ(-1, RunCheck({}, seen));
+    EXPECT_EQ(std::vector<std::string>({"/release"}), m_server.RequestedPaths());
+    EXPECT_EQ(ReleaseFile("1.0.0.4"), ReadTestFile(ReleasePath()));
+}
+
+TEST_F(UpdateCheckTest, EachDownloadReplacesTheReleaseFileWithinItsSizeLimit)
+{
+    WriteTestFile(ReleasePath(), ReleaseFile("9.9.9.9", "http://stale.example/left-over-from-a-longer-file"));
+    PromptSeen seen;
+    for (const char* pszVersion : {"1.0.0.3", "1.0.0.4"}) {
+        Offer(ReleaseFile(pszVersion));
+        EXPECT_EQ(-1, RunCheck({}, seen));
+        EXPECT_EQ(ReleaseFile(pszVersion), ReadTestFile(ReleasePath()));
+    }
+
+    // Exactly the limit is still a release description.
+    std::string strFull = ReleaseFile("1.0.0.4") + ";";
+    strFull += std::string(1024 * 1024 - strFull.size(), 'p');
+    Offer(strFull);
+    EXPECT_EQ(-1, RunCheck({}, seen));
+    {
+        // A description that cannot be replaced must not be read as the new one.
+        WriteTestFile(ReleasePath(), ReleaseFile("9.9.9.9"));
+        CUniqueFileHandle held(
+            CreateFileW(ReleasePath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held.valid());
+        Offer(ReleaseFile("1.0.0.4"));
+        EXPECT_EQ(-1, RunCheck({}, seen));
+        EXPECT_FALSE(seen.bPrompt);
+    }
+
+    // One byte more, or a body that never ends, is dropped with its file.
+    Offer(strFull + "p");
+    EXPECT_EQ(-1, RunCheck({}, seen));
+    EXPECT_FALSE(fs::exists(ReleasePath()));
+    m_server.SetAnswer("/current-release.ini", {200, ReleaseFile("1.0.0.5"), true});
+    EXPECT_EQ(-1, RunCheck({}, seen));
+    EXPECT_FALSE(seen.bPrompt);
+    EXPECT_FALSE(fs::exists(ReleasePath()));
+}
+
+// The product's own start-up asks the server only when AutoUpdate is a
+// number other than 0.
+TEST_F(UpdateCheckTest, ProductStartUpAsksTheServerOnlyWhenAutoUpdateIsOn)
+{
+    const fs::path product = m_folder.Path() / "Product" / "CorvantisUsbCopy.exe";
+    fs::create_directories(product.parent_path());
+    fs::copy_file(WindowsPath(CORVANTIS_PRODUCT_EXE), product);
+    WriteTestFile(product.parent_path() / "TORQA.ini",
+                  "[TORQA]\r\nDownloadURL=" + fs::path(m_server.Url(L"/current-release.ini")).string() + "\r\n");
+    Offer(ReleaseFile("0.0.0.1"));
+
+    const struct {
+        const char* pszWhat;
+        DWORD nType;
+        DWORD nNumber;
+        const wchar_t* pszText;
+        size_t nRequests;
+    } kCases[] = {
+        {"value missing", REG_NONE, 0, L"", 0},
+        {"zero", REG_DWORD, 0, L"", 0},
+        {"zero typed as text", REG_SZ, 0, L"0", 0},
+        {"one", REG_DWORD, 1, L"", 1},
+    };
+    size_t nExpected = 0;
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pszWhat);
+        SetAutoUpdateValue(c.nType, c.nNumber, c.pszText);
+        CChildProcess program(product.wstring());
+        ASSERT_TRUE(program.Started());
+        HWND hDlg = WaitForDialogWindow(kCaption, program.ProcessId(), 60s);
+        ASSERT_NE(nullptr, hDlg) << "start-up went on to the main dialog";
+        nExpected += c.nRequests;
+        EXPECT_EQ(nExpected, m_server.RequestedPaths().size());
+        PostMessageW(hDlg, WM_CLOSE, 0, 0);
+        EXPECT_EQ(0u, program.WaitForExit(30000));
+    }
+}
+
+// Run once per user language: the prompt speaks the user's language, even
+// though this process never chose an interface language of its own, and the
+// updater is told that language's number.
+class DownloadAlarmLanguage : public UpdateCheckTest {};
+
+TEST_F(DownloadAlarmLanguage, PromptAndUpdaterFollowTheUsersLanguage)
+{
+    wchar_t szLocale[64] = {};
+    ASSERT_NE(0u, GetEnvironmentVariableW(L"LC_ALL", szLocale, 64)) << "CTest sets the user's locale";
+    const std::wstring strLocale = szLocale;
+    const struct {
+        const wchar_t* pszLocale;
+        LANGID nLangId;
+        const wchar_t* pszQuestion;
+        const wchar_t* pszDontShow;
+        const wchar_t* pszOk;
+        const wchar_t* pszCancel;
+    } kLanguages[] = {
+        {L"ko_KR", 0x0412, L"CORVANTIS USB Copy 최신 버전을 다운로드 하시겠습니까?", L"이 메시지를 다시 표시하지 않음",
+         L"확인", L"취소"},
+        {L"ja_JP", 0x0411, L"CORVANTIS USB Copyの最新バージョンをダウンロードしますか？",
+         L"今後、このメッセー ジを表示しない", L"OK", L"キャンセル"},
+        {L"de_DE", 0x0407, L"Will you download a new version of CORVANTIS USB Copy ?",
+         L"Do not show this message again", L"OK", L"Cancel"},
+        {L"C", 0x0409, L"Will you download a new version of CORVANTIS USB Copy ?", L"Do not show this message again",
+         L"OK", L"Cancel"},
+    };
+    const auto* pLanguage = std::find_if(std::begin(kLanguages), std::end(kLanguages),
+                                         [&](const auto& l) { return strLocale.rfind(l.pszLocale, 0) == 0; });
+    ASSERT_NE(std::end(kLanguages), pLanguage) << "no expectation for this locale";
+    ASSERT_EQ(pLanguage->nLangId, GetUserDefaultLangID()) << "Wine took the locale";
+
+    Offer(ReleaseFile("1.0.0.5"));
+    PromptSeen seen;
+    EXPECT_EQ(0, RunCheck({false, 1154, (m_folder.Path() / "Downloads").wstring()}, seen));
+    EXPECT_EQ(pLanguage->pszQuestion, seen.strQuestion);
+    EXPECT_EQ(pLanguage->pszDontShow, seen.strDontShow);
+    EXPECT_EQ(pLanguage->pszOk, seen.strOk);
+    EXPECT_EQ(pLanguage->pszCancel, seen.strCancel);
+    EXPECT_EQ(L"CORVANTIS USB Copy", seen.strCaption) << "the template's caption in every language";
+    const std::string strParameters = WaitForUpdaterParameters();
+    EXPECT_EQ(" " + std::to_string(pLanguage->nLangId), strParameters.substr(strParameters.rfind(' ')));
+}
+
+}  // namespace
