@@ -305,12 +305,9 @@ bool CBalloonHelp::OnWndMsg(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& lR
 
 BOOL CBalloonHelp::Animate(DWORD dwFlags)
 {
-    if (m_pfnAnimateWindow == nullptr || m_bAnimating)
+    if (m_pfnAnimateWindow == nullptr)
         return FALSE;
-    m_bAnimating = true;
-    const BOOL bDone = m_pfnAnimateWindow(m_hWnd, BALLOON_FADE_MS, dwFlags);
-    m_bAnimating = false;
-    return bDone;
+    return m_pfnAnimateWindow(m_hWnd, BALLOON_FADE_MS, dwFlags);
 }
 
 LRESULT CBalloonHelp::OnShowWindow(WPARAM wParam, LPARAM)

@@ -162,7 +162,4 @@ private:
     bool m_bClosePressed = false;
     int m_nMouseTolerance = 3;
     int m_nPlacement = BALLOON_BELOW_TAIL_RIGHT;
-    // AnimateWindow may show or hide the window itself, which sends
-    // WM_SHOWWINDOW again (Wine does): that one must not animate anew.
-    bool m_bAnimating = false;
 };
