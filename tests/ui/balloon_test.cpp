@@ -4,7 +4,9 @@
 
 #include "ui/balloon_help_win32.h"
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <functional>
 #include <string>
 #include <thread>
@@ -83,6 +85,25 @@ void SendKey(WORD wKey, bool bRelease)
     input.ki.wVk = wKey;
     input.ki.dwFlags = bRelease ? KEYEVENTF_KEYUP : 0;
     SendInput(1, &input, sizeof(input));
+}
+
+// Wine moves the X pointer and reads it back from X, so a position just set
+// can still read as the old one for a moment; a press before then would
+// land, and take its anchor, where the cursor was.
+bool MoveCursorTo(POINT pt)
+{
+    SetCursorPos(pt.x, pt.y);
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    for (;;) {
+        POINT ptNow{};
+        GetCursorPos(&ptNow);
+        if (ptNow.x == pt.x && ptNow.y == pt.y)
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(10ms);
+        SetCursorPos(pt.x, pt.y);
+    }
 }
 
 POINT CentreOf(HWND hWnd)
@@ -164,7 +185,10 @@ protected:
         HWND hStatus = GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + nSlot);
         SetWindowTextW(hStatus, strStatus.c_str());
         ptCursor = CentreOf(hStatus);
-        SetCursorPos(ptCursor.x, ptCursor.y);
+        if (!MoveCursorTo(ptCursor)) {
+            ADD_FAILURE() << "the cursor did not move to the status";
+            return nullptr;
+        }
         SendMouseButton(MOUSEEVENTF_LEFTDOWN);
         return WaitForBalloon(10s);
     }
@@ -206,7 +230,7 @@ TEST_F(BalloonDialogTest, AStatusWithoutAnErrorOpensNothing)
             HWND hStatus = GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + nSlot);
             SetWindowTextW(hStatus, nSlot == 1 ? L"OK" : L"");
             ptCursor = CentreOf(hStatus);
-            SetCursorPos(ptCursor.x, ptCursor.y);
+            ASSERT_TRUE(MoveCursorTo(ptCursor));
             SendMouseButton(MOUSEEVENTF_LEFTDOWN);
             SendMouseButton(MOUSEEVENTF_LEFTUP);
         }
@@ -252,7 +276,7 @@ protected:
         m_app.m_pMainWnd = &m_owner;
         AfxSetApp(&m_app);
         m_ptInside = CentreOf(m_hOwner);
-        SetCursorPos(m_ptInside.x, m_ptInside.y);
+        ASSERT_TRUE(MoveCursorTo(m_ptInside));
     }
     void TearDown() override
     {
