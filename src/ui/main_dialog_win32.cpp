@@ -16,6 +16,7 @@
 #include "platform/folder_tree.h"
 #include "platform/shell_open.h"
 #include "ui/about_dialog_win32.h"
+#include "ui/balloon_help_win32.h"
 #include "ui/resource.h"
 
 namespace {
@@ -223,7 +224,12 @@ void CKOBLDlg::ShowSlotError(int nSlot)
     std::wstring strBody;
     if (!BuildSlotErrorMessage(m_statusViews[nSlot].GetText(), strTitle, strBody))
         return;
-    // The balloon that shows them at the cursor comes with the balloon window.
+    // Shown during the press: it holds the mouse, so the release of the
+    // same button closes it wherever the mouse has gone.
+    POINT ptCursor{};
+    ::GetCursorPos(&ptCursor);
+    CBalloonHelp::ShowBalloon(strTitle, strBody, ptCursor, IDI_HAND, BALLOON_CLOSE_ON_LBUTTON_UP, nullptr,
+                              std::wstring(), 0);
 }
 
 void CKOBLDlg::OnBrowse()

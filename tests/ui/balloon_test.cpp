@@ -1,0 +1,411 @@
+// The error balloon under Wine: the real dialog with a press on a slot's
+// status, and balloons made directly for the options, all driven with real
+// mouse and key input so that the thread hooks see what an operator does.
+
+#include "ui/balloon_help_win32.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/app_title.h"
+#include "app/message_catalogue.h"
+#include "app/settings_names.h"
+#include "app/ui_language_win32.h"
+#include "framework/afx_app.h"
+#include "support/bay_services.h"
+#include "support/dialog_runner_win32.h"
+#include "support/no_shell_open.h"
+#include "support/window_search_win32.h"
+#include "ui/main_dialog_win32.h"
+#include "ui/resource.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<HWND> FindBalloonWindows()
+{
+    std::vector<HWND> found;
+    EnumWindows(
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            wchar_t szClass[32] = {};
+            GetClassNameW(hWnd, szClass, 32);
+            DWORD nPid = 0;
+            GetWindowThreadProcessId(hWnd, &nPid);
+            const std::wstring strClass(szClass);
+            if (nPid == GetCurrentProcessId() && (strClass == L"BalloonHelpClassDS" || strClass == L"BalloonHelpClass"))
+                reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hWnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+HWND WaitForBalloon(std::chrono::milliseconds bound)
+{
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    for (;;) {
+        for (HWND hWnd : FindBalloonWindows()) {
+            if (IsWindowVisible(hWnd))
+                return hWnd;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return nullptr;
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+bool WaitUntilGone(HWND hWnd, std::chrono::milliseconds bound)
+{
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (IsWindow(hWnd) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    return !IsWindow(hWnd);
+}
+
+void SendMouseButton(DWORD dwFlags)
+{
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = dwFlags;
+    SendInput(1, &input, sizeof(input));
+}
+
+void SendKey(WORD wKey, bool bRelease)
+{
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = wKey;
+    input.ki.dwFlags = bRelease ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof(input));
+}
+
+// Wine moves the X pointer and reads it back from X, so a position just set
+// can still read as the old one for a moment; a press before then would
+// land, and take its anchor, where the cursor was.
+bool MoveCursorTo(POINT pt)
+{
+    SetCursorPos(pt.x, pt.y);
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    for (;;) {
+        POINT ptNow{};
+        GetCursorPos(&ptNow);
+        if (ptNow.x == pt.x && ptNow.y == pt.y)
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(10ms);
+        SetCursorPos(pt.x, pt.y);
+    }
+}
+
+POINT CentreOf(HWND hWnd)
+{
+    RECT rc{};
+    GetWindowRect(hWnd, &rc);
+    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+// The tail narrows to a point at the cursor: a few rows in from its tip the
+// shape is only a few pixels wide and right there, and just outside the tip
+// there is nothing.
+void ExpectTipAt(HWND hBalloon, POINT ptCursor)
+{
+    RECT rcWindow{};
+    GetWindowRect(hBalloon, &rcWindow);
+    CUniqueRegion rgn(CreateRectRgn(0, 0, 0, 0));
+    ASSERT_NE(ERROR, GetWindowRgn(hBalloon, rgn.get()));
+    const int xTip = ptCursor.x - rcWindow.left;
+    const int yTip = ptCursor.y - rcWindow.top;
+    const int nInward = yTip < (rcWindow.bottom - rcWindow.top) / 2 ? 1 : -1;
+    for (const int nRow : {3, 4}) {
+        int xMin = INT_MAX;
+        int xMax = INT_MIN;
+        for (int x = 0; x < rcWindow.right - rcWindow.left; ++x) {
+            if (PtInRegion(rgn.get(), x, yTip + nInward * nRow)) {
+                xMin = std::min(xMin, x);
+                xMax = std::max(xMax, x);
+            }
+        }
+        EXPECT_GE(xMin, xTip - 5) << "row " << nRow << " of the tail";
+        EXPECT_LE(xMax, xTip + 5) << "row " << nRow << " of the tail";
+    }
+    for (int x = 0; x < rcWindow.right - rcWindow.left; ++x)
+        ASSERT_FALSE(PtInRegion(rgn.get(), x, yTip - 2 * nInward)) << "the shape reaches past the tip at " << x;
+}
+
+CBalloonHelp* BalloonOf(HWND hWnd)
+{
+    return dynamic_cast<CBalloonHelp*>(CPopupWnd::FromHandle(hWnd));
+}
+
+// The dialog over a bay with one stick, its slot's status set as a run
+// would have left it.
+class BalloonDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_strProfile = L"CorvantisBalloonTest" + std::to_wstring(GetCurrentProcessId());
+        m_app.SetAppName(m_strProfile);
+        m_app.SetRegistryKey(APP_REGISTRY_KEY);
+        m_app.SetAppName(APP_TITLE);
+        AfxSetApp(&m_app);
+    }
+    void TearDown() override
+    {
+        AfxSetApp(nullptr);
+        RegDeleteTreeW(HKEY_CURRENT_USER,
+                       (std::wstring(L"Software\\") + APP_REGISTRY_KEY + L"\\" + m_strProfile).c_str());
+    }
+
+    // The dialog is the application's main window, as at start-up, so the
+    // balloon has its owner.
+    void RunDialog(const std::function<void(HWND)>& script)
+    {
+        CBayServices bay("[E:]\nsize = 8G\n[F:]\nsize = 8G\n[G:]\nsize = 8G\n");
+        CKOBLDlg dialog(bay.Services(m_shell));
+        m_app.m_pMainWnd = &dialog;
+        RunDialogWithScript(dialog, script);
+        m_app.m_pMainWnd = nullptr;
+        EXPECT_EQ(0, CountBalloonThreadHooks()) << "a balloon left a hook on the dialog's thread";
+        EXPECT_TRUE(FindBalloonWindows().empty());
+    }
+
+    // Presses the left button on a slot's status and returns the balloon it
+    // opened, holding the button; nullptr when none came.
+    static HWND PressOnStatus(HWND hDlg, int nSlot, const std::wstring& strStatus, POINT& ptCursor)
+    {
+        HWND hStatus = GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + nSlot);
+        SetWindowTextW(hStatus, strStatus.c_str());
+        ptCursor = CentreOf(hStatus);
+        if (!MoveCursorTo(ptCursor)) {
+            ADD_FAILURE() << "the cursor did not move to the status";
+            return nullptr;
+        }
+        SendMouseButton(MOUSEEVENTF_LEFTDOWN);
+        return WaitForBalloon(10s);
+    }
+
+    std::wstring m_strProfile;
+    CWinApp m_app;
+    CNoShellOpen m_shell;
+};
+
+TEST_F(BalloonDialogTest, APressOnE5ShowsItsMessageAtTheCursorUntilTheRelease)
+{
+    RunDialog([](HWND hDlg) {
+        POINT ptCursor{};
+        HWND hBalloon = PressOnStatus(hDlg, 0, L"E5", ptCursor);
+        ASSERT_NE(nullptr, hBalloon);
+        EXPECT_EQ(L"User canceled the task.", WindowText(hBalloon));
+        ASSERT_NE(nullptr, BalloonOf(hBalloon));
+        EXPECT_EQ(L"Error Code : [5]", BalloonOf(hBalloon)->GetContent());
+        EXPECT_EQ(hDlg, GetWindow(hBalloon, GW_OWNER)) << "owned by the main window";
+        wchar_t szClass[32] = {};
+        GetClassNameW(hBalloon, szClass, 32);
+        EXPECT_EQ(std::wstring(L"BalloonHelpClassDS"), szClass) << "with the drop shadow";
+        ExpectTipAt(hBalloon, ptCursor);
+
+        Sleep(200);
+        EXPECT_TRUE(IsWindowVisible(hBalloon)) << "it stays while the button is held";
+        SendMouseButton(MOUSEEVENTF_LEFTUP);
+        EXPECT_TRUE(WaitUntilGone(hBalloon, 10s)) << "the release closes it";
+    });
+}
+
+TEST_F(BalloonDialogTest, AStatusWithoutAnErrorOpensNothing)
+{
+    RunDialog([](HWND hDlg) {
+        // In order: once the E1 balloon is there, the two presses before it
+        // have been handled.
+        POINT ptCursor{};
+        for (int nSlot : {1, 2}) {
+            HWND hStatus = GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + nSlot);
+            SetWindowTextW(hStatus, nSlot == 1 ? L"OK" : L"");
+            ptCursor = CentreOf(hStatus);
+            ASSERT_TRUE(MoveCursorTo(ptCursor));
+            SendMouseButton(MOUSEEVENTF_LEFTDOWN);
+            SendMouseButton(MOUSEEVENTF_LEFTUP);
+        }
+        HWND hBalloon = PressOnStatus(hDlg, 0, L"E1", ptCursor);
+        ASSERT_NE(nullptr, hBalloon);
+        EXPECT_EQ(L"There is no enough space on the disk.", WindowText(hBalloon));
+        EXPECT_EQ(1u, FindBalloonWindows().size()) << "\"OK\" or an empty status opened one too";
+        SendMouseButton(MOUSEEVENTF_LEFTUP);
+        EXPECT_TRUE(WaitUntilGone(hBalloon, 10s));
+    });
+}
+
+// Only in the process that CTest starts as a Korean user.
+TEST_F(BalloonDialogTest, KoreanUserSeesTheKoreanMessage)
+{
+    ASSERT_EQ(1, SelectUiLanguage());
+    ASSERT_EQ(0x0412u, g_uiLangId) << "run with LC_ALL=ko_KR.UTF-8";
+    RunDialog([](HWND hDlg) {
+        POINT ptCursor{};
+        HWND hBalloon = PressOnStatus(hDlg, 0, L"E5", ptCursor);
+        ASSERT_NE(nullptr, hBalloon);
+        EXPECT_EQ(L"사용자가 작업을 취소하였습니다.", WindowText(hBalloon));
+        EXPECT_EQ(L"오류 코드 : [5]", BalloonOf(hBalloon)->GetContent());
+        SendMouseButton(MOUSEEVENTF_LEFTUP);
+        EXPECT_TRUE(WaitUntilGone(hBalloon, 10s));
+    });
+    g_uiLangId = LANG_ID_ENGLISH_US;
+    AfxSetResourceLanguage(static_cast<LANGID>(LANG_ID_ENGLISH_US));
+}
+
+// Balloons made on the test's own thread, which pumps their messages; the
+// owner stands in for the main window and has the focus, so keys come here.
+class BalloonOptionsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_hOwner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 200, 150, 400, 300, nullptr,
+                                   nullptr, nullptr, nullptr);
+        ASSERT_NE(nullptr, m_hOwner);
+        SetForegroundWindow(m_hOwner);
+        SetFocus(m_hOwner);
+        m_owner.Attach(m_hOwner);
+        m_app.m_pMainWnd = &m_owner;
+        AfxSetApp(&m_app);
+        m_ptInside = CentreOf(m_hOwner);
+        ASSERT_TRUE(MoveCursorTo(m_ptInside));
+    }
+    void TearDown() override
+    {
+        AfxSetApp(nullptr);
+        m_owner.Detach();
+        DestroyWindow(m_hOwner);
+        for (HWND hWnd : FindBalloonWindows())
+            DestroyWindow(hWnd);
+        EXPECT_EQ(0, CountBalloonThreadHooks());
+    }
+
+    // Dispatches this thread's messages until one matching comes (and is
+    // dispatched too); false when none came within the bound.
+    static bool PumpUntilMessage(const std::function<bool(const MSG&)>& match, std::chrono::milliseconds bound)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + bound;
+        while (std::chrono::steady_clock::now() < deadline) {
+            MSG msg;
+            if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+                continue;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+            if (match(msg))
+                return true;
+        }
+        return false;
+    }
+    static bool PumpUntilGone(HWND hWnd, std::chrono::milliseconds bound)
+    {
+        PumpUntilMessage([hWnd](const MSG&) { return !IsWindow(hWnd); }, bound);
+        return !IsWindow(hWnd);
+    }
+    // What is already waiting, and nothing that comes later.
+    static void PumpWaiting()
+    {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    static bool IsMessage(const MSG& msg, UINT nMsg) { return msg.message == nMsg; }
+
+    CWinApp m_app;
+    CWnd m_owner;
+    HWND m_hOwner = nullptr;
+    POINT m_ptInside{};
+};
+
+TEST_F(BalloonOptionsTest, ADelayedCloseOutlivesTheReleaseAndEndsWithItsTimeout)
+{
+    CBalloonHelp::ShowBalloon(L"Delayed", L"Closes a moment after the release.", m_ptInside, nullptr, 0x0100 | 0x0001,
+                              nullptr, L"", 300);
+    const std::vector<HWND> balloons = FindBalloonWindows();
+    ASSERT_EQ(1u, balloons.size());
+    HWND hBalloon = balloons[0];
+    SendMouseButton(MOUSEEVENTF_LEFTDOWN);
+    SendMouseButton(MOUSEEVENTF_LEFTUP);
+    // Checked the moment the close request has been handled, before the
+    // timer can have come.
+    ASSERT_TRUE(PumpUntilMessage([hBalloon](const MSG& msg) { return msg.hwnd == hBalloon && msg.message == WM_CLOSE; },
+                                 10s))
+        << "the release made no close request";
+    ASSERT_TRUE(IsWindowVisible(hBalloon)) << "the first release closed it";
+    EXPECT_EQ(0x0200u, BalloonOf(hBalloon)->GetOptions() & 0x03FFu) << "the mouse bits and the delay are spent";
+    EXPECT_TRUE(PumpUntilGone(hBalloon, 10s)) << "the timeout did not close it";
+}
+
+TEST_F(BalloonOptionsTest, AKeyClosesOnItsPressNotOnItsRelease)
+{
+    ASSERT_EQ(m_hOwner, GetForegroundWindow());
+    SendKey('A', false);
+    ASSERT_TRUE(PumpUntilMessage([](const MSG& msg) { return IsMessage(msg, WM_KEYDOWN); }, 10s));
+    CBalloonHelp balloon;
+    ASSERT_TRUE(balloon.Create(L"Keys", L"", m_ptInside, 0x0080, nullptr, L"", 0, nullptr));
+    HWND hBalloon = balloon.GetSafeHwnd();
+
+    SendKey('A', true);
+    ASSERT_TRUE(PumpUntilMessage([](const MSG& msg) { return IsMessage(msg, WM_KEYUP); }, 10s));
+    PumpWaiting();
+    EXPECT_TRUE(IsWindow(hBalloon)) << "the release of a key pressed before closed it";
+
+    SendKey('A', false);
+    EXPECT_TRUE(PumpUntilGone(hBalloon, 10s)) << "the press did not close it";
+    SendKey('A', true);
+    PumpWaiting();
+    EXPECT_EQ(nullptr, balloon.GetSafeHwnd());
+}
+
+TEST_F(BalloonOptionsTest, TheShadowClassUnlessNoShadowAndNothingWithoutAnOwner)
+{
+    for (const unsigned unOptions : {0x0000u, 0x2000u}) {
+        CBalloonHelp balloon;
+        ASSERT_TRUE(balloon.Create(L"Class", L"content", m_ptInside, unOptions, nullptr, L"", 0, nullptr));
+        wchar_t szClass[32] = {};
+        GetClassNameW(balloon.GetSafeHwnd(), szClass, 32);
+        EXPECT_EQ(std::wstring(unOptions == 0 ? L"BalloonHelpClassDS" : L"BalloonHelpClass"), szClass);
+    }
+    EXPECT_TRUE(FindBalloonWindows().empty()) << "a balloon outlived its object";
+
+    m_app.m_pMainWnd = nullptr;
+    CBalloonHelp orphan;
+    EXPECT_FALSE(orphan.Create(L"Orphan", L"", m_ptInside, 0, nullptr, L"", 0, nullptr));
+    CBalloonHelp::ShowBalloon(L"Orphan", L"", m_ptInside, IDI_HAND, 0x0001, nullptr, L"", 0);
+    EXPECT_TRUE(FindBalloonWindows().empty());
+}
+
+TEST_F(BalloonOptionsTest, FadesOnlyWhenTheSystemFadesTooltips)
+{
+    BOOL bWasAnimating = FALSE;
+    BOOL bWasFading = FALSE;
+    SystemParametersInfoW(SPI_GETTOOLTIPANIMATION, 0, &bWasAnimating, 0);
+    SystemParametersInfoW(SPI_GETTOOLTIPFADE, 0, &bWasFading, 0);
+    for (const BOOL bFade : {FALSE, TRUE}) {
+        // For this session only: nothing is written to the user's profile.
+        SystemParametersInfoW(SPI_SETTOOLTIPANIMATION, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(TRUE)), 0);
+        SystemParametersInfoW(SPI_SETTOOLTIPFADE, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(bFade)), 0);
+        CBalloonHelp balloon;
+        ASSERT_TRUE(balloon.Create(L"Fade", L"in and out", m_ptInside, 0, nullptr, L"", 0, nullptr));
+        EXPECT_EQ(bFade ? 0u : 0xC000u, balloon.GetOptions() & 0xC000u) << bFade;
+        EXPECT_TRUE(IsWindowVisible(balloon.GetSafeHwnd())) << bFade;
+        HWND hBalloon = balloon.GetSafeHwnd();
+        PostMessageW(hBalloon, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(PumpUntilGone(hBalloon, 10s)) << bFade;
+    }
+    SystemParametersInfoW(SPI_SETTOOLTIPANIMATION, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(bWasAnimating)), 0);
+    SystemParametersInfoW(SPI_SETTOOLTIPFADE, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(bWasFading)), 0);
+}
+
+}  // namespace
