@@ -212,7 +212,6 @@ protected:
         fs::copy_file(WindowsPath(RECORD_UPDATER_EXE), ProgramPath());
         fs::copy_file(WindowsPath(RECORD_UPDATER_EXE), m_folder.Path() / "TORQA_Update.exe");
         WriteConfig(m_server.Url(L"/current-release.ini"));
-        fs::create_directories(m_folder.Path() / "Downloads");
     }
 
     void WriteConfig(const std::wstring& strUrl)
@@ -248,18 +247,21 @@ protected:
 
     CMachineKeySnapshot m_machine;
     CTempFolder m_folder;
+    // Wine's picker, told to select a folder below the user's Temp, at times
+    // stops at the profile folder and selects nothing; below C:\ it does not.
+    CTempFolder m_downloads{L"C:\\"};
     CLoopbackHttpServer m_server;
 };
 
 TEST_F(UpdateCheckTest, NewerReleaseLeadsThroughPromptAndPickerToTheUpdater)
 {
     Offer(ReleaseFile("1.0.0.5"));
-    const std::string strDownloads = (m_folder.Path() / "Downloads").string();
+    const std::string strDownloads = m_downloads.Path().string();
     const struct {
         std::wstring strPick;
         std::string strExpected;
     } kCases[] = {
-        {(m_folder.Path() / "Downloads").wstring(),
+        {m_downloads.Path().wstring(),
          "Fennelbridge-SH \"http://dl.example/usbcopy/1.0.0.5\" \"" + strDownloads + "\" 1033"},
         {L"C:\\", "Fennelbridge-SH \"http://dl.example/usbcopy/1.0.0.5\" \"C:\" 1033"},
     };
@@ -450,7 +452,7 @@ TEST_F(DownloadAlarmLanguage, PromptAndUpdaterFollowTheUsersLanguage)
 
     Offer(ReleaseFile("1.0.0.5"));
     PromptSeen seen;
-    EXPECT_EQ(0, RunCheck({false, 1154, (m_folder.Path() / "Downloads").wstring()}, seen));
+    EXPECT_EQ(0, RunCheck({false, 1154, m_downloads.Path().wstring()}, seen));
     EXPECT_EQ(pLanguage->pszQuestion, seen.strQuestion);
     EXPECT_EQ(pLanguage->pszDontShow, seen.strDontShow);
     EXPECT_EQ(pLanguage->pszOk, seen.strOk);

@@ -12,16 +12,17 @@
 
 #include <gtest/gtest.h>
 
-// A folder of its own under the system's temporary folder, removed afterwards.
+// A folder of its own, under the system's temporary folder unless another
+// parent is given, removed afterwards.
 class CTempFolder {
 public:
-    CTempFolder()
+    explicit CTempFolder(const std::filesystem::path& parent = std::filesystem::temp_directory_path())
     {
         static int s_nCount = 0;
         const auto* pInfo = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string strName = "corvantis-" + std::string(pInfo != nullptr ? pInfo->name() : "test") + "-"
             + std::to_string(++s_nCount);
-        m_path = std::filesystem::temp_directory_path() / strName;
+        m_path = parent / strName;
         std::filesystem::remove_all(m_path);
         std::filesystem::create_directories(m_path);
     }
