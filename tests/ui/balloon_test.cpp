@@ -14,14 +14,13 @@
 
 #include <gtest/gtest.h>
 
-#include "app/app_title.h"
 #include "app/message_catalogue.h"
-#include "app/settings_names.h"
 #include "app/ui_language_win32.h"
 #include "framework/afx_app.h"
 #include "support/bay_services.h"
 #include "support/dialog_runner_win32.h"
 #include "support/no_shell_open.h"
+#include "support/test_profile_win32.h"
 #include "support/window_search_win32.h"
 #include "ui/main_dialog_win32.h"
 #include "ui/resource.h"
@@ -150,20 +149,6 @@ CBalloonHelp* BalloonOf(HWND hWnd)
 // would have left it.
 class BalloonDialogTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_strProfile = L"CorvantisBalloonTest" + std::to_wstring(GetCurrentProcessId());
-        m_app.SetAppName(m_strProfile);
-        m_app.SetRegistryKey(APP_REGISTRY_KEY);
-        m_app.SetAppName(APP_TITLE);
-        AfxSetApp(&m_app);
-    }
-    void TearDown() override
-    {
-        AfxSetApp(nullptr);
-        RegDeleteTreeW(HKEY_CURRENT_USER,
-                       (std::wstring(L"Software\\") + APP_REGISTRY_KEY + L"\\" + m_strProfile).c_str());
-    }
 
     // The dialog is the application's main window, as at start-up, so the
     // balloon has its owner.
@@ -193,8 +178,8 @@ protected:
         return WaitForBalloon(10s);
     }
 
-    std::wstring m_strProfile;
     CWinApp m_app;
+    CTestProfile m_profile{m_app, L"CorvantisBalloonTest"};
     CNoShellOpen m_shell;
 };
 

@@ -27,6 +27,7 @@
 #include "support/gated_seams.h"
 #include "support/recording_volumes.h"
 #include "support/test_files.h"
+#include "support/test_profile_win32.h"
 #include "support/window_search_win32.h"
 #include "ui/resource.h"
 
@@ -64,25 +65,6 @@ const char kMachineBay[] =
 // test has a profile of its own, removed before and after.
 class MainDialogTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_strProfile = L"CorvantisDialogTest" + std::to_wstring(GetCurrentProcessId());
-        RemoveProfile();
-        m_app.SetAppName(m_strProfile);
-        m_app.SetRegistryKey(APP_REGISTRY_KEY);
-        m_app.SetAppName(APP_TITLE);
-        AfxSetApp(&m_app);
-    }
-    void TearDown() override
-    {
-        AfxSetApp(nullptr);
-        RemoveProfile();
-    }
-    void RemoveProfile()
-    {
-        RegDeleteTreeW(HKEY_CURRENT_USER,
-                       (std::wstring(L"Software\\") + APP_REGISTRY_KEY + L"\\" + m_strProfile).c_str());
-    }
     void StoreSourceFolder(const std::wstring& strFolder)
     {
         m_app.WriteProfileString(SETTINGS_SECTION, SETTING_SOURCE_FOLDER, strFolder);
@@ -129,8 +111,8 @@ protected:
         return SendMessageW(GetDlgItem(hDlg, nId), BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
 
-    std::wstring m_strProfile;
     CWinApp m_app;
+    CTestProfile m_profile{m_app, L"CorvantisDialogTest"};
     CRecordingShellOpen m_shell;
     CTempFolder m_folder;
 };
