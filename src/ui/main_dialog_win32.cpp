@@ -1,6 +1,7 @@
 #include "ui/main_dialog_win32.h"
 
 #include <dbt.h>
+#include <windowsx.h>
 #include <shlobj.h>
 
 #include <memory>
@@ -225,10 +226,12 @@ void CKOBLDlg::ShowSlotError(int nSlot)
     if (!BuildSlotErrorMessage(m_statusViews[nSlot].GetText(), strTitle, strBody))
         return;
     // Shown during the press: it holds the mouse, so the release of the
-    // same button closes it wherever the mouse has gone.
-    POINT ptCursor{};
-    ::GetCursorPos(&ptCursor);
-    CBalloonHelp::ShowBalloon(strTitle, strBody, ptCursor, IDI_HAND, BALLOON_CLOSE_ON_LBUTTON_UP, nullptr,
+    // same button closes it wherever the mouse has gone. It points where the
+    // press was, which the press itself carries: a cursor read now may
+    // already be elsewhere, and under Wine may even read an older place.
+    const DWORD dwPressPos = ::GetMessagePos();
+    const POINT ptPress{GET_X_LPARAM(dwPressPos), GET_Y_LPARAM(dwPressPos)};
+    CBalloonHelp::ShowBalloon(strTitle, strBody, ptPress, IDI_HAND, BALLOON_CLOSE_ON_LBUTTON_UP, nullptr,
                               std::wstring(), 0);
 }
 
