@@ -166,7 +166,6 @@ CBalloonHelp* BalloonOf(HWND hWnd)
 // would have left it.
 class BalloonDialogTest : public ::testing::Test {
 protected:
-
     // The dialog is the application's main window, as at start-up, so the
     // balloon has its owner.
     void RunDialog(const std::function<void(HWND)>& script)
