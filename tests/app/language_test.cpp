@@ -13,6 +13,7 @@
 #include "support/no_shell_open.h"
 #include "support/bay_services.h"
 #include "support/dialog_runner_win32.h"
+#include "support/gui_wait_win32.h"
 #include "ui/resource.h"
 
 namespace {
@@ -92,7 +93,7 @@ protected:
 
         // Message boxes speak the language too, under the product's caption.
         std::wstring strShown;
-        std::thread answerer([&] { strShown = AnswerMessageBox(APP_TITLE, 20s); });
+        std::thread answerer([&] { strShown = AnswerMessageBox(APP_TITLE); });
         AfxMessageBox(GetMessageText(MSG_NO_DRIVE), MB_OK | MB_ICONINFORMATION);
         answerer.join();
         EXPECT_EQ(expected.pszNoDrive, strShown);

@@ -18,6 +18,7 @@
 #include "framework/afx_handle.h"
 #include "support/no_shell_open.h"
 #include "support/dialog_runner_win32.h"
+#include "support/gui_wait_win32.h"
 #include "support/stored_values_win32.h"
 #include "ui/resource.h"
 
@@ -174,10 +175,7 @@ TEST_F(SettingsTest, EnterAndEscapeStoreNothing)
             HWND hEdit = GetDlgItem(hDlg, IDC_LABEL);
             PostMessageW(hEdit, WM_KEYDOWN, nKey, 0);
             PostMessageW(hEdit, WM_KEYUP, nKey, 0);
-            const auto deadline = std::chrono::steady_clock::now() + 10s;
-            while (IsWindowVisible(hDlg) && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(20ms);
-            EXPECT_FALSE(IsWindowVisible(hDlg)) << "the key did not end the dialog";
+            WaitFor("the key to end the dialog", [hDlg] { return !IsWindowVisible(hDlg); });
         }));
         for (const wchar_t* pszName : {L"SourceFolder", L"SourceVolume", L"TaskType",
                                        L"FormatType", L"VolumeLabel"})
@@ -229,8 +227,8 @@ TEST_F(SettingsTest, AStoredLabelTooLongForTheEditFailsTheExchangeWithTheFramewo
     // reads them again; the close goes on and keeps the label as it was.
     std::wstring strAtStart, strAtClose;
     std::thread answerer([&] {
-        strAtStart = AnswerMessageBox(L"CORVANTIS USB Copy", 20s);
-        strAtClose = AnswerMessageBox(L"CORVANTIS USB Copy", 20s);
+        strAtStart = AnswerMessageBox(L"CORVANTIS USB Copy");
+        strAtClose = AnswerMessageBox(L"CORVANTIS USB Copy");
     });
     EXPECT_EQ(IDCANCEL, Run([](HWND hDlg) { EXPECT_EQ(L"TWELVE_CHARS", Text(hDlg, IDC_LABEL)) << "shown as stored"; }));
     answerer.join();
@@ -243,26 +241,25 @@ TEST_F(SettingsTest, StartStopsWhenTheStoredLabelIsRefusedSoNoFormatRunsWithIt)
 {
     Store(L"TaskType", 2);
     Store(L"VolumeLabel", L"TWELVE_CHARS");
-    std::vector<std::wstring> shown;
-    // Every box that comes is answered OK, so a warning that should not come
-    // shows among them instead of holding the test.
-    std::thread answerer([&] {
-        for (std::wstring strText = AnswerMessageBox(L"CORVANTIS USB Copy", 20s); !strText.empty();
-             strText = AnswerMessageBox(L"CORVANTIS USB Copy", 3s))
-            shown.push_back(strText);
-    });
-    Run([](HWND hDlg) {
-        // After the start-up's own refusal, Start exchanges again.
-        std::this_thread::sleep_for(200ms);
-        PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED), 0);
-        std::this_thread::sleep_for(500ms);
-        EXPECT_EQ(L"Start", Text(hDlg, IDC_START));
-        EXPECT_TRUE(IsEnabled(hDlg, IDC_TASK_FORMAT)) << "no run began";
-    });
-    answerer.join();
     const std::wstring strRefusal = L"Please enter no more than 11 characters.";
-    EXPECT_EQ((std::vector<std::wstring>{strRefusal, strRefusal, strRefusal}), shown)
-        << "start-up, Start and the close each refuse the label; no format warning comes";
+    // Start-up refuses the label before the dialog shows.
+    std::wstring strAtStart;
+    std::thread answerer([&] { strAtStart = AnswerMessageBox(L"CORVANTIS USB Copy"); });
+    Run([&](HWND hDlg) {
+        answerer.join();
+        CButtonPress start(hDlg, IDC_START);
+        EXPECT_EQ(strRefusal, AnswerMessageBox(L"CORVANTIS USB Copy")) << "Start exchanges again";
+        ASSERT_TRUE(start.WaitHandled());
+        EXPECT_TRUE(IsDialogIdle(hDlg)) << "no run began";
+        EXPECT_EQ(L"", AnswerMessageBoxIfAny(L"CORVANTIS USB Copy", 300ms)) << "no format warning comes";
+
+        PostMessageW(hDlg, WM_CLOSE, 0, 0);
+        EXPECT_EQ(strRefusal, AnswerMessageBox(L"CORVANTIS USB Copy")) << "the close exchanges again";
+        WaitForWindowGone(hDlg, "the main dialog");
+    });
+    if (answerer.joinable())
+        answerer.join();
+    EXPECT_EQ(strRefusal, strAtStart);
     EXPECT_TRUE(m_bay.Bay().FormatCalls().empty());
 }
 

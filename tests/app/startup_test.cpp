@@ -116,20 +116,20 @@ TEST_F(ProgramStartTest, SecondCopyEndsAtOnceWithoutAWindowWhileTheFirstRuns)
     ASSERT_TRUE(FindDialogWindows(APP_TITLE).empty()) << "another copy is already running";
     CChildProcess first(WindowsPath(CORVANTIS_DEMO_EXE));
     ASSERT_TRUE(first.Started());
-    HWND hFirst = WaitForDialogWindow(APP_TITLE, first.ProcessId(), 60s);
+    HWND hFirst = WaitForDialogWindow(APP_TITLE, first.ProcessId());
     ASSERT_NE(nullptr, hFirst) << "the first copy shows no dialog";
     EXPECT_EQ(L"E:", WindowText(GetDlgItem(hFirst, 1021)));
     EXPECT_EQ(L"F:", WindowText(GetDlgItem(hFirst, 1022)));
 
     CChildProcess second(WindowsPath(CORVANTIS_DEMO_EXE));
     ASSERT_TRUE(second.Started());
-    EXPECT_EQ(0u, second.WaitForExit(30000)) << "the second copy must end by itself";
+    EXPECT_EQ(0u, second.WaitForExit()) << "the second copy must end by itself";
     EXPECT_TRUE(FindDialogWindows(APP_TITLE, second.ProcessId()).empty());
     EXPECT_EQ(1u, FindDialogWindows(APP_TITLE).size());
 
-    EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), first.WaitForExit(0)) << "the first copy is unaffected";
+    EXPECT_TRUE(first.IsRunning()) << "the first copy is unaffected";
     PostMessageW(hFirst, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0u, first.WaitForExit(30000)) << "the process ends with its dialog";
+    EXPECT_EQ(0u, first.WaitForExit()) << "the process ends with its dialog";
 }
 
 TEST(ProductExecutableTest, CarriesTheAdministratorAndCommonControlsManifest)
@@ -213,25 +213,10 @@ protected:
     // The main dialog of the child, not a message box of the same caption.
     static HWND WaitForMainDialog(DWORD nProcessId)
     {
-        const auto deadline = std::chrono::steady_clock::now() + 60s;
-        while (std::chrono::steady_clock::now() < deadline) {
-            HWND hFound = WaitForDialogWindow(L"CORVANTIS USB Copy", nProcessId, 1s);
-            if (hFound != nullptr && GetDlgItem(hFound, 1011) != nullptr)
-                return hFound;
-        }
-        return nullptr;
-    }
-    static HWND WaitForChildMessageBox(DWORD nProcessId, const std::wstring& strCaption)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + 30s;
-        while (std::chrono::steady_clock::now() < deadline) {
-            for (HWND hWnd : FindDialogWindows(strCaption, nProcessId)) {
-                if (IsWindowVisible(hWnd) && GetDlgItem(hWnd, 0xFFFF) != nullptr)
-                    return hWnd;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return nullptr;
+        return WaitFor("the program's main dialog", [nProcessId] {
+            HWND hFound = FindVisibleDialog(L"CORVANTIS USB Copy", nProcessId, false);
+            return hFound != nullptr && GetDlgItem(hFound, 1011) != nullptr ? hFound : nullptr;
+        });
     }
     std::optional<StoredValue> Stored(const wchar_t* pszName) const
     {
@@ -254,7 +239,7 @@ TEST_F(NamedProgramStartTest, ItsOwnProfileComesBackUnderTheProductTitleAndTheCl
 
     CChildProcess program(m_exe.wstring());
     ASSERT_TRUE(program.Started());
-    HWND hBox = WaitForChildMessageBox(program.ProcessId(), L"CORVANTIS USB Copy");
+    HWND hBox = WaitForMessageBox(L"CORVANTIS USB Copy", program.ProcessId());
     ASSERT_NE(nullptr, hBox) << "no message box captioned with the product title (one captioned \"UsbCopyStartProbe\": "
                              << !FindDialogWindows(L"UsbCopyStartProbe", program.ProcessId()).empty() << ")";
     EXPECT_EQ(L"Please enter no more than 11 characters.", WindowText(GetDlgItem(hBox, 0xFFFF)));
@@ -271,7 +256,7 @@ TEST_F(NamedProgramStartTest, ItsOwnProfileComesBackUnderTheProductTitleAndTheCl
 
     SendMessageW(GetDlgItem(hDlg, 1010), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"BACKUP"));
     PostMessageW(hDlg, WM_CLOSE, 0, 0);
-    ASSERT_EQ(0u, program.WaitForExit(30000));
+    ASSERT_EQ(0u, program.WaitForExit());
 
     struct Expected {
         const wchar_t* pszName;
@@ -306,14 +291,13 @@ TEST_F(NamedProgramStartTest, TheCloseBoxDuringARunIsRefusedAndStoresNothing)
     HWND hDlg = WaitForMainDialog(program.ProcessId());
     ASSERT_NE(nullptr, hDlg);
     PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(1011, BN_CLICKED), 0);
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (WindowText(GetDlgItem(hDlg, 1011)) != L"Cancel" && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(20ms);
-    ASSERT_EQ(L"Cancel", WindowText(GetDlgItem(hDlg, 1011))) << "the run did not start";
+    ASSERT_TRUE(WaitFor("the run to start (\"Cancel\" on the button)",
+                        [hDlg] { return WindowText(GetDlgItem(hDlg, 1011)) == L"Cancel"; }));
 
     SendMessageW(hDlg, WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindowVisible(hDlg));
-    EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), program.WaitForExit(200));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(program.IsRunning());
     for (const wchar_t* pszName : {L"SourceVolume", L"FormatType", L"VolumeLabel"})
         EXPECT_FALSE(Stored(pszName).has_value()) << "stored during the run";
 }
@@ -336,7 +320,9 @@ TEST(StartupRaceTest, ACopyThatLosesTheRaceForTheMutexEndsWithoutAWindow)
     std::atomic<bool> bEnded{false}, bDialogShown{false};
     std::thread watcher([&] {
         while (!bEnded) {
-            if (HWND hDlg = WaitForDialogWindow(L"CORVANTIS USB Copy", GetCurrentProcessId(), 100ms)) {
+            if (HWND hDlg = PollFor(100ms, [] {
+                    return FindVisibleDialog(L"CORVANTIS USB Copy", GetCurrentProcessId(), false);
+                })) {
                 bDialogShown = true;
                 PostMessageW(hDlg, WM_CLOSE, 0, 0);
             }

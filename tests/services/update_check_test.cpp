@@ -14,6 +14,7 @@
 #include <iterator>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -25,6 +26,7 @@
 #include "support/child_process_win32.h"
 #include "support/loopback_http_server_win32.h"
 #include "support/test_files.h"
+#include "support/gui_wait_win32.h"
 #include "support/window_search_win32.h"
 
 namespace {
@@ -37,6 +39,9 @@ constexpr wchar_t kAutoUpdate[] = L"AutoUpdate";
 constexpr wchar_t kCaption[] = L"CORVANTIS USB Copy";
 constexpr wchar_t kPickerTitle[] = L"Select Folder";
 constexpr char kUrlPath[] = "http://dl.example/usbcopy/1.0.0.5";
+// The longest a check may take here: its download's own deadline, a prompt
+// and a picker, with room to spare.
+constexpr std::chrono::milliseconds kCheckBound{45000};
 
 // What the machine held before the test, put back afterwards.
 class CMachineKeySnapshot {
@@ -154,7 +159,19 @@ private:
     void Run()
     {
         HWND hPrompt = nullptr;
+        // Past it, whatever holds the check is cancelled so that it returns
+        // and the test ends with what it waited for.
+        const auto deadline = std::chrono::steady_clock::now() + kCheckBound;
+        bool bGaveUp = false;
         while (!m_bStop) {
+            if (!bGaveUp && std::chrono::steady_clock::now() >= deadline) {
+                bGaveUp = true;
+                ADD_FAILURE() << DescribeFailedWait("the update check to return", kCheckBound);
+                for (HWND hWnd : TopLevelWindows()) {
+                    if (WindowProcessId(hWnd) == GetCurrentProcessId() && WindowClassName(hWnd) == L"#32770")
+                        PostMessageW(hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                }
+            }
             if (hPrompt == nullptr) {
                 for (HWND hWnd : FindDialogWindows(kCaption, GetCurrentProcessId())) {
                     if (IsWindowVisible(hWnd) && GetDlgItem(hWnd, 1152) != nullptr)
@@ -236,13 +253,21 @@ protected:
         return nResult;
     }
 
-    // What the updater was started with; empty when it was not started.
+    // What the updater was started with; empty, and a failure, when it was
+    // not started. The updater moves its file in place whole, but under Wine
+    // the move keeps the file open a moment after it has appeared, and a
+    // read then is refused: what is waited for is a file that can be read.
     std::string WaitForUpdaterParameters()
     {
-        const auto deadline = std::chrono::steady_clock::now() + 30s;
-        while (!fs::exists(ParametersPath()) && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(20ms);
-        return ReadTestFile(ParametersPath());
+        std::string strParameters;
+        WaitFor("the updater's parameters", [&] {
+            std::ifstream in(ParametersPath(), std::ios::binary);
+            if (!in)
+                return false;
+            strParameters.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            return true;
+        });
+        return strParameters;
     }
 
     CMachineKeySnapshot m_machine;
@@ -409,12 +434,12 @@ TEST_F(UpdateCheckTest, ProductStartUpAsksTheServerOnlyWhenAutoUpdateIsOn)
         SetAutoUpdateValue(c.nType, c.nNumber, c.pszText);
         CChildProcess program(product.wstring());
         ASSERT_TRUE(program.Started());
-        HWND hDlg = WaitForDialogWindow(kCaption, program.ProcessId(), 60s);
+        HWND hDlg = WaitForDialogWindow(kCaption, program.ProcessId());
         ASSERT_NE(nullptr, hDlg) << "start-up went on to the main dialog";
         nExpected += c.nRequests;
         EXPECT_EQ(nExpected, m_server.RequestedPaths().size());
         PostMessageW(hDlg, WM_CLOSE, 0, 0);
-        EXPECT_EQ(0u, program.WaitForExit(30000));
+        EXPECT_EQ(0u, program.WaitForExit());
     }
 }
 
@@ -459,7 +484,8 @@ TEST_F(DownloadAlarmLanguage, PromptAndUpdaterFollowTheUsersLanguage)
     EXPECT_EQ(pLanguage->pszCancel, seen.strCancel);
     EXPECT_EQ(L"CORVANTIS USB Copy", seen.strCaption) << "the template's caption in every language";
     const std::string strParameters = WaitForUpdaterParameters();
-    EXPECT_EQ(" " + std::to_string(pLanguage->nLangId), strParameters.substr(strParameters.rfind(' ')));
+    EXPECT_EQ(std::to_string(pLanguage->nLangId), strParameters.substr(strParameters.rfind(' ') + 1))
+        << "the last parameter is the language";
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
 #include "framework/afx_handle.h"
+#include "support/gui_wait_win32.h"
 
 // A process of the given executable, ended by force if the test leaves it running.
 class CChildProcess {
@@ -32,12 +34,16 @@ public:
 
     bool Started() const { return m_process.valid(); }
     DWORD ProcessId() const { return m_nProcessId; }
-    // The exit code, or STILL_ACTIVE when it did not end within the bound.
-    DWORD WaitForExit(DWORD nMilliseconds)
+    bool IsRunning() const { return m_process && WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT; }
+    // The exit code; STILL_ACTIVE, and a failure that names the windows
+    // present, when it did not end within the bound.
+    DWORD WaitForExit(std::chrono::milliseconds bound = GUI_WAIT_BOUND)
     {
         DWORD nCode = STILL_ACTIVE;
-        if (WaitForSingleObject(m_process.get(), nMilliseconds) == WAIT_OBJECT_0)
+        if (WaitForSingleObject(m_process.get(), static_cast<DWORD>(bound.count())) == WAIT_OBJECT_0)
             GetExitCodeProcess(m_process.get(), &nCode);
+        else
+            ADD_FAILURE() << DescribeFailedWait("process " + std::to_string(m_nProcessId) + " to end", bound);
         return nCode;
     }
 

@@ -1,38 +1,81 @@
 #pragma once
 // Runs the main dialog modally on the calling thread while a script drives it
-// from a second thread, as an operator would; the dialog is closed afterwards
-// whatever the script managed to do.
+// from a second thread, as an operator would. Afterwards the dialog is closed
+// whatever the script managed to do: boxes it left open are dismissed and a
+// run it left going is waited for, each within a bound. A dialog that will
+// not end even so ends the test process with the windows it shows, instead
+// of holding it until CTest's timeout.
 
+#include <windows.h>
+
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "app/app_title.h"
-#include "support/window_search_win32.h"
+#include "support/gui_wait_win32.h"
 #include "ui/main_dialog_win32.h"
+#include "ui/resource.h"
+
+// Idle: the task radios enabled, which a run of any task disables (the
+// button's caption would do too, but it speaks the dialog's language). Only
+// meaningful once whatever was to start a run has been handled (CButtonPress).
+inline bool IsDialogIdle(HWND hDlg)
+{
+    return IsWindowEnabled(GetDlgItem(hDlg, IDC_TASK_FILE_COPY)) != FALSE;
+}
+
+inline bool WaitForIdle(HWND hDlg, std::chrono::milliseconds bound = GUI_WAIT_BOUND)
+{
+    return WaitFor("the run to end (the task radios enabled again)", [hDlg] { return IsDialogIdle(hDlg); }, bound);
+}
+
+// Whatever the script left open over the dialog: message boxes and pickers
+// are cancelled, then a run still going is given its bound to end.
+inline void DismissWhatTheScriptLeft(HWND hDlg, const std::atomic<bool>& bEnded)
+{
+    for (HWND hWnd : TopLevelWindows()) {
+        if (hWnd != hDlg && WindowProcessId(hWnd) == GetCurrentProcessId() && IsWindowVisible(hWnd)
+            && WindowClassName(hWnd) == L"#32770") {
+            ADD_FAILURE() << "the script left \"" << Utf8(WindowText(hWnd)) << "\" open";
+            PostMessageW(hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            WaitForWindowGone(hWnd, "a window the script left open");
+        }
+    }
+    WaitFor("the run to end (the task radios enabled again)",
+            [&] { return bEnded || !IsWindow(hDlg) || IsDialogIdle(hDlg); });
+}
 
 inline INT_PTR RunDialogWithScript(CKOBLDlg& dialog, const std::function<void(HWND)>& script)
 {
+    std::atomic<bool> bEnded{false};
     std::thread tester([&] {
-        HWND hDlg = nullptr;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         // The dialog, not a message box its start-up may show first.
-        while (hDlg == nullptr && std::chrono::steady_clock::now() < deadline) {
-            HWND hFound = WaitForDialogWindow(APP_TITLE, GetCurrentProcessId(), std::chrono::seconds(1));
-            if (hFound != nullptr && GetDlgItem(hFound, 0xFFFF) == nullptr)
-                hDlg = hFound;
-        }
-        if (hDlg == nullptr) {
-            ADD_FAILURE() << "the main dialog did not appear";
+        HWND hDlg = WaitFor("the main dialog", [&] {
+            return bEnded ? HWND_MESSAGE : FindVisibleDialog(APP_TITLE, GetCurrentProcessId(), false);
+        });
+        if (hDlg == nullptr || hDlg == HWND_MESSAGE) {
+            ADD_FAILURE() << "the main dialog ended before the script could run";
             return;
         }
         script(hDlg);
-        if (IsWindow(hDlg))
-            PostMessageW(hDlg, WM_CLOSE, 0, 0);
+        if (!IsWindow(hDlg))
+            return;
+        DismissWhatTheScriptLeft(hDlg, bEnded);
+        PostMessageW(hDlg, WM_CLOSE, 0, 0);
+        if (!WaitFor("the main dialog to end after its close", [&] { return bEnded.load(); })) {
+            // Its thread is stuck in the modal loop and nothing here can end
+            // it; the test ends now, failed, rather than at CTest's timeout.
+            std::fflush(stdout);
+            TerminateProcess(GetCurrentProcess(), 3);
+        }
     });
     const INT_PTR nResult = dialog.DoModal();
+    bEnded = true;
     tester.join();
     return nResult;
 }

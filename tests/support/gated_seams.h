@@ -32,12 +32,19 @@ public:
         m_changed.wait(lock, [this] { return m_bOpen; });
         --m_nWaiting;
     }
-    // True once nCount callers wait at the closed gate.
-    bool WaitForWaiting(int nCount, std::chrono::milliseconds bound)
+    // How many callers wait at the closed gate now.
+    int Waiting()
     {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, bound, [&] { return m_nWaiting >= nCount; });
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nWaiting;
     }
+
+    // A test that ends early still lets the run it holds go, so the run can
+    // end and the dialog close.
+    struct COpenOnExit {
+        CGate& gate;
+        ~COpenOnExit() { gate.Open(); }
+    };
 
 private:
     std::mutex m_mutex;

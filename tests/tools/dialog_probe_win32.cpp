@@ -10,9 +10,12 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "app/app_title.h"
 #include "support/window_search_win32.h"
@@ -62,11 +65,18 @@ int RunTask(HWND hDlg, int nTaskRadio, std::chrono::seconds bound)
     DWORD nProcessId = 0;
     GetWindowThreadProcessId(hDlg, &nProcessId);
     SendMessageW(GetDlgItem(hDlg, nTaskRadio), BM_CLICK, 0, 0);
-    // Posted: a message box that Start may show would hold a sent click.
-    PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED), 0);
+    // Sent from a thread of its own: a message box that Start may show
+    // holds only that thread, and once the send returns Start has done all
+    // it does, so the idle look seen afterwards is the end of the run and
+    // not the moment before it began.
+    auto pHandled = std::make_shared<std::atomic<bool>>(false);
+    std::thread([pHandled, hDlg] {
+        SendMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(hDlg, IDC_START)));
+        *pHandled = true;
+    }).detach();
     HWND hStart = GetDlgItem(hDlg, IDC_START);
     const auto deadline = std::chrono::steady_clock::now() + bound;
-    bool bRunning = false;
     for (;;) {
         if (std::chrono::steady_clock::now() >= deadline) {
             std::fprintf(stderr, "corvantis_probe: the run did not end in time\n");
@@ -75,11 +85,7 @@ int RunTask(HWND hDlg, int nTaskRadio, std::chrono::seconds bound)
         Sleep(50);
         if (ReportMessageBox(nProcessId))
             return 1;
-        // The caption turns to "Cancel" while the run goes and back when it ends.
-        const bool bIdle = WindowText(hStart) == L"Start";
-        if (!bIdle)
-            bRunning = true;
-        else if (bRunning)
+        if (*pHandled && WindowText(hStart) == L"Start")
             break;
     }
     for (int i = 0; i < 22; ++i) {
@@ -119,7 +125,11 @@ int wmain(int argc, wchar_t** argv)
         std::fprintf(stderr, "usage: corvantis_probe report|file-copy|sector-copy|close [SECONDS]\n");
         return 2;
     }
-    HWND hDlg = WaitForDialogWindow(APP_TITLE, 0, bound);
+    // The dialog, or a message box of the same caption that came instead.
+    HWND hDlg = PollFor(bound, [] {
+        HWND hFound = FindVisibleDialog(APP_TITLE, 0, false);
+        return hFound != nullptr ? hFound : FindVisibleDialog(APP_TITLE, 0, true);
+    });
     if (hDlg == nullptr) {
         std::fprintf(stderr, "corvantis_probe: no \"CORVANTIS USB Copy\" dialog appeared\n");
         return 1;

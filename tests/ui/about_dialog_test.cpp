@@ -12,6 +12,7 @@
 #include "framework/afx_app.h"
 #include "support/bay_services.h"
 #include "support/dialog_runner_win32.h"
+#include "support/gui_wait_win32.h"
 #include "support/no_shell_open.h"
 #include "support/test_files.h"
 #include "support/window_search_win32.h"
@@ -100,7 +101,7 @@ TEST_F(AboutBoxTest, MainDialogsIconsAndSystemMenuEntryOpenItInEveryLanguageWith
 
             // The system may set the low four bits of a command.
             PostMessageW(hDlg, WM_SYSCOMMAND, 0x0010 | 0x0007, 0);
-            HWND hAbout = WaitForDialogWindow(L"About KOBL", GetCurrentProcessId(), 20s);
+            HWND hAbout = WaitForDialogWindow(L"About KOBL", GetCurrentProcessId());
             ASSERT_NE(nullptr, hAbout) << "no about box in language " << lang;
             EXPECT_EQ(hDlg, GetWindow(hAbout, GW_OWNER));
             EXPECT_FALSE(IsWindowEnabled(hDlg)) << "the about box is modal";
@@ -114,10 +115,7 @@ TEST_F(AboutBoxTest, MainDialogsIconsAndSystemMenuEntryOpenItInEveryLanguageWith
             EXPECT_NE(0, SendMessageW(hAbout, WM_GETICON, ICON_SMALL, 0));
 
             PostMessageW(hAbout, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-            const auto deadline = std::chrono::steady_clock::now() + 20s;
-            while (IsWindow(hAbout) && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(20ms);
-            EXPECT_FALSE(IsWindow(hAbout)) << "OK did not close the about box";
+            EXPECT_TRUE(WaitForWindowGone(hAbout, "the about box after OK"));
             EXPECT_TRUE(IsWindowEnabled(hDlg));
         });
     }

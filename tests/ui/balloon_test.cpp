@@ -19,6 +19,7 @@
 #include "framework/afx_app.h"
 #include "support/bay_services.h"
 #include "support/dialog_runner_win32.h"
+#include "support/gui_wait_win32.h"
 #include "support/no_shell_open.h"
 #include "support/test_profile_win32.h"
 #include "support/window_search_win32.h"
@@ -47,26 +48,15 @@ std::vector<HWND> FindBalloonWindows()
     return found;
 }
 
-HWND WaitForBalloon(std::chrono::milliseconds bound)
+HWND WaitForBalloon()
 {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    for (;;) {
+    return WaitFor("a balloon", [] {
         for (HWND hWnd : FindBalloonWindows()) {
             if (IsWindowVisible(hWnd))
                 return hWnd;
         }
-        if (std::chrono::steady_clock::now() >= deadline)
-            return nullptr;
-        std::this_thread::sleep_for(20ms);
-    }
-}
-
-bool WaitUntilGone(HWND hWnd, std::chrono::milliseconds bound)
-{
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (IsWindow(hWnd) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(20ms);
-    return !IsWindow(hWnd);
+        return HWND{};
+    });
 }
 
 void SendMouseButton(DWORD dwFlags)
@@ -108,17 +98,14 @@ void PressLeftButtonAt(POINT pt)
 bool MoveCursorTo(POINT pt)
 {
     SetCursorPos(pt.x, pt.y);
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    for (;;) {
+    return WaitFor("the cursor to reach " + std::to_string(pt.x) + "," + std::to_string(pt.y), [pt] {
         POINT ptNow{};
         GetCursorPos(&ptNow);
         if (ptNow.x == pt.x && ptNow.y == pt.y)
             return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(10ms);
         SetCursorPos(pt.x, pt.y);
-    }
+        return false;
+    });
 }
 
 POINT CentreOf(HWND hWnd)
@@ -187,7 +174,7 @@ protected:
         SetWindowTextW(hStatus, strStatus.c_str());
         ptCursor = CentreOf(hStatus);
         PressLeftButtonAt(ptCursor);
-        return WaitForBalloon(10s);
+        return WaitForBalloon();
     }
 
     CWinApp m_app;
@@ -213,7 +200,7 @@ TEST_F(BalloonDialogTest, APressOnE5ShowsItsMessageAtTheCursorUntilTheRelease)
         Sleep(200);
         EXPECT_TRUE(IsWindowVisible(hBalloon)) << "it stays while the button is held";
         SendMouseButton(MOUSEEVENTF_LEFTUP);
-        EXPECT_TRUE(WaitUntilGone(hBalloon, 10s)) << "the release closes it";
+        EXPECT_TRUE(WaitForWindowGone(hBalloon, "the balloon after the release"));
     });
 }
 
@@ -238,7 +225,7 @@ TEST_F(BalloonDialogTest, AStatusWithoutAnErrorOpensNothing)
         // at the press.
         ExpectTipAt(hBalloon, ptCursor);
         SendMouseButton(MOUSEEVENTF_LEFTUP);
-        EXPECT_TRUE(WaitUntilGone(hBalloon, 10s));
+        EXPECT_TRUE(WaitForWindowGone(hBalloon, "the balloon after the release"));
     });
 }
 
@@ -254,7 +241,7 @@ TEST_F(BalloonDialogTest, KoreanUserSeesTheKoreanMessage)
         EXPECT_EQ(L"사용자가 작업을 취소하였습니다.", WindowText(hBalloon));
         EXPECT_EQ(L"오류 코드 : [5]", BalloonOf(hBalloon)->GetContent());
         SendMouseButton(MOUSEEVENTF_LEFTUP);
-        EXPECT_TRUE(WaitUntilGone(hBalloon, 10s));
+        EXPECT_TRUE(WaitForWindowGone(hBalloon, "the balloon after the release"));
     });
     g_uiLangId = LANG_ID_ENGLISH_US;
     AfxSetResourceLanguage(static_cast<LANGID>(LANG_ID_ENGLISH_US));
@@ -288,11 +275,16 @@ protected:
     }
 
     // Dispatches this thread's messages until one matching comes (and is
-    // dispatched too); false when none came within the bound.
-    static bool PumpUntilMessage(const std::function<bool(const MSG&)>& match, std::chrono::milliseconds bound)
+    // dispatched too), or until done() says so; a failure that names what it
+    // waited for when neither came within the bound.
+    static bool PumpUntil(const std::string& strWhat, const std::function<bool(const MSG*)>& done)
     {
-        const auto deadline = std::chrono::steady_clock::now() + bound;
-        while (std::chrono::steady_clock::now() < deadline) {
+        const auto deadline = std::chrono::steady_clock::now() + GUI_WAIT_BOUND;
+        while (!done(nullptr)) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                ADD_FAILURE() << DescribeFailedWait(strWhat, GUI_WAIT_BOUND);
+                return false;
+            }
             MSG msg;
             if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
                 MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
@@ -300,15 +292,20 @@ protected:
             }
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
-            if (match(msg))
+            if (done(&msg))
                 return true;
         }
-        return false;
+        return true;
     }
-    static bool PumpUntilGone(HWND hWnd, std::chrono::milliseconds bound)
+    static bool PumpUntilMessage(const std::string& strWhat, UINT nMsg, HWND hWnd = nullptr)
     {
-        PumpUntilMessage([hWnd](const MSG&) { return !IsWindow(hWnd); }, bound);
-        return !IsWindow(hWnd);
+        return PumpUntil(strWhat, [=](const MSG* pMsg) {
+            return pMsg != nullptr && pMsg->message == nMsg && (hWnd == nullptr || pMsg->hwnd == hWnd);
+        });
+    }
+    static bool PumpUntilGone(HWND hWnd, const std::string& strWhat)
+    {
+        return PumpUntil(strWhat, [hWnd](const MSG*) { return !IsWindow(hWnd); });
     }
     // What is already waiting, and nothing that comes later.
     static void PumpWaiting()
@@ -319,7 +316,6 @@ protected:
             DispatchMessageW(&msg);
         }
     }
-    static bool IsMessage(const MSG& msg, UINT nMsg) { return msg.message == nMsg; }
 
     CWinApp m_app;
     CWnd m_owner;
@@ -338,30 +334,28 @@ TEST_F(BalloonOptionsTest, ADelayedCloseOutlivesTheReleaseAndEndsWithItsTimeout)
     SendMouseButton(MOUSEEVENTF_LEFTUP);
     // Checked the moment the close request has been handled, before the
     // timer can have come.
-    ASSERT_TRUE(PumpUntilMessage([hBalloon](const MSG& msg) { return msg.hwnd == hBalloon && msg.message == WM_CLOSE; },
-                                 10s))
-        << "the release made no close request";
+    ASSERT_TRUE(PumpUntilMessage("the release's close request", WM_CLOSE, hBalloon));
     ASSERT_TRUE(IsWindowVisible(hBalloon)) << "the first release closed it";
     EXPECT_EQ(0x0200u, BalloonOf(hBalloon)->GetOptions() & 0x03FFu) << "the mouse bits and the delay are spent";
-    EXPECT_TRUE(PumpUntilGone(hBalloon, 10s)) << "the timeout did not close it";
+    EXPECT_TRUE(PumpUntilGone(hBalloon, "the timeout to close the balloon"));
 }
 
 TEST_F(BalloonOptionsTest, AKeyClosesOnItsPressNotOnItsRelease)
 {
     ASSERT_EQ(m_hOwner, GetForegroundWindow());
     SendKey('A', false);
-    ASSERT_TRUE(PumpUntilMessage([](const MSG& msg) { return IsMessage(msg, WM_KEYDOWN); }, 10s));
+    ASSERT_TRUE(PumpUntilMessage("the key's press", WM_KEYDOWN));
     CBalloonHelp balloon;
     ASSERT_TRUE(balloon.Create(L"Keys", L"", m_ptInside, 0x0080, nullptr, L"", 0, nullptr));
     HWND hBalloon = balloon.GetSafeHwnd();
 
     SendKey('A', true);
-    ASSERT_TRUE(PumpUntilMessage([](const MSG& msg) { return IsMessage(msg, WM_KEYUP); }, 10s));
+    ASSERT_TRUE(PumpUntilMessage("the key's release", WM_KEYUP));
     PumpWaiting();
     EXPECT_TRUE(IsWindow(hBalloon)) << "the release of a key pressed before closed it";
 
     SendKey('A', false);
-    EXPECT_TRUE(PumpUntilGone(hBalloon, 10s)) << "the press did not close it";
+    EXPECT_TRUE(PumpUntilGone(hBalloon, "the key's press to close the balloon"));
     SendKey('A', true);
     PumpWaiting();
     EXPECT_EQ(nullptr, balloon.GetSafeHwnd());
@@ -401,7 +395,7 @@ TEST_F(BalloonOptionsTest, FadesOnlyWhenTheSystemFadesTooltips)
         EXPECT_TRUE(IsWindowVisible(balloon.GetSafeHwnd())) << bFade;
         HWND hBalloon = balloon.GetSafeHwnd();
         PostMessageW(hBalloon, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(PumpUntilGone(hBalloon, 10s)) << bFade;
+        EXPECT_TRUE(PumpUntilGone(hBalloon, "the balloon to close after WM_CLOSE")) << bFade;
     }
     SystemParametersInfoW(SPI_SETTOOLTIPANIMATION, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(bWasAnimating)), 0);
     SystemParametersInfoW(SPI_SETTOOLTIPFADE, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(bWasFading)), 0);

@@ -25,6 +25,7 @@
 #include "support/bay_services.h"
 #include "support/dialog_runner_win32.h"
 #include "support/gated_seams.h"
+#include "support/gui_wait_win32.h"
 #include "support/recording_volumes.h"
 #include "support/test_files.h"
 #include "support/test_profile_win32.h"
@@ -82,20 +83,6 @@ protected:
         return RunDialog(bay.Services(m_shell), script);
     }
 
-    // Posted: a message box that the click opens must not hold the script.
-    static void Click(HWND hDlg, int nId) { PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(nId, BN_CLICKED), 0); }
-
-    // Idle again: "Start" on the button and the task radios enabled.
-    static bool WaitForIdle(HWND hDlg)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + 60s;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (WindowText(GetDlgItem(hDlg, IDC_START)) == L"Start" && IsEnabled(hDlg, IDC_TASK_FILE_COPY))
-                return true;
-            std::this_thread::sleep_for(20ms);
-        }
-        return false;
-    }
 
     static std::vector<std::wstring> SlotTexts(HWND hDlg, int nFirstId)
     {
@@ -170,9 +157,7 @@ TEST_F(MainDialogTest, ClickOnALetterOpensItsDriveButNotAnEmptySlot)
         PostMessageW(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST + 5), WM_LBUTTONDOWN, MK_LBUTTON, 0);
         PostMessageW(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + 0), WM_LBUTTONDOWN, MK_LBUTTON, 0);
         PostMessageW(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST + 1), WM_LBUTTONDOWN, MK_LBUTTON, 0);
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (m_shell.Opened().empty() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(20ms);
+        WaitFor("a drive to be opened", [this] { return !m_shell.Opened().empty(); });
         EXPECT_EQ(std::vector<std::wstring>{L"H:"}, m_shell.Opened());
     });
 }
@@ -251,10 +236,11 @@ TEST_F(MainDialogRunTest, StartRefusesWithoutADriveAndWithoutASource)
 {
     CBayServices noStick("[C:]\ntype = fixed\nbus = sata\nmedia = fixed\nsize = 256G\n");
     RunDialog(noStick, [](HWND hDlg) {
-        Click(hDlg, IDC_START);
-        EXPECT_EQ(L"No drive is connected.", AnswerMessageBox(APP_TITLE, 20s));
-        EXPECT_TRUE(WaitForIdle(hDlg));
-        EXPECT_EQ(nullptr, WaitForMessageBox(APP_TITLE, 300ms)) << "nothing else is said";
+        CButtonPress start(hDlg, IDC_START);
+        EXPECT_EQ(L"No drive is connected.", AnswerMessageBox(APP_TITLE));
+        ASSERT_TRUE(start.WaitHandled());
+        EXPECT_TRUE(IsDialogIdle(hDlg));
+        EXPECT_EQ(L"", AnswerMessageBoxIfAny(APP_TITLE, 300ms)) << "nothing else is said";
     });
 
     for (const bool bDeleted : {false, true}) {
@@ -263,9 +249,10 @@ TEST_F(MainDialogRunTest, StartRefusesWithoutADriveAndWithoutASource)
             StoreSourceFolder(strGone);
         CBayServices bay(Stick('E'), m_folder.Path());
         RunDialog(bay, [&](HWND hDlg) {
-            Click(hDlg, IDC_START);
-            EXPECT_EQ(L"The source folder is invalid.", AnswerMessageBox(APP_TITLE, 20s)) << bDeleted;
-            EXPECT_TRUE(WaitForIdle(hDlg));
+            CButtonPress start(hDlg, IDC_START);
+            EXPECT_EQ(L"The source folder is invalid.", AnswerMessageBox(APP_TITLE)) << bDeleted;
+            ASSERT_TRUE(start.WaitHandled());
+            EXPECT_TRUE(IsDialogIdle(hDlg));
             EXPECT_EQ(bDeleted ? strGone : L"", WindowText(GetDlgItem(hDlg, IDC_SOURCE_PATH)));
             EXPECT_EQ(L"", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST)));
         });
@@ -278,11 +265,12 @@ TEST_F(MainDialogRunTest, FormatWarningAnsweredCancelFormatsNothing)
     WriteTestFile(Drive('E') / "keep.txt", "keep");
     RunDialog(bay, [&](HWND hDlg) {
         SendMessageW(GetDlgItem(hDlg, IDC_TASK_FORMAT), BM_CLICK, 0, 0);
-        Click(hDlg, IDC_START);
+        CButtonPress start(hDlg, IDC_START);
         EXPECT_EQ(L"If you format the USB flash drive, all data in the device will be erased. \r\n Are you sure you "
                   L"want to continue?",
-                  AnswerMessageBox(APP_TITLE, 20s, IDCANCEL));
-        EXPECT_TRUE(WaitForIdle(hDlg));
+                  AnswerMessageBox(APP_TITLE, IDCANCEL));
+        ASSERT_TRUE(start.WaitHandled());
+        EXPECT_TRUE(IsDialogIdle(hDlg));
         EXPECT_TRUE(IsEnabled(hDlg, IDC_FILE_SYSTEM)) << "still the idle look of Format";
     });
     EXPECT_TRUE(bay.Bay().FormatCalls().empty());
@@ -297,8 +285,12 @@ TEST_F(MainDialogRunTest, ASourceOnAUsbStickKeepsThatStickOutOfTheRun)
     RunDialog(bay, [&](HWND hDlg) {
         EXPECT_EQ(L"F:", WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST)));
         EXPECT_EQ(L"--", WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST + 1)));
-        Click(hDlg, IDC_START);
-        EXPECT_TRUE(WaitForIdle(hDlg));
+        // Handled before the wait: a posted click may still be queued when
+        // the dialog first looks idle, and the run it starts then outlives
+        // the script.
+        CButtonPress start(hDlg, IDC_START);
+        ASSERT_TRUE(start.WaitHandled());
+        ASSERT_TRUE(WaitForIdle(hDlg));
         EXPECT_EQ(L"OK", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST)));
     });
     EXPECT_EQ((std::vector<std::string>{"a.txt=alpha"}), TreeListing(Drive('F')));
@@ -314,17 +306,17 @@ TEST_F(MainDialogRunTest, ARunLooksRunningFreezesTheSlotsAndEndsIdleWithEachResu
     CGatedFolderTree folders(bay.Bay().Folders(), gate);
     StoreSourceFolder(MakeSource().wstring());
     const INT_PTR nResult = RunDialog(bay.Services(m_shell, &volumes, &folders), [&](HWND hDlg) {
-        Click(hDlg, IDC_START);
-        ASSERT_TRUE(gate.WaitForWaiting(1, 20s)) << "E: never began to copy";
+        CGate::COpenOnExit openOnExit{gate};
+        CButtonPress start(hDlg, IDC_START);
+        ASSERT_TRUE(WaitFor("E: to begin copying", [&] { return gate.Waiting() >= 1; }));
+        ASSERT_TRUE(start.WaitHandled());
 
         EXPECT_EQ(L"Cancel", WindowText(GetDlgItem(hDlg, IDC_START)));
         EXPECT_TRUE(IsEnabled(hDlg, IDC_START));
         for (int nId : {IDC_BROWSE, IDC_TASK_FILE_COPY, IDC_TASK_SECTOR_COPY, IDC_TASK_FORMAT, IDC_FILE_SYSTEM, IDC_LABEL})
             EXPECT_FALSE(IsEnabled(hDlg, nId)) << nId;
         // F: failed its space check at once; its code shows while E: copies.
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + 1)).empty() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(20ms);
+        WaitFor("F:'s result", [&] { return !WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + 1)).empty(); });
         EXPECT_EQ(L"E1", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + 1)));
 
         volumes.SetInner(&withG.Bay().Volumes());
@@ -359,14 +351,15 @@ TEST_F(MainDialogRunTest, TheCancelQuestionCancelsOnlyWhenAnsweredOk)
         CGatedFolderTree folders(bay.Bay().Folders(), gate);
         StoreSourceFolder(MakeSource().wstring());
         RunDialog(bay.Services(m_shell, nullptr, &folders), [&](HWND hDlg) {
-            Click(hDlg, IDC_START);
-            ASSERT_TRUE(gate.WaitForWaiting(1, 20s));
-            Click(hDlg, IDC_START);
-            HWND hBox = WaitForMessageBox(APP_TITLE, 20s);
-            ASSERT_NE(nullptr, hBox);
+            CGate::COpenOnExit openOnExit{gate};
+            CButtonPress start(hDlg, IDC_START);
+            ASSERT_TRUE(WaitFor("E: to begin copying", [&] { return gate.Waiting() >= 1; }));
+            ASSERT_TRUE(start.WaitHandled());
+            CButtonPress cancel(hDlg, IDC_START);
+            ASSERT_NE(nullptr, WaitForMessageBox(APP_TITLE));
             EXPECT_FALSE(IsEnabled(hDlg, IDC_START)) << "Cancel is disabled while it asks";
-            EXPECT_EQ(L"Do you want to cancel the task ?",
-                      AnswerMessageBox(APP_TITLE, 20s, bConfirm ? IDOK : IDCANCEL));
+            EXPECT_EQ(L"Do you want to cancel the task ?", AnswerMessageBox(APP_TITLE, bConfirm ? IDOK : IDCANCEL));
+            ASSERT_TRUE(cancel.WaitHandled());
             gate.Open();
             ASSERT_TRUE(WaitForIdle(hDlg));
             EXPECT_EQ(bConfirm ? L"E5" : L"OK", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST))) << bConfirm;
@@ -382,10 +375,12 @@ TEST_F(MainDialogRunTest, AFormatRunOffersNoCancel)
     CGate gate;
     CGatedFormatter formatter(bay.Bay().Formatter(), gate);
     RunDialog(bay.Services(m_shell, nullptr, nullptr, &formatter), [&](HWND hDlg) {
+        CGate::COpenOnExit openOnExit{gate};
         SendMessageW(GetDlgItem(hDlg, IDC_TASK_FORMAT), BM_CLICK, 0, 0);
-        Click(hDlg, IDC_START);
-        EXPECT_FALSE(AnswerMessageBox(APP_TITLE, 20s).empty());
-        ASSERT_TRUE(gate.WaitForWaiting(1, 20s));
+        CButtonPress start(hDlg, IDC_START);
+        EXPECT_FALSE(AnswerMessageBox(APP_TITLE).empty());
+        ASSERT_TRUE(WaitFor("E: to begin formatting", [&] { return gate.Waiting() >= 1; }));
+        ASSERT_TRUE(start.WaitHandled());
         EXPECT_EQ(L"Cancel", WindowText(GetDlgItem(hDlg, IDC_START)));
         EXPECT_FALSE(IsEnabled(hDlg, IDC_START));
         EXPECT_EQ(1, SendMessageW(GetDlgItem(hDlg, IDC_SLOT_PROGRESS_FIRST), PBM_GETPOS, 0, 0));
@@ -400,25 +395,9 @@ TEST_F(MainDialogRunTest, AFormatRunOffersNoCancel)
     EXPECT_TRUE(TreeListing(Drive('E')).empty());
 }
 
-// The shell's folder picker of this process: a dialog other than the main
-// one and other than a message box.
-HWND WaitForPicker(HWND hDlg, std::chrono::milliseconds bound)
+HWND WaitForPicker(HWND hDlg)
 {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    for (;;) {
-        HWND hFound = FindFolderPicker(hDlg);
-        if (hFound != nullptr || std::chrono::steady_clock::now() >= deadline)
-            return hFound;
-        std::this_thread::sleep_for(20ms);
-    }
-}
-
-bool WaitForWindowGone(HWND hWnd)
-{
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (IsWindow(hWnd) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(20ms);
-    return !IsWindow(hWnd);
+    return WaitFor("the folder picker", [hDlg] { return FindFolderPicker(hDlg); });
 }
 
 TEST_F(MainDialogTest, BrowseOpensOnTheSourceAndStoresThePickedFolder)
@@ -426,11 +405,11 @@ TEST_F(MainDialogTest, BrowseOpensOnTheSourceAndStoresThePickedFolder)
     CBayServices bay(kMachineBay);
     StoreSourceFolder(L"C:\\windows");
     RunDialog(bay, [](HWND hDlg) {
-        Click(hDlg, IDC_BROWSE);
-        HWND hPicker = WaitForPicker(hDlg, 20s);
+        PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), 0);
+        HWND hPicker = WaitForPicker(hDlg);
         ASSERT_NE(nullptr, hPicker);
         PostMessageW(hPicker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        ASSERT_TRUE(WaitForWindowGone(hPicker));
+        ASSERT_TRUE(WaitForWindowGone(hPicker, "the folder picker"));
         EXPECT_EQ(L"C:\\windows", WindowText(GetDlgItem(hDlg, IDC_SOURCE_PATH))) << "it opened on the source";
     });
 }
@@ -491,13 +470,13 @@ TEST_F(MainDialogTest, InSectorCopyThePickerSnapsToTheDriveAndAllowsOnlyATarget)
         EXPECT_EQ((std::vector<std::wstring>{L"enable OK 1", L"select Z:"}), SayOnSelection(dialog, L"Z:\\tmp"));
 
         // The real picker: a folder on the stick comes back as the stick.
-        Click(hDlg, IDC_BROWSE);
-        HWND hPicker = WaitForPicker(hDlg, 20s);
+        PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), 0);
+        HWND hPicker = WaitForPicker(hDlg);
         ASSERT_NE(nullptr, hPicker);
         static const wchar_t kOnTheStick[] = L"Z:\\tmp";
         SendMessageW(hPicker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(kOnTheStick));
         PostMessageW(hPicker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        ASSERT_TRUE(WaitForWindowGone(hPicker));
+        ASSERT_TRUE(WaitForWindowGone(hPicker, "the folder picker"));
         EXPECT_EQ(L"Z:\\", WindowText(GetDlgItem(hDlg, IDC_SOURCE_PATH)));
         EXPECT_EQ(L"--", WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST))) << "the source drive left the slots";
         EXPECT_EQ((std::vector<std::wstring>{L"enable OK 0", L"select Z:"}), SayOnSelection(dialog, L"Z:\\tmp"))
