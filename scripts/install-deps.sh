@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ googletest          # native build and tests
+  libxxhash-dev                              # the read-back check's hash, header-only
   g++-mingw-w64-x86-64-posix mingw-w64-tools # Windows cross build
   wine wine64 xvfb                           # Windows tests and the demo without a display
   imagemagick fonts-wqy-microhei             # screenshots, CJK glyphs under Wine

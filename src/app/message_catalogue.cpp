@@ -81,6 +81,10 @@ const MessageRow g_messageCatalogue[MSG_ROW_COUNT] = {
         L"Cancel",
         L"キャンセル",
         L"Cancel"}},
+    /* MSG_VERIFY_FAILED */ {{L"드라이브에서 다시 읽은 데이터가 원본과 일치하지 않습니다.",
+        L"The data read back from the drive does not match the source.",
+        L"ドライブから読み戻したデータがソースと一致しません。",
+        L"The data read back from the drive does not match the source."}},
 };
 
 CatalogueColumn GetCatalogueColumn(uint32_t nLangId)

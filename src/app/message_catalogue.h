@@ -24,6 +24,7 @@ enum MessageRowId : int {
     MSG_DONT_SHOW_AGAIN,
     MSG_OK,
     MSG_CANCEL,
+    MSG_VERIFY_FAILED,
     MSG_ROW_COUNT
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <fstream>
 #include <system_error>
 
 #include "bay/bay_file_copy.h"
@@ -87,4 +88,39 @@ bool CBayFolderTree::CopyOneFile(const std::wstring& strFrom, const std::wstring
 {
     CBayFileCopy copy(m_state, strFrom, strTo);
     return copy.Run(routine, pContext, pCancel);
+}
+
+namespace {
+
+class CBayFileReader : public IFileReader {
+public:
+    explicit CBayFileReader(std::ifstream file) : m_file(std::move(file)) {}
+
+    bool Read(void* pBuffer, uint32_t nBytes, uint32_t& nRead) override
+    {
+        nRead = 0;
+        m_file.read(static_cast<char*>(pBuffer), static_cast<std::streamsize>(nBytes));
+        if (m_file.bad())
+            return false;
+        nRead = static_cast<uint32_t>(m_file.gcount());
+        return true;
+    }
+
+private:
+    std::ifstream m_file;
+};
+
+}  // namespace
+
+std::unique_ptr<IFileReader> CBayFolderTree::OpenFileForReading(const std::wstring& strPath, bool /*bPastCache*/)
+{
+    const BayPath path = m_state.Resolve(strPath);
+    std::error_code ec;
+    if (path.kind == BayPathKind::Refused || path.hostPath.empty()
+        || !std::filesystem::is_regular_file(path.hostPath, ec))
+        return nullptr;
+    std::ifstream file(path.hostPath, std::ios::binary);
+    if (!file)
+        return nullptr;
+    return std::make_unique<CBayFileReader>(std::move(file));
 }

@@ -18,6 +18,9 @@ public:
     bool PathExists(const std::wstring& strPath) override;
     bool CopyOneFile(const std::wstring& strFrom, const std::wstring& strTo, CopyProgressRoutine routine,
                      void* pContext, const std::atomic<int32_t>* pCancel) override;
+    // The backing file's bytes as the drive stores them; the bay keeps no
+    // cache, so both ways read the same.
+    std::unique_ptr<IFileReader> OpenFileForReading(const std::wstring& strPath, bool bPastCache) override;
 
 private:
     CBayState& m_state;

@@ -34,6 +34,7 @@ std::wstring GetSlotErrorTitle(int nCode)
     case SR_CANCELLED: return GetMessageText(MSG_USER_CANCELED);
     case SR_FORMAT_FAILED: return GetMessageText(MSG_FORMAT_FAILED);
     case SR_COPY_FAILED: return GetMessageText(MSG_COPY_FAILED);
+    case SR_VERIFY_FAILED: return GetMessageText(MSG_VERIFY_FAILED);
     default: return L"Unknown Error!";
     }
 }

@@ -14,6 +14,9 @@ enum SlotResult : int32_t {
     SR_CANCELLED = 5,
     SR_FORMAT_FAILED = 6,
     SR_COPY_FAILED = 7,
+    // Verify only: what the drive gave back differs from the source, or
+    // could not be read back.
+    SR_VERIFY_FAILED = 8,
 };
 
 // "OK" for 0, "E<code>" for anything else. The same in every language.

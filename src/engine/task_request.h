@@ -21,4 +21,7 @@ struct TaskRequest {
     // The combo stays disabled for the whole run, so this is what a worker
     // reading the combo would find.
     std::wstring m_strFileSystem;
+    // File Copy and Sector Copy: 1 when every drive is read back and compared
+    // with the source before it may show "OK". The operator's choice.
+    int32_t m_nVerify = 0;
 };

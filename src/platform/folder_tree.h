@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,17 @@ enum FolderListing : int32_t {
 // file transferred so far, and the context the copy was given.
 using CopyProgressRoutine = int (*)(int64_t nTransferred, void* pContext);
 
+// One file opened for reading, from its first byte; closed when destroyed.
+class IFileReader {
+public:
+    virtual ~IFileReader() = default;
+    // Up to nBytes from where the last read ended; nRead is 0 at the end. A
+    // reader that reads past the system's cache wants pBuffer on a 4096-byte
+    // boundary and nBytes a multiple of 4096 (the last read of a file may
+    // still give fewer bytes).
+    virtual bool Read(void* pBuffer, uint32_t nBytes, uint32_t& nRead) = 0;
+};
+
 class IFolderTree {
 public:
     virtual ~IFolderTree() = default;
@@ -48,4 +60,9 @@ public:
     // what is left of a partly written file is the system's business.
     virtual bool CopyOneFile(const std::wstring& strFrom, const std::wstring& strTo, CopyProgressRoutine routine,
                              void* pContext, const std::atomic<int32_t>* pCancel) = 0;
+    // With bPastCache the reads come from the medium, not from what the
+    // system holds of the file in memory: a check that a drive keeps what
+    // was written must not be answered from the cache that wrote it.
+    // nullptr when the file cannot be opened.
+    virtual std::unique_ptr<IFileReader> OpenFileForReading(const std::wstring& strPath, bool bPastCache) = 0;
 };

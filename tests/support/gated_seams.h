@@ -69,6 +69,10 @@ public:
         m_gate.Pass();
         return m_inner.CopyOneFile(strFrom, strTo, routine, pContext, pCancel);
     }
+    std::unique_ptr<IFileReader> OpenFileForReading(const std::wstring& strPath, bool bPastCache) override
+    {
+        return m_inner.OpenFileForReading(strPath, bPastCache);
+    }
 
 private:
     IFolderTree& m_inner;

@@ -96,3 +96,35 @@ bool CWin32FolderTree::CopyOneFile(const std::wstring& strFrom, const std::wstri
     return ::CopyFileExW(strFrom.c_str(), strTo.c_str(), routine != nullptr ? &CopyProgressTrampoline : nullptr,
                          &binding, pbCancel, 0) != FALSE;
 }
+
+namespace {
+
+class CWin32FileReader : public IFileReader {
+public:
+    explicit CWin32FileReader(CUniqueFileHandle file) : m_file(std::move(file)) {}
+
+    bool Read(void* pBuffer, uint32_t nBytes, uint32_t& nRead) override
+    {
+        DWORD nDone = 0;
+        const BOOL bOk = ::ReadFile(m_file.get(), pBuffer, nBytes, &nDone, nullptr);
+        nRead = nDone;
+        return bOk != FALSE;
+    }
+
+private:
+    CUniqueFileHandle m_file;
+};
+
+}  // namespace
+
+std::unique_ptr<IFileReader> CWin32FolderTree::OpenFileForReading(const std::wstring& strPath, bool bPastCache)
+{
+    // FILE_FLAG_NO_BUFFERING takes the reads past the cache to the medium,
+    // and asks sector-aligned buffers and lengths of the caller in return.
+    const DWORD dwFlags = FILE_FLAG_SEQUENTIAL_SCAN | (bPastCache ? FILE_FLAG_NO_BUFFERING : 0);
+    CUniqueFileHandle file(::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                         dwFlags, nullptr));
+    if (!file)
+        return nullptr;
+    return std::make_unique<CWin32FileReader>(std::move(file));
+}

@@ -14,6 +14,7 @@ public:
     bool PathExists(const std::wstring& strPath) override;
     bool CopyOneFile(const std::wstring& strFrom, const std::wstring& strTo, CopyProgressRoutine routine,
                      void* pContext, const std::atomic<int32_t>* pCancel) override;
+    std::unique_ptr<IFileReader> OpenFileForReading(const std::wstring& strPath, bool bPastCache) override;
 };
 
 // What CopyFileExW's lpData points at during one copy.
