@@ -1,6 +1,11 @@
 #include "engine/file_copy.h"
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
 #include <vector>
+
+#include "engine/aligned_buffer.h"
 
 #include "engine/run_control.h"
 #include "engine/thread_guard.h"
@@ -21,6 +26,10 @@ std::wstring JoinPath(const std::wstring& strFolder, const std::wstring& strName
     // which the system reads as one.
     return strFolder + L"\\" + strName;
 }
+
+// How much of each file the check reads at a time: whole sectors. A read
+// of a file gives less only at its end.
+constexpr size_t VERIFY_READ_BYTES = 1048576;
 
 }  // namespace
 
@@ -135,8 +144,80 @@ int FolderCopyJob::OnFileProgress(int64_t nTransferred)
         return COPY_PROGRESS_STOP;
     if (m_pProgressBar == nullptr || m_nTotalBytes <= 0)
         return COPY_PROGRESS_CONTINUE;
-    const double dPercent = static_cast<double>(m_nCopiedBytes + nTransferred) * 100.0 / static_cast<double>(m_nTotalBytes);
-    const int nPercent = dPercent >= 100.0 ? 100 : static_cast<int>(dPercent);
+    const double dPercent = static_cast<double>(m_nCopiedBytes + nTransferred) * m_nCopyBarEnd
+        / static_cast<double>(m_nTotalBytes);
+    const int nPercent = dPercent >= m_nCopyBarEnd ? m_nCopyBarEnd : static_cast<int>(dPercent);
     m_pProgressBar->SetPos(nPercent);
     return COPY_PROGRESS_CONTINUE;
+}
+
+int FolderCopyJob::VerifyFolder(const std::wstring& strSource, const std::wstring& strTarget,
+                                IProgressView* pProgressBar, CRunControl* pCancel)
+{
+    m_pProgressBar = pProgressBar;
+    m_pCancel = pCancel;
+    m_nCheckedBytes = 0;
+    return VerifyTree(strSource, strTarget, 0) ? 1 : 0;
+}
+
+bool FolderCopyJob::VerifyTree(const std::wstring& strSource, const std::wstring& strTarget, int nDepth)
+{
+    std::vector<FolderEntry> entries;
+    const FolderListing listing = m_folders.ListFolder(strSource, entries);
+    // The copy left out a sub-folder that cannot be listed; so does the check.
+    if (listing == FOLDER_NOT_LISTED && nDepth > 0)
+        return true;
+    if (listing != FOLDER_LISTED)
+        return false;
+    for (const FolderEntry& entry : entries) {
+        if (IsDotEntry(entry))
+            continue;
+        if (m_pCancel != nullptr && m_pCancel->CheckPoint())
+            return false;
+        const std::wstring strFrom = JoinPath(strSource, entry.strName);
+        const std::wstring strTo = JoinPath(strTarget, entry.strName);
+        if (entry.bFolder ? !VerifyTree(strFrom, strTo, nDepth + 1) : !FileMatches(strFrom, strTo))
+            return false;
+    }
+    return true;
+}
+
+bool FolderCopyJob::FileMatches(const std::wstring& strSource, const std::wstring& strTarget)
+{
+    // The copy is read past the cache, so the check sees what the drive
+    // holds and not what memory kept of the writing; reads past the cache
+    // want buffers on a sector and whole sectors.
+    const std::unique_ptr<IFileReader> source = m_folders.OpenFileForReading(strSource, false);
+    const std::unique_ptr<IFileReader> copy = m_folders.OpenFileForReading(strTarget, true);
+    if (!source || !copy)
+        return false;
+    CAlignedBuffer sourceBytes;
+    CAlignedBuffer copyBytes;
+    if (!sourceBytes.Allocate(VERIFY_READ_BYTES) || !copyBytes.Allocate(VERIFY_READ_BYTES))
+        return false;
+    for (;;) {
+        if (m_pCancel != nullptr && m_pCancel->CheckPoint())
+            return false;
+        uint32_t nSource = 0;
+        uint32_t nCopy = 0;
+        if (!source->Read(sourceBytes.data(), VERIFY_READ_BYTES, nSource)
+            || !copy->Read(copyBytes.data(), VERIFY_READ_BYTES, nCopy))
+            return false;
+        // A copy shorter or longer than its source differs from it too.
+        if (nSource != nCopy || std::memcmp(sourceBytes.data(), copyBytes.data(), nSource) != 0)
+            return false;
+        if (nSource == 0)
+            return true;
+        m_nCheckedBytes += nSource;
+        ShowCheckProgress();
+    }
+}
+
+void FolderCopyJob::ShowCheckProgress()
+{
+    if (m_pProgressBar == nullptr || m_nTotalBytes <= 0)
+        return;
+    const double dPercent =
+        m_nCopyBarEnd + static_cast<double>(m_nCheckedBytes) * (100 - m_nCopyBarEnd) / static_cast<double>(m_nTotalBytes);
+    m_pProgressBar->SetPos(dPercent >= 100.0 ? 100 : static_cast<int>(dPercent));
 }

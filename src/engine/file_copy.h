@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/read_back.h"
+
 class CRunControl;
 class IFolderTree;
 class IProgressView;
@@ -48,6 +50,13 @@ public:
     // through pKind; 0 with the kind left alone when the name cannot be read.
     int64_t GetFileSizeLimit(const std::wstring& strRoot, FsKind* pKind);
 
+    // After the whole copy: every file of the source tree compared with its
+    // copy, which is read past the system's cache. 1 when each is there, as
+    // long and byte for byte the same; 0 on any difference, on a read that
+    // fails, or on cancel. Moves the bar from m_nCopyBarEnd to 100.
+    int VerifyFolder(const std::wstring& strSource, const std::wstring& strTarget, IProgressView* pProgressBar,
+                     CRunControl* pCancel);
+
     // 1 when the whole of the source reached the target; 0 when the copy
     // failed or was cancelled. Depth-first; existing folders are reused,
     // files overwritten, nothing on the target deleted. A sub-folder that
@@ -61,11 +70,19 @@ public:
 
     int64_t m_nTotalBytes = 0;
     int64_t m_nCopiedBytes = 0;
+    // Where the bar stands when the copy is done: 100, or less when a check
+    // follows it.
+    int m_nCopyBarEnd = 100;
     IProgressView* m_pProgressBar = nullptr;
     CRunControl* m_pCancel = nullptr;
 
 private:
     int OnFileProgress(int64_t nTransferred);
+    bool VerifyTree(const std::wstring& strSource, const std::wstring& strTarget, int nDepth);
+    bool FileMatches(const std::wstring& strSource, const std::wstring& strTarget);
+    void ShowCheckProgress();
+
+    int64_t m_nCheckedBytes = 0;
 
     IFolderTree& m_folders;
     IVolumeQueries& m_volumes;

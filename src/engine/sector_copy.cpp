@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "engine/run_control.h"
+#include "engine/slot_result.h"
 #include "engine/thread_guard.h"
 #include "platform/drive_paths.h"
 #include "platform/raw_volumes.h"
@@ -36,7 +37,7 @@ bool CSectorCopy::IsCancelled() const
 }
 
 int CSectorCopy::StartSectorCopy(const std::wstring& strSourcePath, int32_t nTargetCount, CRunControl* pCancel,
-                                 int32_t nChunkSize)
+                                 int32_t nChunkSize, bool bVerify)
 {
     if (strSourcePath.empty() || nChunkSize <= 0 || nChunkSize % static_cast<int32_t>(RAW_BUFFER_ALIGNMENT) != 0
         || nTargetCount < 0 || nTargetCount >= CHUNK_COUNT_ENTRIES)
@@ -62,6 +63,12 @@ int CSectorCopy::StartSectorCopy(const std::wstring& strSourcePath, int32_t nTar
     m_slotBytes.assign(static_cast<size_t>(nRingChunks), 0);
     m_nRingChunks = nRingChunks;
     m_nTotalBytes = nTotalBytes;
+    m_bVerify = bVerify;
+    if (m_bVerify) {
+        m_blockHashes.assign(static_cast<size_t>((nTotalBytes + VERIFY_BLOCK_BYTES - 1) / VERIFY_BLOCK_BYTES), 0);
+        m_nHashedBytes = 0;
+        m_pSourceHasher = std::make_unique<CBlockHasher>();
+    }
 
     m_bReaderLive.store(true, std::memory_order_release);
     try {
@@ -87,6 +94,10 @@ int CSectorCopy::ResetSectorCopy()
     m_nChunkSize = 0;
     m_nRingChunks = 0;
     m_nTargetCount = 0;
+    m_bVerify = false;
+    std::vector<uint64_t>().swap(m_blockHashes);
+    m_nHashedBytes = 0;
+    m_pSourceHasher.reset();
     for (std::atomic<int64_t>& count : m_chunkCounts)
         count.store(0, std::memory_order_release);
     m_ringBuffer.Release();
@@ -129,6 +140,8 @@ void CSectorCopy::ReadSource()
         // holds an earlier chunk, which must not reach any target.
         const int64_t nUsed = std::min<int64_t>(nGot, m_nTotalBytes - nRead);
         m_slotBytes[static_cast<size_t>(nSlot)] = nUsed;
+        if (m_bVerify)
+            HashSourceBytes(m_ringBuffer.data() + nSlot * m_nChunkSize, nUsed);
         nRead += nUsed;
         // An increment, not a store: a stop request stored meanwhile must
         // stay negative.
@@ -164,8 +177,64 @@ bool CSectorCopy::WaitForChunk(int32_t nWriter)
     return true;
 }
 
-int CSectorCopy::CopySectorsToDrive(const std::wstring& strRoot, int32_t nWriter, IProgressView* pProgressBar)
+void CSectorCopy::HashSourceBytes(const uint8_t* pBytes, int64_t nBytes)
 {
+    while (nBytes > 0) {
+        const int64_t nBlockEnd = (m_nHashedBytes / VERIFY_BLOCK_BYTES + 1) * VERIFY_BLOCK_BYTES;
+        const int64_t nTake = std::min(nBytes, nBlockEnd - m_nHashedBytes);
+        m_pSourceHasher->Update(pBytes, static_cast<size_t>(nTake));
+        pBytes += nTake;
+        nBytes -= nTake;
+        m_nHashedBytes += nTake;
+        // The last block ends with the source.
+        if (m_nHashedBytes == nBlockEnd || m_nHashedBytes == m_nTotalBytes) {
+            m_blockHashes[static_cast<size_t>((m_nHashedBytes - 1) / VERIFY_BLOCK_BYTES)] = m_pSourceHasher->Digest();
+            m_pSourceHasher->Reset();
+        }
+    }
+}
+
+bool CSectorCopy::ReadBackMatches(IRawVolume& volume, IProgressView* pProgressBar)
+{
+    // The same volume, still locked since the last write: nothing else can
+    // have written to it in between, as it could once the lock had ended.
+    if (!volume.SeekToStart())
+        return false;
+    // A raw read goes straight to the drive, from a buffer on a sector.
+    CAlignedBuffer block;
+    if (!block.Allocate(static_cast<size_t>(VERIFY_BLOCK_BYTES)))
+        return false;
+    CBlockHasher hasher;
+    int64_t nChecked = 0;
+    for (size_t nBlock = 0; nChecked < m_nTotalBytes; ++nBlock) {
+        if (m_pCancel != nullptr && m_pCancel->CheckPoint())
+            return false;
+        const int64_t nWant = std::min(VERIFY_BLOCK_BYTES, m_nTotalBytes - nChecked);
+        int64_t nHave = 0;
+        while (nHave < nWant) {
+            uint32_t nGot = 0;
+            if (!volume.Read(block.data() + nHave, static_cast<uint32_t>(nWant - nHave), nGot) || nGot == 0)
+                return false;
+            nHave += nGot;
+        }
+        hasher.Reset();
+        hasher.Update(block.data(), static_cast<size_t>(nWant));
+        if (hasher.Digest() != m_blockHashes[nBlock])
+            return false;
+        nChecked += nWant;
+        if (pProgressBar != nullptr)
+            pProgressBar->SetPos(VERIFY_BAR_SPLIT
+                                 + static_cast<int>(static_cast<double>(nChecked) * (100 - VERIFY_BAR_SPLIT)
+                                                    / static_cast<double>(m_nTotalBytes)));
+    }
+    return true;
+}
+
+int CSectorCopy::CopySectorsToDrive(const std::wstring& strRoot, int32_t nWriter, IProgressView* pProgressBar,
+                                    int* pnFailure)
+{
+    if (pnFailure != nullptr)
+        *pnFailure = SR_COPY_FAILED;
     if (nWriter < 1 || nWriter >= CHUNK_COUNT_ENTRIES)
         return 0;
     // Whatever way this ends without the whole source written, the reader
@@ -186,6 +255,7 @@ int CSectorCopy::CopySectorsToDrive(const std::wstring& strRoot, int32_t nWriter
     std::unique_ptr<IRawVolume> volume;
     if (!OpenLockedVolume(strRoot.substr(0, 2), volume) || !volume->SeekToStart())
         return 0;
+    const int nWriteBarEnd = m_bVerify ? VERIFY_BAR_SPLIT : 100;
     int64_t nWritten = 0;
     while (nWritten < m_nTotalBytes) {
         if (m_pCancel != nullptr && m_pCancel->CheckPoint())
@@ -203,10 +273,16 @@ int CSectorCopy::CopySectorsToDrive(const std::wstring& strRoot, int32_t nWriter
         // After the write: from here the reader may refill the slot.
         m_chunkCounts[nWriter].store(nChunk + 1, std::memory_order_release);
         if (pProgressBar != nullptr)
-            pProgressBar->SetPos(static_cast<int>(static_cast<double>(nWritten) * 100.0
+            pProgressBar->SetPos(static_cast<int>(static_cast<double>(nWritten) * nWriteBarEnd
                                                   / static_cast<double>(m_nTotalBytes)));
     }
+    // Everything is written: the reader has nothing left to wait for.
     leave.bDone = true;
+    if (m_bVerify && !ReadBackMatches(*volume, pProgressBar)) {
+        if (pnFailure != nullptr)
+            *pnFailure = SR_VERIFY_FAILED;
+        return 0;
+    }
     return 1;
 }
 

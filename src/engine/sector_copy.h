@@ -9,6 +9,12 @@
 // The copy moves the volume's whole length from its first byte. The file
 // system's capacity leaves out the reserved sectors and tables; a copy of
 // only that much would lose the end of the data area on every target.
+//
+// With verification the reader also hashes each MiB of the source as it
+// reads it, and each writer, once it has written everything and while it
+// still holds its volume locked, reads its drive back and compares MiB by
+// MiB. A writer waits for no other to check: a fast drive is done while
+// slow ones still write.
 
 #include <array>
 #include <atomic>
@@ -20,6 +26,8 @@
 #include <vector>
 
 #include "engine/aligned_buffer.h"
+#include "engine/block_hash.h"
+#include "engine/read_back.h"
 #include "engine/thread_launcher.h"
 #include "platform/run_timing.h"
 
@@ -37,6 +45,9 @@ constexpr int CHUNK_COUNT_ENTRIES = 32;
 constexpr int64_t CHUNK_FAILED = -1;
 // The reader's counter: stop.
 constexpr int64_t STOP_REQUEST = -2;
+// What one entry of the read-back's hash table covers: the table stays at
+// 16 MiB for a 2 TB source.
+constexpr int64_t VERIFY_BLOCK_BYTES = 1048576;
 
 // Makes the ring nBytes long; false when the memory cannot be had. Tests
 // replace it to see the ring shrink.
@@ -53,16 +64,21 @@ public:
     CSectorCopy& operator=(const CSectorCopy&) = delete;
 
     // Before any writer exists. 1 when the reader runs; 0 when there is
-    // nothing to copy (no source, no length, no ring) or no reader.
+    // nothing to copy (no source, no length, no ring) or no reader. With
+    // bVerify every writer reads its drive back (see CopySectorsToDrive).
     int StartSectorCopy(const std::wstring& strSourcePath, int32_t nTargetCount, CRunControl* pCancel,
-                        int32_t nChunkSize);
+                        int32_t nChunkSize, bool bVerify = false);
     // After every writer has ended: stops the reader, frees the ring and
     // clears the state. Returns 1 once the reader has ended.
     int ResetSectorCopy();
 
     // Writer nWriter (1..target count) onto the drive of strRoot. 1 when the
-    // target received the whole source.
-    int CopySectorsToDrive(const std::wstring& strRoot, int32_t nWriter, IProgressView* pProgressBar);
+    // target received the whole source, and in a job that verifies, gave it
+    // back unchanged. On 0, *pnFailure (when given) says which went wrong:
+    // SR_COPY_FAILED, or SR_VERIFY_FAILED when the read-back differed or
+    // could not be made.
+    int CopySectorsToDrive(const std::wstring& strRoot, int32_t nWriter, IProgressView* pProgressBar,
+                           int* pnFailure = nullptr);
     // The writer leaves the job: the reader waits for it no longer.
     void DropSectorCopyTarget(int32_t nWriter);
 
@@ -85,6 +101,11 @@ private:
     // The chunk the writer needs next; false when none will come.
     bool WaitForChunk(int32_t nWriter);
     bool IsCancelled() const;
+    // The reader's part of the check: the bytes just read, in order.
+    void HashSourceBytes(const uint8_t* pBytes, int64_t nBytes);
+    // The writer's part: the whole source's length read back from the start
+    // of its volume, MiB by MiB, against the reader's table.
+    bool ReadBackMatches(IRawVolume& volume, IProgressView* pProgressBar);
 
     IVolumeQueries& m_volumes;
     IRawVolumes& m_rawVolumes;
@@ -105,6 +126,14 @@ private:
     std::vector<int64_t> m_slotBytes;
     int64_t m_nTotalBytes = 0;
     CRunControl* m_pCancel = nullptr;
+    bool m_bVerify = false;
+    // One XXH3 per VERIFY_BLOCK_BYTES of the source. Each entry is written
+    // by the reader before the chunk that completes its block is counted,
+    // and read by a writer only after it has seen every chunk counted.
+    std::vector<uint64_t> m_blockHashes;
+    // The reader's own: bytes of the source hashed so far.
+    int64_t m_nHashedBytes = 0;
+    std::unique_ptr<CBlockHasher> m_pSourceHasher;
 
     std::thread m_readerThread;
     // Set by Start before the reader exists; cleared by the reader as it ends.

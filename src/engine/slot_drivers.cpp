@@ -95,9 +95,16 @@ int CSlotDrivers::RunFileCopy(int nSlot)
 
     job.m_nTotalBytes = nTotal;
     job.m_nCopiedBytes = 0;
-    if (job.CopyFolder(m_request.m_strSourcePath, strRoot, &m_slots.GetProgressView(nSlot), &m_run, 0))
-        return EndWithSuccess(nSlot);
-    return EndWithFailure(nSlot, SR_COPY_FAILED);
+    const bool bVerify = m_request.m_nVerify != 0;
+    job.m_nCopyBarEnd = bVerify ? VERIFY_BAR_SPLIT : 100;
+    IProgressView& bar = m_slots.GetProgressView(nSlot);
+    if (!job.CopyFolder(m_request.m_strSourcePath, strRoot, &bar, &m_run, 0))
+        return EndWithFailure(nSlot, SR_COPY_FAILED);
+    // Only once the whole tree is there: a counterfeit stick shows its
+    // damage when later writes have wrapped over earlier ones.
+    if (bVerify && !job.VerifyFolder(m_request.m_strSourcePath, strRoot, &bar, &m_run))
+        return EndWithFailure(nSlot, SR_VERIFY_FAILED);
+    return EndWithSuccess(nSlot);
 }
 
 int CSlotDrivers::RunSectorCopy(int nSlot)
@@ -109,9 +116,10 @@ int CSlotDrivers::RunSectorCopy(int nSlot)
     // copy when its worker ends.
     if (m_sectorCopy.GetVolumeCapacity(strRoot) < m_sectorCopy.GetTotalBytes())
         return EndWithCode(nSlot, SR_NO_SPACE);
-    if (m_sectorCopy.CopySectorsToDrive(strRoot, nWriter, &m_slots.GetProgressView(nSlot)))
+    int nFailure = SR_COPY_FAILED;
+    if (m_sectorCopy.CopySectorsToDrive(strRoot, nWriter, &m_slots.GetProgressView(nSlot), &nFailure))
         return EndWithSuccess(nSlot);
-    return EndWithFailure(nSlot, SR_COPY_FAILED);
+    return EndWithFailure(nSlot, nFailure);
 }
 
 int CSlotDrivers::RunFormat(int nSlot)

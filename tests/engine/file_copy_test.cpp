@@ -3,6 +3,7 @@
 
 #include "engine/file_copy.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include <gtest/gtest.h>
@@ -295,6 +296,50 @@ TEST(FileCopyRunTest, AListingThatBreaksOffFailsTheDriveAtAnyDepth)
 
         EXPECT_EQ((Statuses{c.pszCode}), run.Statuses()) << c.pszName;
         EXPECT_EQ(c.copied, TreeListing(run.DriveFolder("e"))) << c.pszName;
+    }
+}
+
+// With Verify a drive shows OK only when every file reads back as its
+// source: each drive here takes the whole copy, and then loses something of
+// it once the writing is done, as a worn or counterfeit stick would.
+TEST(FileCopyRunTest, WithVerifyADriveWhoseCopyDiffersInAnyWayShowsE8)
+{
+    using Spoil = void (*)(const std::filesystem::path& drive);
+    const struct {
+        const char* pszName;
+        Spoil spoil;
+    } drives[] = {
+        {"kept", [](const std::filesystem::path&) {}},
+        {"a byte changed", [](const std::filesystem::path& d) { WriteTestFile(d / "sub" / "c.bin", "cX"); }},
+        {"missing", [](const std::filesystem::path& d) { std::filesystem::remove(d / "sub" / "c.bin"); }},
+        {"shorter", [](const std::filesystem::path& d) { WriteTestFile(d / "b.bin", std::string(4095, 'b')); }},
+        {"longer", [](const std::filesystem::path& d) { WriteTestFile(d / "a.txt", "alpha!"); }},
+    };
+    for (const bool bVerify : {true, false}) {
+        CRunHarness run;
+        run.UseBay(Stick('E') + Stick('F') + Stick('G') + Stick('H') + Stick('I'));
+        WriteTestFile(run.Root() / "src" / "a.txt", "alpha");
+        WriteTestFile(run.Root() / "src" / "b.bin", std::string(4096, 'b'));
+        WriteTestFile(run.Root() / "src" / "sub" / "c.bin", "cc");
+        run.SetSource(run.Root() / "src");
+        for (int i = 0; i < 5; ++i) {
+            const std::filesystem::path drive = run.DriveFolder(std::string(1, static_cast<char>('e' + i)));
+            const Spoil spoil = drives[i].spoil;
+            run.m_slots.bars[i].m_onSet = [drive, spoil, bVerify](int nPos) {
+                if (nPos == (bVerify ? 50 : 100))
+                    spoil(drive);
+            };
+        }
+        run.m_request.m_nVerify = bVerify ? 1 : 0;
+
+        run.Run(TASK_FILE_COPY);
+
+        EXPECT_EQ(bVerify ? (Statuses{L"OK", L"E8", L"E8", L"E8", L"E8"}) : Statuses(5, L"OK"), run.Statuses())
+            << (bVerify ? "with Verify" : "without Verify, as the Parts have it");
+        for (int i = 0; i < 5; ++i) {
+            const std::vector<int> history = run.m_slots.bars[i].History();
+            EXPECT_TRUE(std::is_sorted(history.begin(), history.end())) << "the bar went back: " << drives[i].pszName;
+        }
     }
 }
 

@@ -4,7 +4,9 @@
 
 #include "engine/sector_copy.h"
 
+#include <algorithm>
 #include <atomic>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <new>
@@ -305,6 +307,80 @@ TEST_F(SectorCopyTest, ARunWhoseSupervisorCannotBeStartedLeavesNoRunBehind)
     EXPECT_EQ(1, m_run.Supervisor().Start()) << "the next Start runs";
     m_run.WaitForEnd();
     EXPECT_EQ((Statuses{L"OK"}), m_run.Statuses());
+}
+
+// True when the bar's positions never go back.
+bool NeverGoesBack(const std::vector<int>& history)
+{
+    return std::is_sorted(history.begin(), history.end());
+}
+
+// Sticks that take every write and still give wrong data back: only the
+// read-back tells them from good ones. A source of 2.5 MiB and a bit through
+// a ring of 4 chunks, so that fast drives check while slow ones still write.
+TEST_F(SectorCopyTest, WithVerifyOnlyADriveThatGivesTheSourceBackShowsOk)
+{
+    const std::string strSource = Pattern(40 * CHUNK + 512, 10);
+    for (const bool bVerify : {true, false}) {
+        CRunHarness run;
+        WriteTestFile(run.Root() / "s.img", strSource);
+        for (const char* pszTarget : {"e", "f", "g", "h"})
+            WriteTestFile(run.Root() / (std::string(pszTarget) + ".img"), std::string(strSource.size(), '\0'));
+        run.m_allocator = RingOfAtMost(4);
+        run.UseBay(ImageDrive('S', kInternalDisk) + ImageDrive('E')
+                   // Its reads fail half way through the source: as when pulled out during the check.
+                   + ImageDrive('F', "read-fail-after = 1400K\n")
+                   + ImageDrive('G') + ImageDrive('H'));
+        // G: keeps something else than it was given, once the writing is done.
+        const std::filesystem::path g = run.Root() / "g.img";
+        run.m_slots.bars[2].m_onSet = [g, bVerify](int nPos) {
+            if (nPos == (bVerify ? 50 : 100)) {
+                std::fstream image(g, std::ios::binary | std::ios::in | std::ios::out);
+                image.seekp(1800000);
+                image.put('!');
+            }
+        };
+        run.m_request.m_strSourcePath = L"S:\\";
+        run.m_request.m_nVerify = bVerify ? 1 : 0;
+
+        run.Run(TASK_SECTOR_COPY);
+
+        EXPECT_EQ(bVerify ? (Statuses{L"OK", L"E8", L"E8", L"OK"}) : (Statuses{L"OK", L"OK", L"OK", L"OK"}),
+                  run.Statuses())
+            << (bVerify ? "with Verify" : "without Verify, as the Parts have it");
+        for (int i = 0; i < 4; ++i) {
+            const std::vector<int> history = run.m_slots.bars[i].History();
+            EXPECT_TRUE(NeverGoesBack(history)) << i;
+            if (bVerify) {
+                EXPECT_NE(history.end(), std::find(history.begin(), history.end(), 50)) << "writing ends at 50: " << i;
+            }
+        }
+        EXPECT_EQ(strSource.size(), run.Bay().BytesRead(L'S')) << "the source is read once";
+        EXPECT_EQ(bVerify ? strSource.size() : 0u, run.Bay().BytesRead(L'E')) << "a good drive is read back whole";
+        EXPECT_EQ(bVerify ? strSource.size() : 0u, run.Bay().BytesRead(L'H'));
+        EXPECT_EQ(100, run.m_slots.bars[3].GetPos());
+    }
+}
+
+TEST_F(SectorCopyTest, ACancelDuringTheCheckEndsTheDriveWithE5)
+{
+    const std::string strSource = Pattern(40 * CHUNK, 11);
+    MakeImage('S', strSource);
+    MakeImage('E', std::string(strSource.size(), '\0'));
+    m_run.UseBay(ImageDrive('S', kInternalDisk) + ImageDrive('E'));
+    // The operator confirms the cancel once the check is under way.
+    m_run.m_slots.bars[0].m_onSet = [this](int nPos) {
+        if (nPos > 60)
+            m_run.m_run.RequestCancel();
+    };
+    m_run.m_request.m_strSourcePath = L"S:\\";
+    m_run.m_request.m_nVerify = 1;
+
+    m_run.Run(TASK_SECTOR_COPY);
+
+    EXPECT_EQ((Statuses{L"E5"}), m_run.Statuses());
+    EXPECT_LT(m_run.m_slots.bars[0].GetPos(), 100);
+    EXPECT_EQ(strSource, ReadImage('E')) << "the writing itself was whole";
 }
 
 TEST_F(SectorCopyTest, WithoutASourceToReadNoTargetSucceeds)
