@@ -334,8 +334,12 @@ const KeyRow kKeys[] = {
     {"remove-after", [](KeyInput& in) { return ParseOptionalSize(in.strValue, in.drive.removeAfterBytes); }},
     {"open-refusals", [](KeyInput& in) { return ParseCount(in, in.drive.nOpenRefusals); }},
     {"lock-refusals", [](KeyInput& in) { return ParseCount(in, in.drive.nLockRefusals); }},
-    {"read-fail-after", [](KeyInput& in) {
-         return ParseOptionalSize(in.strValue, in.drive.readFailAfterBytes) && NoteRawKey(in);
+    {"corrupt-after", [](KeyInput& in) { return ParseOptionalSize(in.strValue, in.drive.corruptAfterBytes); }},
+    {"read-speed", [](KeyInput& in) { return ParseSize(in.strValue, in.drive.nReadSpeed); }},
+    {"read-fail-after", [](KeyInput& in) { return ParseOptionalSize(in.strValue, in.drive.readFailAfterBytes); }},
+    // Offsets are taken modulo the stored bytes, of which there must be some.
+    {"wrap-at", [](KeyInput& in) {
+         return ParseOptionalSize(in.strValue, in.drive.wrapAtBytes) && *in.drive.wrapAtBytes != 0 && NoteRawKey(in);
      }},
     {"declare", ParseDeclare},
     {"format", [](KeyInput& in) {

@@ -28,6 +28,15 @@
 //   remove-after = 300M        the write that would take the drive past this many bytes (file or raw)
 //                              fails and the stick is pulled out at that moment: the letter and every
 //                              answer about it are gone, and volumes still open on it fail
+//   corrupt-after = 300M       a worn stick: every byte written past this many bytes (counted as
+//                              fail-after counts them, file or raw) is stored inverted, while every
+//                              write still reports success; the bytes before the mark are stored right
+//   read-speed = 30M           read speed in bytes per second, as speed is for writes; default 0,
+//                              unthrottled. Reads of one drive queue, different drives read at once
+//   read-fail-after = 1G       the read that would take the drive past this many bytes read fails,
+//                              and every later one does, as when the stick is pulled out during a
+//                              check: raw reads of an image drive, file reads of a folder drive
+//                              opened for reading (not the copies taken from it)
 //
 // "image = path" backs a drive with an image file instead of a folder; a drive
 // with neither exists only for discovery. The folder or image must exist.
@@ -44,8 +53,11 @@
 //   open-refusals = 2          the drive's first 2 volume opens fail, as while some program still
 //                              holds a file on it
 //   lock-refusals = 1          the drive's first lock fails, as while the system still flushes it
-//   read-fail-after = 1G       the raw read that would take the drive past this many bytes read
-//                              fails, and every later one does (same syntax as size)
+//   wrap-at = 8G               a counterfeit stick: it reports the image's full length but stores
+//                              only this many bytes (more than 0), so the byte written at any offset
+//                              lands at offset modulo 8G, over what was there, and a read at any
+//                              offset gives what is stored at offset modulo 8G. The image file keeps
+//                              its full length (sparse, if large); only its first 8G are used
 
 #include <cstdint>
 #include <filesystem>
@@ -86,9 +98,12 @@ struct BayDrive {
     uint64_t nWriteSpeed = 0;                 // bytes per second; 0 is as fast as the host
     std::optional<uint64_t> failAfterBytes;
     std::optional<uint64_t> removeAfterBytes;
+    std::optional<uint64_t> corruptAfterBytes;
+    uint64_t nReadSpeed = 0;                  // bytes per second; 0 is as fast as the host
+    std::optional<uint64_t> readFailAfterBytes;
     uint32_t nOpenRefusals = 0;
     uint32_t nLockRefusals = 0;
-    std::optional<uint64_t> readFailAfterBytes;
+    std::optional<uint64_t> wrapAtBytes;      // never 0
     std::vector<BayDeclaredSize> declaredSizes;
     std::vector<BayFormatStep> formatScript;  // the default script unless described
     uint32_t nFormatStepMs = 0;

@@ -107,16 +107,20 @@ bool CBayFileCopy::Start()
 
 bool CBayFileCopy::TransferBlock(uint64_t nLength)
 {
-    auto doneAt = std::chrono::steady_clock::now();
+    BayWriteTaken taken;
+    taken.doneAt = std::chrono::steady_clock::now();
+    taken.nStoredRight = nLength;
     if (m_chDrive != L'\0') {
-        if (!m_state.TakeWrite(m_chDrive, nLength, BayWriteKind::File, doneAt))
+        if (!m_state.TakeWrite(m_chDrive, nLength, BayWriteKind::File, taken))
             return false;
         m_nTakenBytes += nLength;
     }
+    if (taken.nStoredRight < nLength)
+        m_nStoredRightUpTo = std::min(m_nStoredRightUpTo, m_nTransferred + taken.nStoredRight);
     if (!CopyRealBytesUpTo(m_nTransferred + nLength))
         return false;
     // The drive is still writing; no lock is held while waiting for it.
-    std::this_thread::sleep_until(doneAt);
+    std::this_thread::sleep_until(taken.doneAt);
     m_nTransferred += nLength;
     return true;
 }
@@ -125,10 +129,18 @@ bool CBayFileCopy::CopyRealBytesUpTo(uint64_t nEnd)
 {
     nEnd = std::min(nEnd, m_nRealBytes);
     while (m_nRealCopied < nEnd) {
-        const auto nChunk = static_cast<std::streamsize>(std::min<uint64_t>(m_buffer.size(), nEnd - m_nRealCopied));
-        if (!m_source.read(m_buffer.data(), nChunk) || !m_target.write(m_buffer.data(), nChunk))
+        const uint64_t nChunk = std::min<uint64_t>(m_buffer.size(), nEnd - m_nRealCopied);
+        if (!m_source.read(m_buffer.data(), static_cast<std::streamsize>(nChunk)))
             return false;
-        m_nRealCopied += static_cast<uint64_t>(nChunk);
+        // A drive that has begun to store bytes wrong stores every later one
+        // wrong, the tail of a source declared shorter than it is included.
+        if (m_nStoredRightUpTo < m_nRealCopied + nChunk) {
+            const uint64_t nRight = m_nStoredRightUpTo - std::min(m_nStoredRightUpTo, m_nRealCopied);
+            StoreWrong(m_buffer.data() + nRight, static_cast<size_t>(nChunk - nRight));
+        }
+        if (!m_target.write(m_buffer.data(), static_cast<std::streamsize>(nChunk)))
+            return false;
+        m_nRealCopied += nChunk;
     }
     return true;
 }

@@ -1,9 +1,10 @@
 #pragma once
 // One CopyOneFile over the bay, as a stick would take it: the volume's
 // single-file limit is checked before anything is written, then each block
-// takes its bytes from the drive's free bytes, waits for the drive's pace
-// and reports progress. The progress routine runs with no lock held, since
-// the product may keep a worker inside it for as long as an operator takes.
+// takes its bytes from the drive's free bytes, waits for the drive's pace,
+// lands wrong past a worn drive's corrupt-after, and reports progress. The
+// progress routine runs with no lock held, since the product may keep a
+// worker inside it for as long as an operator takes.
 
 #include <atomic>
 #include <cstdint>
@@ -41,6 +42,7 @@ private:
     uint64_t m_nTransferred = 0;
     uint64_t m_nRealCopied = 0;
     uint64_t m_nTakenBytes = 0;           // from the target drive's free bytes
+    uint64_t m_nStoredRightUpTo = UINT64_MAX;   // a worn drive stores the file's bytes from here on wrong
     std::ifstream m_source;
     std::ofstream m_target;
     std::vector<char> m_buffer;

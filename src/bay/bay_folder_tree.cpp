@@ -1,11 +1,14 @@
 #include "bay/bay_folder_tree.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <fstream>
 #include <system_error>
+#include <thread>
 
 #include "bay/bay_file_copy.h"
+#include "bay/bay_sector.h"
 #include "bay/bay_text.h"
 
 FolderListing CBayFolderTree::ListFolder(const std::wstring& strFolder, std::vector<FolderEntry>& entries)
@@ -94,33 +97,60 @@ namespace {
 
 class CBayFileReader : public IFileReader {
 public:
-    explicit CBayFileReader(std::ifstream file) : m_file(std::move(file)) {}
+    CBayFileReader(CBayState& state, wchar_t chDrive, std::ifstream file, uint64_t nLength, bool bPastCache)
+        : m_state(state), m_chDrive(chDrive), m_file(std::move(file)), m_nLength(nLength), m_bPastCache(bPastCache)
+    {
+    }
 
     bool Read(void* pBuffer, uint32_t nBytes, uint32_t& nRead) override
     {
         nRead = 0;
-        m_file.read(static_cast<char*>(pBuffer), static_cast<std::streamsize>(nBytes));
+        // The bay keeps no cache to go past, but the product must read as
+        // Windows lets it with FILE_FLAG_NO_BUFFERING.
+        if (m_bPastCache && (!IsSectorAligned(pBuffer) || nBytes % BAY_SECTOR_BYTES != 0))
+            return false;
+        const uint64_t nWanted = m_nPosition >= m_nLength ? 0 : std::min<uint64_t>(nBytes, m_nLength - m_nPosition);
+        auto doneAt = std::chrono::steady_clock::now();
+        if (m_chDrive != L'\0' && !m_state.TakeRead(m_chDrive, nWanted, doneAt))
+            return false;
+        m_file.clear();
+        m_file.read(static_cast<char*>(pBuffer), static_cast<std::streamsize>(nWanted));
+        const auto nGot = static_cast<uint64_t>(m_file.gcount());
+        if (m_chDrive != L'\0' && nGot < nWanted)
+            m_state.GiveBackRead(m_chDrive, nWanted - nGot);
         if (m_file.bad())
             return false;
-        nRead = static_cast<uint32_t>(m_file.gcount());
+        // The drive is still reading; no lock is held while waiting for it.
+        std::this_thread::sleep_until(doneAt);
+        m_nPosition += nGot;
+        nRead = static_cast<uint32_t>(nGot);
         return true;
     }
 
 private:
+    CBayState& m_state;
+    const wchar_t m_chDrive;   // '\0' for a host file, which reads at the host's pace and counts nowhere
     std::ifstream m_file;
+    const uint64_t m_nLength;  // at the open
+    const bool m_bPastCache;
+    uint64_t m_nPosition = 0;
 };
 
 }  // namespace
 
-std::unique_ptr<IFileReader> CBayFolderTree::OpenFileForReading(const std::wstring& strPath, bool /*bPastCache*/)
+std::unique_ptr<IFileReader> CBayFolderTree::OpenFileForReading(const std::wstring& strPath, bool bPastCache)
 {
     const BayPath path = m_state.Resolve(strPath);
     std::error_code ec;
     if (path.kind == BayPathKind::Refused || path.hostPath.empty()
         || !std::filesystem::is_regular_file(path.hostPath, ec))
         return nullptr;
+    const uint64_t nLength = std::filesystem::file_size(path.hostPath, ec);
+    if (ec)
+        return nullptr;
     std::ifstream file(path.hostPath, std::ios::binary);
     if (!file)
         return nullptr;
-    return std::make_unique<CBayFileReader>(std::move(file));
+    const wchar_t chDrive = path.kind == BayPathKind::Drive ? path.pDrive->chLetter : L'\0';
+    return std::make_unique<CBayFileReader>(m_state, chDrive, std::move(file), nLength, bPastCache);
 }

@@ -19,7 +19,10 @@ public:
     bool CopyOneFile(const std::wstring& strFrom, const std::wstring& strTo, CopyProgressRoutine routine,
                      void* pContext, const std::atomic<int32_t>* pCancel) override;
     // The backing file's bytes as the drive stores them; the bay keeps no
-    // cache, so both ways read the same.
+    // cache, so both ways read the same, but a reader past the cache refuses
+    // a buffer off a sector or a length that is not whole sectors. A file on
+    // a drive reads at its read speed, counts in its bytes read and stops at
+    // its read-fail-after; a host file reads at the host's pace.
     std::unique_ptr<IFileReader> OpenFileForReading(const std::wstring& strPath, bool bPastCache) override;
 
 private:

@@ -7,6 +7,9 @@
 #include <system_error>
 #include <thread>
 #include <utility>
+#include <vector>
+
+#include "bay/bay_sector.h"
 
 namespace {
 
@@ -14,19 +17,11 @@ namespace {
 // (boot sector and the first sectors of its tables).
 constexpr uint64_t BAY_MOUNTED_CACHE_BYTES = 4096;
 
-// A volume handle bypasses the system's cache, so a drive with 4096-byte
-// sectors takes transfers only from buffers that start on a sector.
-constexpr uintptr_t BAY_SECTOR_BYTES = 4096;
-
-bool IsSectorAligned(const void* pBuffer)
-{
-    return reinterpret_cast<uintptr_t>(pBuffer) % BAY_SECTOR_BYTES == 0;
-}
-
 class CBayRawVolume : public IRawVolume {
 public:
-    CBayRawVolume(CBayState& state, wchar_t chLetter, std::fstream file, uint64_t nLength, bool bWritable)
-        : m_state(state), m_chLetter(chLetter), m_file(std::move(file)), m_nLength(nLength), m_bWritable(bWritable)
+    CBayRawVolume(CBayState& state, const BayDrive& drive, std::fstream file, uint64_t nLength, bool bWritable)
+        : m_state(state), m_chLetter(drive.chLetter), m_nWrapAt(drive.wrapAtBytes.value_or(0)),
+          m_file(std::move(file)), m_nLength(nLength), m_bWritable(bWritable)
     {
     }
 
@@ -39,12 +34,8 @@ public:
         // A file system still mounted never learned of the raw writes: when
         // the lock ends the system writes its cached view of the volume's
         // start back over them, as Windows does.
-        if (!m_mountedCache.empty()) {
-            m_file.clear();
-            m_file.seekp(0);
-            m_file.write(m_mountedCache.data(), static_cast<std::streamsize>(m_mountedCache.size()));
-            m_file.flush();
-        }
+        if (!m_mountedCache.empty())
+            StoreAt(0, m_mountedCache.data(), m_mountedCache.size());
         if (m_bHoldsLock)
             m_state.ReleaseLock(m_chLetter);
     }
@@ -79,18 +70,19 @@ public:
         if (!IsSectorAligned(pBuffer))
             return false;
         const uint64_t nWanted = m_nPosition >= m_nLength ? 0 : std::min<uint64_t>(nBytes, m_nLength - m_nPosition);
-        if (!m_state.TakeRead(m_chLetter, nWanted))
+        auto doneAt = std::chrono::steady_clock::now();
+        if (!m_state.TakeRead(m_chLetter, nWanted, doneAt))
             return false;
         if (nWanted == 0)
             return true;
         // The count went up before the bytes were fetched, so two opens
         // reading at once cannot both slip under read-fail-after.
-        m_file.clear();
-        if (!m_file.seekg(static_cast<std::streamoff>(m_nPosition))
-            || !m_file.read(static_cast<char*>(pBuffer), static_cast<std::streamsize>(nWanted))) {
+        if (!FetchAt(m_nPosition, static_cast<char*>(pBuffer), nWanted)) {
             m_state.GiveBackRead(m_chLetter, nWanted);
             return false;
         }
+        // The drive is still reading; no lock is held while waiting for it.
+        std::this_thread::sleep_until(doneAt);
         m_nPosition += nWanted;
         nRead = static_cast<uint32_t>(nWanted);
         return true;
@@ -101,21 +93,21 @@ public:
         nWritten = 0;
         if (!IsSectorAligned(pBuffer) || !m_bWritable || m_nPosition > m_nLength || nBytes > m_nLength - m_nPosition)
             return false;
-        auto doneAt = std::chrono::steady_clock::now();
-        if (!m_state.TakeWrite(m_chLetter, nBytes, BayWriteKind::Raw, doneAt))
+        BayWriteTaken taken;
+        if (!m_state.TakeWrite(m_chLetter, nBytes, BayWriteKind::Raw, taken))
             return false;
         if (!m_bDismounted && !m_bWrote)
             RememberMountedStart();
-        if (nBytes > 0) {
-            // Flushed at once: another open, or the test, reads the image next.
-            m_file.clear();
-            if (!m_file.seekp(static_cast<std::streamoff>(m_nPosition))
-                || !m_file.write(static_cast<const char*>(pBuffer), static_cast<std::streamsize>(nBytes))
-                || !m_file.flush())
-                return false;
+        const char* pStored = static_cast<const char*>(pBuffer);
+        if (taken.nStoredRight < nBytes) {
+            m_storedWrong.assign(pStored, pStored + nBytes);
+            StoreWrong(m_storedWrong.data() + taken.nStoredRight, nBytes - taken.nStoredRight);
+            pStored = m_storedWrong.data();
         }
+        if (!StoreAt(m_nPosition, pStored, nBytes))
+            return false;
         // The drive is still writing; no lock is held while waiting for it.
-        std::this_thread::sleep_until(doneAt);
+        std::this_thread::sleep_until(taken.doneAt);
         m_nPosition += nBytes;
         nWritten = nBytes;
         m_bWrote = true;
@@ -136,13 +128,49 @@ private:
     void RememberMountedStart()
     {
         m_mountedCache.assign(static_cast<size_t>(std::min(BAY_MOUNTED_CACHE_BYTES, m_nLength)), '\0');
-        m_file.clear();
-        if (!m_file.seekg(0) || !m_file.read(m_mountedCache.data(), static_cast<std::streamsize>(m_mountedCache.size())))
+        if (!FetchAt(0, m_mountedCache.data(), m_mountedCache.size()))
             m_mountedCache.clear();
+    }
+
+    // A drive that stores fewer bytes than it reports keeps the byte of each
+    // offset at offset modulo what it stores. A transfer that runs past that
+    // end goes on at the image's start, so it is made in runs that stop there.
+    uint64_t ImageOffset(uint64_t nPosition) const { return m_nWrapAt != 0 ? nPosition % m_nWrapAt : nPosition; }
+    uint64_t RunFrom(uint64_t nPosition, uint64_t nBytes) const
+    {
+        return m_nWrapAt != 0 ? std::min(nBytes, m_nWrapAt - nPosition % m_nWrapAt) : nBytes;
+    }
+
+    bool FetchAt(uint64_t nPosition, char* pBytes, uint64_t nBytes)
+    {
+        m_file.clear();
+        for (uint64_t nDone = 0; nDone < nBytes;) {
+            const uint64_t nRun = RunFrom(nPosition + nDone, nBytes - nDone);
+            if (!m_file.seekg(static_cast<std::streamoff>(ImageOffset(nPosition + nDone)))
+                || !m_file.read(pBytes + nDone, static_cast<std::streamsize>(nRun)))
+                return false;
+            nDone += nRun;
+        }
+        return true;
+    }
+
+    // Flushed at once: another open, or the test, reads the image next.
+    bool StoreAt(uint64_t nPosition, const char* pBytes, uint64_t nBytes)
+    {
+        m_file.clear();
+        for (uint64_t nDone = 0; nDone < nBytes;) {
+            const uint64_t nRun = RunFrom(nPosition + nDone, nBytes - nDone);
+            if (!m_file.seekp(static_cast<std::streamoff>(ImageOffset(nPosition + nDone)))
+                || !m_file.write(pBytes + nDone, static_cast<std::streamsize>(nRun)))
+                return false;
+            nDone += nRun;
+        }
+        return static_cast<bool>(m_file.flush());
     }
 
     CBayState& m_state;
     const wchar_t m_chLetter;
+    const uint64_t m_nWrapAt;   // 0: the drive stores all it reports
     std::fstream m_file;
     const uint64_t m_nLength;   // the image's size at the open; a volume does not grow
     const bool m_bWritable;
@@ -152,6 +180,7 @@ private:
     bool m_bDismounted = false;
     // The start of the volume as its mounted file system has it cached.
     std::string m_mountedCache;
+    std::vector<char> m_storedWrong;
 };
 
 }  // namespace
@@ -173,5 +202,5 @@ std::unique_ptr<IRawVolume> CBayRawVolumes::OpenVolume(const std::wstring& strDe
         file.open(pDrive->backingPath, std::ios::binary | std::ios::in);
     if (!file.is_open())
         return nullptr;
-    return std::make_unique<CBayRawVolume>(m_state, pDrive->chLetter, std::move(file), nLength, bWritable);
+    return std::make_unique<CBayRawVolume>(m_state, *pDrive, std::move(file), nLength, bWritable);
 }

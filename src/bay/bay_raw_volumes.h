@@ -7,8 +7,11 @@
 // The volume is the image file, whole: it never grows, so a write that does
 // not fit before the image's end writes nothing and fails, as a volume
 // refuses sectors past its last. A read at the end gives what is left.
-// Raw writes go at the drive's pace and stop at its fail-after and
-// remove-after; raw reads stop at its read-fail-after.
+// Raw writes go at the drive's pace, stop at its fail-after and remove-after
+// and are stored wrong past its corrupt-after; raw reads go at its read
+// speed and stop at its read-fail-after. A drive with wrap-at keeps every
+// offset at offset modulo wrap-at of its image, while its length stays the
+// image's.
 
 #include <memory>
 #include <string>

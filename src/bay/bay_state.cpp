@@ -45,7 +45,20 @@ bool IsUnder(const std::filesystem::path& path, const std::filesystem::path& fol
     return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first == folder.end();
 }
 
+// How long a drive takes over nBytes at nSpeed bytes per second.
+std::chrono::steady_clock::duration TransferTime(uint64_t nBytes, uint64_t nSpeed)
+{
+    const std::chrono::duration<double> seconds(static_cast<double>(nBytes) / static_cast<double>(nSpeed));
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(seconds);
+}
+
 }  // namespace
+
+void StoreWrong(char* pBytes, size_t nBytes)
+{
+    for (size_t i = 0; i < nBytes; ++i)
+        pBytes[i] = static_cast<char>(~static_cast<unsigned char>(pBytes[i]));
+}
 
 CBayState::CBayState(BayDescription description) : m_description(std::move(description))
 {
@@ -185,8 +198,7 @@ bool CBayState::AdmitsFile(wchar_t chLetter, uint64_t nBytes) const
     return pNow != nullptr && !pNow->bWritesFailing && nBytes <= SingleFileLimit(pNow->strFileSystem);
 }
 
-bool CBayState::TakeWrite(wchar_t chLetter, uint64_t nBytes, BayWriteKind kind,
-                          std::chrono::steady_clock::time_point& doneAt)
+bool CBayState::TakeWrite(wchar_t chLetter, uint64_t nBytes, BayWriteKind kind, BayWriteTaken& taken)
 {
     const BayDrive* pDrive = FindBayDrive(m_description, chLetter);
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -207,6 +219,13 @@ bool CBayState::TakeWrite(wchar_t chLetter, uint64_t nBytes, BayWriteKind kind,
             return false;
         pNow->nFreeBytes -= nBytes;
     }
+    // A worn drive takes every write as a good one does; only what it
+    // stores past its mark differs.
+    taken.nStoredRight = nBytes;
+    if (pDrive->corruptAfterBytes) {
+        const uint64_t nMark = *pDrive->corruptAfterBytes;
+        taken.nStoredRight = std::min(nBytes, nMark - std::min(nMark, pNow->nBytesWritten));
+    }
     pNow->nBytesWritten += nBytes;
 
     // The drive works through its writes one after another at its own pace;
@@ -216,15 +235,13 @@ bool CBayState::TakeWrite(wchar_t chLetter, uint64_t nBytes, BayWriteKind kind,
     // to do, so opening the next file overlaps the drive's work.
     const auto now = std::chrono::steady_clock::now();
     if (pDrive->nWriteSpeed == 0) {
-        doneAt = now;
+        taken.doneAt = now;
         return true;
     }
-    const auto Duration = [&](uint64_t nLength) {
-        const std::chrono::duration<double> seconds(static_cast<double>(nLength) / static_cast<double>(pDrive->nWriteSpeed));
-        return std::chrono::duration_cast<std::chrono::steady_clock::duration>(seconds);
-    };
-    pNow->busyUntil = std::max(now, pNow->busyUntil) + Duration(nBytes);
-    doneAt = pNow->busyUntil - Duration(kind == BayWriteKind::Raw ? BAY_RAW_WRITE_BACK_BYTES : BAY_WRITE_BACK_BYTES);
+    pNow->busyUntil = std::max(now, pNow->busyUntil) + TransferTime(nBytes, pDrive->nWriteSpeed);
+    taken.doneAt = pNow->busyUntil
+                   - TransferTime(kind == BayWriteKind::Raw ? BAY_RAW_WRITE_BACK_BYTES : BAY_WRITE_BACK_BYTES,
+                                  pDrive->nWriteSpeed);
     return true;
 }
 
@@ -282,7 +299,7 @@ void CBayState::ReleaseLock(wchar_t chLetter)
         pNow->bLocked = false;
 }
 
-bool CBayState::TakeRead(wchar_t chLetter, uint64_t nBytes)
+bool CBayState::TakeRead(wchar_t chLetter, uint64_t nBytes, std::chrono::steady_clock::time_point& doneAt)
 {
     const BayDrive* pDrive = FindBayDrive(m_description, chLetter);
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -294,7 +311,24 @@ bool CBayState::TakeRead(wchar_t chLetter, uint64_t nBytes)
         return false;
     }
     pNow->nBytesRead += nBytes;
+
+    // A read wants all its bytes before the reader goes on: nothing is
+    // read ahead, so the reader waits for the whole of it.
+    const auto now = std::chrono::steady_clock::now();
+    if (pDrive->nReadSpeed == 0) {
+        doneAt = now;
+        return true;
+    }
+    pNow->readBusyUntil = std::max(now, pNow->readBusyUntil) + TransferTime(nBytes, pDrive->nReadSpeed);
+    doneAt = pNow->readBusyUntil;
     return true;
+}
+
+std::chrono::steady_clock::time_point CBayState::ReadsDoneAt(wchar_t chLetter) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const DriveNow* pNow = FindNow(chLetter);
+    return pNow != nullptr ? pNow->readBusyUntil : std::chrono::steady_clock::time_point();
 }
 
 void CBayState::GiveBackRead(wchar_t chLetter, uint64_t nBytes)

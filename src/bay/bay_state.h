@@ -2,8 +2,8 @@
 // The bay's drives as they are now: free bytes, file system, label, how much
 // was written and read and whether writes or reads have started failing,
 // whether the drive was pulled out, its volume lock and the refusals it has
-// left, the declared file sizes, each drive's write clock, and the formatter
-// stand-in's record.
+// left, the declared file sizes, each drive's write and read clocks, and the
+// formatter stand-in's record.
 // Workers, the UI thread and the formatter reach it at once, so all of it
 // sits under one lock; the description's facts never change and need none.
 // Nothing here calls back into the product while the lock is held.
@@ -37,6 +37,19 @@ constexpr uint64_t BAY_RAW_WRITE_BACK_BYTES = 1024 * 1024;
 // A file's bytes take the file system's free bytes; a raw volume's lie below
 // the file system and take none.
 enum class BayWriteKind { File, Raw };
+
+// What the drive made of one write it took.
+struct BayWriteTaken {
+    // When the writer may go on.
+    std::chrono::steady_clock::time_point doneAt;
+    // How many of the write's first bytes the drive stores as written; a
+    // worn drive stores the rest wrong (StoreWrong) and still reports success.
+    uint64_t nStoredRight = 0;
+};
+
+// The bytes as a worn drive stores them: each inverted, so that a comparison
+// with what was written catches every one of them.
+void StoreWrong(char* pBytes, size_t nBytes);
 
 class CBayState {
 public:
@@ -76,11 +89,10 @@ public:
     // Takes one write's bytes from the drive. False when a file's bytes do
     // not fit, the drive's writes fail (the write crossing fail-after starts
     // that) or the drive is gone (the write crossing remove-after pulls it out).
-    // doneAt is when the writer may go on: when the drive, at its speed,
-    // has all but BAY_WRITE_BACK_BYTES (raw: BAY_RAW_WRITE_BACK_BYTES) of
-    // its writes done.
-    bool TakeWrite(wchar_t chLetter, uint64_t nBytes, BayWriteKind kind,
-                   std::chrono::steady_clock::time_point& doneAt);
+    // The writer may go on when the drive, at its speed, has all but
+    // BAY_WRITE_BACK_BYTES (raw: BAY_RAW_WRITE_BACK_BYTES) of its writes done;
+    // the bytes past corrupt-after are stored wrong.
+    bool TakeWrite(wchar_t chLetter, uint64_t nBytes, BayWriteKind kind, BayWriteTaken& taken);
     // When the drive, at its speed, has done every write taken so far.
     std::chrono::steady_clock::time_point WritesDoneAt(wchar_t chLetter) const;
     // Bytes of a removed or replaced file; never more than the drive holds.
@@ -93,10 +105,15 @@ public:
     // still refuses locks (each refusal used up), or when it is gone.
     bool TakeLock(wchar_t chLetter);
     void ReleaseLock(wchar_t chLetter);
-    // Counts one raw read of nBytes before it is made. False when the drive
-    // is gone or its reads fail (the read crossing read-fail-after starts that).
-    bool TakeRead(wchar_t chLetter, uint64_t nBytes);
-    // The bytes of a counted read that the image did not give.
+    // Counts one read of nBytes (raw, or of a file opened for reading) before
+    // it is made. False when the drive is gone or its reads fail (the read
+    // crossing read-fail-after starts that). doneAt is when the reader has its
+    // bytes: reads of one drive queue at its read speed, on a clock apart
+    // from its writes'.
+    bool TakeRead(wchar_t chLetter, uint64_t nBytes, std::chrono::steady_clock::time_point& doneAt);
+    // When the drive, at its read speed, has given every read taken so far.
+    std::chrono::steady_clock::time_point ReadsDoneAt(wchar_t chLetter) const;
+    // The bytes of a counted read that the backing file did not give.
     void GiveBackRead(wchar_t chLetter, uint64_t nBytes);
     uint64_t BytesRead(wchar_t chLetter) const;
 
@@ -124,6 +141,7 @@ private:
         bool bLocked = false;
         uint64_t nBytesRead = 0;
         bool bReadsFailing = false;
+        std::chrono::steady_clock::time_point readBusyUntil;
     };
 
     // With m_mutex held; nullptr for a letter the bay has not.

@@ -2,9 +2,10 @@
 // A drive bay made of folders and image files. It answers the system's
 // queries as its description says a real machine would, and its folder
 // drives take writes as real sticks do: writes use up the free bytes, obey
-// the file system's single-file limit, go at the drive's speed and fail where
-// the description injects a failure; its image drives open as raw volumes
-// and may be pulled out mid-write. One facade per seam works over the one
+// the file system's single-file limit, go at the drive's speed and fail (or,
+// on a worn stick, land wrong) where the description injects it; its image
+// drives open as raw volumes, may be pulled out mid-write and may be
+// counterfeit, storing less than they report. One facade per seam works over the one
 // shared, locked state, so 22 workers and the UI thread may use it at once.
 
 #include <cstdint>
@@ -66,8 +67,9 @@ public:
     void SetFormatterPresence(BayFormatterPresence presence);
     std::vector<BayFormatCall> FormatCalls() const;
 
-    // Raw bytes read from the drive so far, over all its opens: a sector
-    // copy reads its source exactly once.
+    // Bytes read from the drive so far, raw over all its opens and from its
+    // files opened for reading: a sector copy reads its source exactly once,
+    // and a check reads each drive back once.
     uint64_t BytesRead(wchar_t chLetter) const;
 
 private:

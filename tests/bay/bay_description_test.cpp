@@ -20,6 +20,7 @@ TEST_F(BayDescriptionTest, ReadsEveryFactOfADriveAndDefaultsTheRest)
                                     "bus = USB\nmedia = fixed\nsize = 16G\nfree = 1536M\nfs = NTFS\n"
                                     "label = Ünïcode 标签\n"
                                     "speed = 20M\nfail-after = 5000000000\n"
+                                    "corrupt-after = 3M\nread-speed = 30m\nread-fail-after = 2G\n"
                                     "declare = video/big file.iso 5000000000\n"
                                     "declare = a\\b 4K\n"
                                     "format = progress:0, text  structure,PROGRESS:100 done:0\n"
@@ -29,7 +30,8 @@ TEST_F(BayDescriptionTest, ReadsEveryFactOfADriveAndDefaultsTheRest)
                                     "[F]\n"
                                     "image = " + (m_root / "f.img").string() + "\n"
                                     "type = 6\nbus = 17\nmedia = 54\nsize = 1000\n"
-                                    "open-refusals = 2\nlock-refusals = 3\nread-fail-after = 1K\nremove-after = 2M\n",
+                                    "open-refusals = 2\nlock-refusals = 3\nread-fail-after = 1K\nremove-after = 2M\n"
+                                    "wrap-at = 8K\n",
                                     m_root, bay, strError))
         << strError;
     ASSERT_EQ(2u, bay.drives.size());
@@ -48,6 +50,10 @@ TEST_F(BayDescriptionTest, ReadsEveryFactOfADriveAndDefaultsTheRest)
     EXPECT_EQ(L"\u00DCn\u00EFcode \u6807\u7B7E", e.strLabel);
     EXPECT_EQ(20971520u, e.nWriteSpeed);
     EXPECT_EQ(std::optional<uint64_t>(5000000000u), e.failAfterBytes);
+    EXPECT_EQ(std::optional<uint64_t>(3145728u), e.corruptAfterBytes);
+    EXPECT_EQ(31457280u, e.nReadSpeed);
+    EXPECT_EQ(std::optional<uint64_t>(2147483648u), e.readFailAfterBytes) << "a folder drive's reads fail too";
+    EXPECT_FALSE(e.wrapAtBytes.has_value());
     ASSERT_EQ(2u, e.declaredSizes.size());
     EXPECT_EQ(std::filesystem::path("video") / "big file.iso", e.declaredSizes[0].relativePath);
     EXPECT_EQ(5000000000u, e.declaredSizes[0].nBytes);
@@ -75,6 +81,9 @@ TEST_F(BayDescriptionTest, ReadsEveryFactOfADriveAndDefaultsTheRest)
     EXPECT_EQ(3u, f.nLockRefusals);
     EXPECT_EQ(std::optional<uint64_t>(1024u), f.readFailAfterBytes);
     EXPECT_EQ(std::optional<uint64_t>(2097152u), f.removeAfterBytes);
+    EXPECT_EQ(std::optional<uint64_t>(8192u), f.wrapAtBytes);
+    EXPECT_FALSE(f.corruptAfterBytes.has_value());
+    EXPECT_EQ(0u, f.nReadSpeed) << "reads unthrottled unless told";
     EXPECT_FALSE(e.removeAfterBytes.has_value());
     std::vector<BayFormatStep> script;
     for (uint32_t nPercent : {0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100})
@@ -127,7 +136,14 @@ TEST_F(BayDescriptionTest, MistakesNameTheirLineAndLeaveTheDescriptionAlone)
         {"[E:]\nfolder = a\ndeclare = C:big.iso 5G\n", "line 3: bad value for \"declare\": \"C:big.iso 5G\""},
         {"[E:]\n\ndeclare = big.iso 5G\n", "line 3: drive E: declares a file size but has no folder"},
         {"[E:]\nfolder = a\nlock-refusals = 1\nopen-refusals = 1\n", "line 3: drive E: sets lock-refusals but has no image"},
-        {"[E:]\nread-fail-after = 1K\n", "line 2: drive E: sets read-fail-after but has no image"},
+        {"[E:]\nfolder = a\nwrap-at = 8G\n", "line 3: drive E: sets wrap-at but has no image"},
+        {"[E:]\nwrap-at = 8G\n", "line 2: drive E: sets wrap-at but has no image"},
+        {"[E:]\nwrap-at = 0\n", "line 2: bad value for \"wrap-at\": \"0\""},
+        {"[E:]\nwrap-at = 8 G\n", "line 2: bad value for \"wrap-at\": \"8 G\""},
+        {"[E:]\ncorrupt-after = 1.5G\n", "line 2: bad value for \"corrupt-after\": \"1.5G\""},
+        {"[E:]\ncorrupt-after =\n", "line 2: bad value for \"corrupt-after\": \"\""},
+        {"[E:]\nread-speed = 99999999999999999999\n", "line 2: bad value for \"read-speed\": \"99999999999999999999\""},
+        {"[E:]\nread-fail-after = never\n", "line 2: bad value for \"read-fail-after\": \"never\""},
         {"[E:]\nopen-refusals = 4294967296\n", "line 2: bad value for \"open-refusals\": \"4294967296\""},
         {"[E:]\nremove-after = soon\n", "line 2: bad value for \"remove-after\": \"soon\""},
         {"[E:]\nformat = progress:50 done:2\n", "line 2: bad value for \"format\": \"progress:50 done:2\""},

@@ -189,6 +189,59 @@ TEST_F(BayFolderTreeTest, APulledStickFailsTheWriteThatCrossesTheMarkAndAllAfter
     EXPECT_EQ(1u << 4, bay.Volumes().GetLogicalDrives());
 }
 
+std::string Pattern(size_t nBytes, unsigned nSeed)
+{
+    std::string str(nBytes, '\0');
+    for (size_t i = 0; i < nBytes; ++i)
+        str[i] = static_cast<char>((i * 31 + nSeed) % 251);
+    return str;
+}
+
+// The bytes as written, each from nRight on inverted.
+std::string WrongFrom(std::string str, size_t nRight)
+{
+    for (size_t i = nRight; i < str.size(); ++i)
+        str[i] = static_cast<char>(~static_cast<unsigned char>(str[i]));
+    return str;
+}
+
+TEST_F(BayFolderTreeTest, AWornStickTakesEveryCopyAndStoresEachByteFromItsMarkOnWrong)
+{
+    // A file of a block and a half, then a small one: the mark falls in each
+    // of the places where a copy's blocks could lose count of it.
+    const std::string strBig = Pattern(1572864, 1);
+    const std::string strSmall = Pattern(10, 2);
+    WriteFile("big", strBig);
+    WriteFile("small", strSmall);
+    struct WornCase {
+        const char* pszKey;
+        size_t nBigRight;
+        size_t nSmallRight;
+    } const cases[] = {
+        {"", 1572864, 10},
+        {"corrupt-after = 0", 0, 0},
+        {"corrupt-after = 1", 1, 0},
+        {"corrupt-after = 1048576", 1048576, 0},   // at a block's end
+        {"corrupt-after = 1048676", 1048676, 0},   // inside the second block
+        {"corrupt-after = 1572864", 1572864, 0},   // at the first file's end
+        {"corrupt-after = 1572869", 1572864, 5},
+    };
+    for (const WornCase& c : cases) {
+        SCOPED_TRACE(c.pszKey);
+        std::filesystem::remove_all(m_root / "e");
+        MakeFolder("e");
+        CSimulatedBay bay(Describe(std::string("[E:]\nfolder = e\nsize = 16M\n") + c.pszKey + "\n"));
+
+        EXPECT_TRUE(Copy(bay, Host("big"), L"E:\\big"));
+        EXPECT_TRUE(Copy(bay, Host("small"), L"E:\\small"));
+        EXPECT_TRUE(ReadFile("e/big") == WrongFrom(strBig, c.nBigRight));
+        EXPECT_TRUE(ReadFile("e/small") == WrongFrom(strSmall, c.nSmallRight));
+        // Nothing else tells the worn stick from a good one.
+        EXPECT_EQ((std::vector<std::wstring>{L"big 1572864", L"small 10"}), Listing(bay.Folders(), L"E:"));
+        EXPECT_EQ(16777216u - 1572874u, bay.Volumes().GetVolumeFreeBytes(L"E:"));
+    }
+}
+
 TEST_F(BayFolderTreeTest, RefusedCopiesLeaveEverythingAsItWas)
 {
     MakeFolder("e/dir");

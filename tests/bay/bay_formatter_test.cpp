@@ -64,8 +64,8 @@ protected:
 TEST_F(BayFormatterTest, TheDefaultScriptFormatsTheDriveAfresh)
 {
     Start("fail-after = 10\n");
-    std::chrono::steady_clock::time_point doneAt;
-    ASSERT_TRUE(m_pState->TakeWrite(L'E', 8, BayWriteKind::File, doneAt));
+    BayWriteTaken taken;
+    ASSERT_TRUE(m_pState->TakeWrite(L'E', 8, BayWriteKind::File, taken));
     m_pState->GiveBack(L'E', 8);
     m_pState->DeclareFileSize(m_root / "src", 77);
 
@@ -76,7 +76,7 @@ TEST_F(BayFormatterTest, TheDefaultScriptFormatsTheDriveAfresh)
               g_calls);
     EXPECT_EQ(L"ntfs NEW 1048576 empty", Volume()) << "the file system as given";
     EXPECT_TRUE(std::filesystem::is_directory(m_root / "e")) << "the root stays";
-    EXPECT_TRUE(m_pState->TakeWrite(L'E', 8, BayWriteKind::File, doneAt)) << "the count of bytes written starts again";
+    EXPECT_TRUE(m_pState->TakeWrite(L'E', 8, BayWriteKind::File, taken)) << "the count of bytes written starts again";
     EXPECT_FALSE(m_pState->DeclaredSize(m_root / "e" / "sub" / "f").has_value());
     EXPECT_EQ(std::optional<uint64_t>(77), m_pState->DeclaredSize(m_root / "src")) << "not on the drive";
 
@@ -126,8 +126,8 @@ TEST_F(BayFormatterTest, WhatTheStandInCannotFormatFailsAtOnce)
         EXPECT_EQ(std::vector<std::string>{"done:0"}, g_calls);
         EXPECT_EQ(L"FAT32 OLD 102400 with files", Volume());
     }
-    std::chrono::steady_clock::time_point doneAt;
-    EXPECT_FALSE(m_pState->TakeWrite(L'E', 1, BayWriteKind::File, doneAt));
+    BayWriteTaken taken;
+    EXPECT_FALSE(m_pState->TakeWrite(L'E', 1, BayWriteKind::File, taken));
     Format(L"E:\\", L"exFAT");
     EXPECT_EQ(std::vector<std::string>{"done:0"}, g_calls) << "a pulled stick cannot be formatted";
     EXPECT_EQ(6u, m_pState->FormatCalls().size());

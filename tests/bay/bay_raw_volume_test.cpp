@@ -192,6 +192,86 @@ TEST_F(BayRawVolumeTest, AWriteCrossingItsBoundFailsAndRemoveAfterPullsTheStickO
     }
 }
 
+std::string Seeded(size_t nBytes, unsigned nSeed)
+{
+    std::string str(nBytes, '\0');
+    for (size_t i = 0; i < nBytes; ++i)
+        str[i] = static_cast<char>((i * 7 + nSeed * 53) % 251);
+    return str;
+}
+
+TEST_F(BayRawVolumeTest, ACounterfeitStickReportsItsFullLengthAndWritesOverItsStart)
+{
+    // Four blocks of 16 KiB fill the 64 KiB volume; what survives at each
+    // stored byte is the last block written over it, here always the fourth.
+    const std::string strFourth = Seeded(16384, 4);
+    struct WrapCase {
+        const char* pszKey;
+        size_t nStored;
+        std::string strStored;   // the image's first nStored bytes afterwards
+    } const cases[] = {
+        {"wrap-at = 16K", 16384, strFourth},
+        // The fourth block starts at 48K = 4 x 12K; its last 4 KiB wrap onto the first.
+        {"wrap-at = 12K", 12288, strFourth.substr(12288) + strFourth.substr(4096, 8192)},
+        // Not even a sector: a single write wraps three times.
+        {"wrap-at = 5000", 5000, strFourth.substr(15848) + strFourth.substr(11384, 4464)},
+        {"wrap-at = 1M", 65536, Seeded(16384, 1) + Seeded(16384, 2) + Seeded(16384, 3) + strFourth},
+    };
+    for (const WrapCase& c : cases) {
+        SCOPED_TRACE(c.pszKey);
+        WriteFile("e.img", std::string(65536, '.'));
+        CSimulatedBay bay(Describe(std::string("[E:]\nimage = e.img\nsize = 64G\n") + c.pszKey + "\n"));
+        {
+            const std::unique_ptr<IRawVolume> volume = bay.RawVolumes().OpenVolume(L"E:");
+            ASSERT_TRUE(volume && volume->Lock() && volume->Dismount());
+            int64_t nLength = 0;
+            EXPECT_TRUE(volume->GetLength(nLength));
+            EXPECT_EQ(65536, nLength);
+            for (unsigned nBlock = 1; nBlock <= 4; ++nBlock) {
+                uint32_t nWritten = 0;
+                EXPECT_TRUE(WriteText(*volume, Seeded(16384, nBlock), nWritten));
+                EXPECT_EQ(16384u, nWritten);
+            }
+            EXPECT_TRUE(volume->SeekToStart());
+            std::string strExpected;
+            for (size_t nAt = 0; nAt < 65536; ++nAt)
+                strExpected += c.strStored[nAt % c.nStored];
+            EXPECT_TRUE(ReadSome(*volume, 65536) == strExpected) << "every offset reads what is stored modulo";
+            EXPECT_EQ("", ReadSome(*volume, 4096)) << "and the end is where the length says";
+        }
+        EXPECT_TRUE(ReadFile("e.img") == c.strStored + std::string(65536 - c.nStored, '.'))
+            << "the image past the stored bytes is never touched";
+        EXPECT_EQ(68719476736u, bay.Volumes().GetVolumeTotalBytes(L"E:\\"));
+    }
+}
+
+TEST_F(BayRawVolumeTest, AWornStickStoresRawBytesPastItsMarkWrongWhileEveryWriteSucceeds)
+{
+    // The mark counts every write, also one a mounted file system later
+    // writes its view over and writes on an earlier open.
+    WriteFile("e.img", std::string(20000, '.'));
+    CSimulatedBay bay(Describe("[E:]\nimage = e.img\ncorrupt-after = 10000\n"));
+    const std::string strFirst = Seeded(8192, 1);
+    const std::string strSecond = Seeded(8192, 2);
+    uint32_t nWritten = 0;
+    {
+        const std::unique_ptr<IRawVolume> earlier = bay.RawVolumes().OpenVolume(L"E:");
+        ASSERT_TRUE(earlier && earlier->Lock() && earlier->Dismount());
+        EXPECT_TRUE(WriteText(*earlier, strFirst, nWritten));
+    }
+    const std::unique_ptr<IRawVolume> volume = bay.RawVolumes().OpenVolume(L"E:");
+    ASSERT_TRUE(volume && volume->Lock() && volume->Dismount());
+    EXPECT_TRUE(WriteText(*volume, strFirst, nWritten));
+    EXPECT_TRUE(WriteText(*volume, strSecond, nWritten));
+    EXPECT_EQ(8192u, nWritten);
+    std::string strStored = strFirst + strSecond;
+    for (size_t i = 10000 - 8192; i < strStored.size(); ++i)
+        strStored[i] = static_cast<char>(~static_cast<unsigned char>(strStored[i]));
+    EXPECT_TRUE(ReadFile("e.img") == strStored + std::string(20000 - 16384, '.'));
+    EXPECT_TRUE(volume->SeekToStart());
+    EXPECT_TRUE(ReadSome(*volume, 16384) == strStored) << "reads give back what is stored";
+}
+
 TEST_F(BayRawVolumeTest, ASparseTerabyteImageIsMeasuredNotRead)
 {
     // One byte at the end makes the sparse file: with mingw, resize_file

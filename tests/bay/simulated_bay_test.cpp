@@ -1,8 +1,10 @@
 #include "bay/simulated_bay.h"
 
+#include <cstring>
 #include <thread>
 
 #include "bay_test_support.h"
+#include "engine/aligned_buffer.h"
 #include "platform/folder_tree.h"
 #include "platform/volume_queries.h"
 
@@ -91,7 +93,9 @@ TEST_F(SimulatedBayTest, PathsStayInsideTheDrivesFolder)
     EXPECT_TRUE(folders.MakeFolder(strDeepW + std::wstring(54, L'm')));
 }
 
-TEST_F(SimulatedBayTest, TwentyTwoDrivesTakeCopiesAtOnceWhileTheUiAsks)
+// Each drive's copies are read back past the cache, as a check does; the
+// last drive is worn from its third file on.
+TEST_F(SimulatedBayTest, TwentyTwoDrivesTakeCopiesAndGiveThemBackAtOnceWhileTheUiAsks)
 {
     constexpr int nDrives = 22;
     constexpr int nFiles = 4;
@@ -99,7 +103,8 @@ TEST_F(SimulatedBayTest, TwentyTwoDrivesTakeCopiesAtOnceWhileTheUiAsks)
     for (int i = 0; i < nDrives; ++i) {
         const char chLetter = static_cast<char>('E' + i);
         MakeFolder(std::string("d") + chLetter);
-        strBay += std::string("[") + chLetter + ":]\nfolder = d" + chLetter + "\nsize = 64M\nspeed = 500M\n";
+        strBay += std::string("[") + chLetter + ":]\nfolder = d" + chLetter + "\nsize = 64M\nspeed = 500M\n"
+                  + "read-speed = 500M\n" + (i == nDrives - 1 ? "corrupt-after = 3M\n" : "");
     }
     const std::string strContent(1536 * 1024, 'c');
     WriteFile("source.bin", strContent);
@@ -107,12 +112,29 @@ TEST_F(SimulatedBayTest, TwentyTwoDrivesTakeCopiesAtOnceWhileTheUiAsks)
 
     std::vector<std::thread> workers;
     for (int i = 0; i < nDrives; ++i) {
-        workers.emplace_back([&bay, this, i] {
+        workers.emplace_back([&bay, &strContent, this, i] {
             const std::wstring strRoot = std::wstring(1, static_cast<wchar_t>(L'E' + i)) + L":\\";
             EXPECT_TRUE(bay.Folders().MakeFolder(strRoot + L"copies"));
             for (int n = 0; n < nFiles; ++n)
                 EXPECT_TRUE(bay.Folders().CopyOneFile(Host("source.bin"), strRoot + L"copies\\" + std::to_wstring(n),
                                                       nullptr, nullptr, nullptr));
+            CAlignedBuffer buffer;
+            ASSERT_TRUE(buffer.Allocate(1048576));
+            for (int n = 0; n < nFiles; ++n) {
+                const std::unique_ptr<IFileReader> reader =
+                    bay.Folders().OpenFileForReading(strRoot + L"copies\\" + std::to_wstring(n), true);
+                ASSERT_NE(nullptr, reader);
+                size_t nAt = 0;
+                bool bSame = true;
+                uint32_t nRead = 0;
+                do {
+                    ASSERT_TRUE(reader->Read(buffer.data(), 1048576, nRead));
+                    bSame = bSame && nAt + nRead <= strContent.size()
+                            && std::memcmp(buffer.data(), strContent.data() + nAt, nRead) == 0;
+                    nAt += nRead;
+                } while (nRead > 0);
+                EXPECT_EQ(i == nDrives - 1 && n >= 2, !bSame || nAt != strContent.size()) << i << " " << n;
+            }
         });
     }
     std::atomic<bool> bDone{false};
@@ -134,7 +156,8 @@ TEST_F(SimulatedBayTest, TwentyTwoDrivesTakeCopiesAtOnceWhileTheUiAsks)
     for (int i = 0; i < nDrives; ++i) {
         const char chLetter = static_cast<char>('E' + i);
         EXPECT_EQ(67108864u - 4 * 1572864u, bay.Volumes().GetVolumeFreeBytes(std::wstring(1, chLetter) + L":"));
-        EXPECT_EQ(strContent, ReadFile(std::string("d") + chLetter + "/copies/3")) << chLetter;
+        EXPECT_EQ(4 * 1572864u, bay.BytesRead(static_cast<wchar_t>(chLetter)));
+        EXPECT_EQ(i != nDrives - 1, strContent == ReadFile(std::string("d") + chLetter + "/copies/3")) << chLetter;
     }
 }
 

@@ -3,11 +3,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "engine/aligned_buffer.h"
 #include "framework/afx_handle.h"
 #include "platform/win32/folder_tree_win32.h"
 #include "support/import_patch_win32.h"
@@ -246,6 +248,103 @@ TEST(FolderTreeWin32, CopyReplacesAnExistingFile)
 
     EXPECT_FALSE(tree.CopyOneFile(scratch / L"missing.txt", scratch / L"old.txt", nullptr, nullptr, nullptr));
     EXPECT_EQ(ReadBytes(scratch / L"old.txt"), (std::vector<char>{'n', 'e', 'w'}));
+}
+
+// ReadFile held to what Windows demands of a handle opened with
+// FILE_FLAG_NO_BUFFERING: the buffer starts on a sector, and the transfer
+// starts at a sector's offset in the file and is whole sectors long (4096
+// covers every sector size in use); otherwise ERROR_INVALID_PARAMETER.
+// Wine 8 does not demand it: it opens such a file without O_DIRECT, reads
+// through the host's cache and takes any buffer, offset and length. So the
+// rules stand in front of Wine's ReadFile here.
+using ReadFileFunction = BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+ReadFileFunction g_pSystemReadFile = nullptr;
+
+BOOL WINAPI ReadFileOnSectors(HANDLE hFile, LPVOID pBuffer, DWORD nBytes, LPDWORD pnRead, LPOVERLAPPED pOverlapped)
+{
+    LARGE_INTEGER zero{}, position{};
+    if (!::SetFilePointerEx(hFile, zero, &position, FILE_CURRENT))
+        return FALSE;
+    if (reinterpret_cast<uintptr_t>(pBuffer) % 4096 != 0 || nBytes % 4096 != 0 || position.QuadPart % 4096 != 0) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return g_pSystemReadFile(hFile, pBuffer, nBytes, pnRead, pOverlapped);
+}
+
+// CreateFileW that notes the flags it was given: Wine shows no sign of
+// FILE_FLAG_NO_BUFFERING, so the reader's request is checked where it is made.
+using CreateFileFunction = HANDLE(WINAPI*)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+CreateFileFunction g_pSystemCreateFile = nullptr;
+DWORD g_dwFlagsSeen = 0;
+
+HANDLE WINAPI CreateFileNotingFlags(LPCWSTR pszName, DWORD dwAccess, DWORD dwShare, LPSECURITY_ATTRIBUTES pSecurity,
+                                    DWORD dwDisposition, DWORD dwFlags, HANDLE hTemplate)
+{
+    g_dwFlagsSeen = dwFlags;
+    return g_pSystemCreateFile(pszName, dwAccess, dwShare, pSecurity, dwDisposition, dwFlags, hTemplate);
+}
+
+TEST(FolderTreeWin32, ReadsAFileWholeInSectorAlignedMegabytesPastTheCacheOrThroughIt)
+{
+    // The system's own, which the patched imports no longer reach.
+    const HMODULE hKernel = ::GetModuleHandleW(L"kernel32.dll");
+    g_pSystemReadFile =
+        reinterpret_cast<ReadFileFunction>(reinterpret_cast<void*>(::GetProcAddress(hKernel, "ReadFile")));
+    g_pSystemCreateFile =
+        reinterpret_cast<CreateFileFunction>(reinterpret_cast<void*>(::GetProcAddress(hKernel, "CreateFileW")));
+    ASSERT_TRUE(g_pSystemReadFile && g_pSystemCreateFile);
+    CScratchFolder scratch;
+    CWin32FolderTree tree;
+    CAlignedBuffer buffer;
+    ASSERT_TRUE(buffer.Allocate(1048576));
+    struct LengthCase {
+        size_t nLength;
+        std::vector<uint32_t> reads;   // what each 1 MiB request gives, up to the first 0
+    } const cases[] = {
+        {70000, {70000, 0}},
+        {1048576 + 70000, {1048576, 70000, 0}},
+        {2 * 1048576, {1048576, 1048576, 0}},
+        {0, {0}},
+    };
+    for (const LengthCase& c : cases) {
+        const std::vector<char> bytes = Pattern(c.nLength, 5);
+        WriteBytes(scratch / L"file.bin", bytes);
+        for (const bool bPastCache : {true, false}) {
+            SCOPED_TRACE(std::to_string(c.nLength) + (bPastCache ? " bytes past the cache" : " bytes through it"));
+            std::unique_ptr<IFileReader> reader;
+            {
+                CImportPatch patch("CreateFileW", reinterpret_cast<void*>(&CreateFileNotingFlags));
+                ASSERT_TRUE(patch.Applied());
+                reader = tree.OpenFileForReading(scratch / L"file.bin", bPastCache);
+            }
+            ASSERT_NE(nullptr, reader);
+            EXPECT_EQ(bPastCache, (g_dwFlagsSeen & FILE_FLAG_NO_BUFFERING) != 0);
+            std::vector<uint32_t> reads;
+            std::vector<char> back;
+            {
+                std::unique_ptr<CImportPatch> pPatch;
+                if (bPastCache) {
+                    pPatch = std::make_unique<CImportPatch>("ReadFile", reinterpret_cast<void*>(&ReadFileOnSectors));
+                    ASSERT_TRUE(pPatch->Applied());
+                }
+                uint32_t nRead = 1;
+                while (nRead != 0 && reads.size() < 8) {
+                    ASSERT_TRUE(reader->Read(buffer.data(), 1048576, nRead)) << "error " << ::GetLastError();
+                    reads.push_back(nRead);
+                    back.insert(back.end(), buffer.data(), buffer.data() + nRead);
+                }
+                ASSERT_TRUE(reader->Read(buffer.data(), 1048576, nRead)) << "the end stays the end";
+                EXPECT_EQ(0u, nRead);
+            }
+            EXPECT_EQ(c.reads, reads);
+            EXPECT_TRUE(back == bytes);
+        }
+    }
+
+    EXPECT_EQ(nullptr, tree.OpenFileForReading(scratch / L"missing.bin", true));
+    EXPECT_EQ(nullptr, tree.OpenFileForReading(scratch / L"missing.bin", false));
+    EXPECT_EQ(nullptr, tree.OpenFileForReading(scratch.Path(), false)) << "a folder is no file to read";
 }
 
 TEST(FolderTreeWin32, MakeFolderRefusesWhatExistsAndPathExistsAgrees)

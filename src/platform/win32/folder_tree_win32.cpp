@@ -105,14 +105,24 @@ public:
 
     bool Read(void* pBuffer, uint32_t nBytes, uint32_t& nRead) override
     {
+        nRead = 0;
+        // A short synchronous read of a file is its end. Past the cache the
+        // position is then the file's length, rarely a whole number of
+        // sectors, and a transfer that starts off a sector is one Windows
+        // may refuse rather than answer with the end: it is not asked.
+        if (m_bAtEnd)
+            return true;
         DWORD nDone = 0;
-        const BOOL bOk = ::ReadFile(m_file.get(), pBuffer, nBytes, &nDone, nullptr);
+        if (!::ReadFile(m_file.get(), pBuffer, nBytes, &nDone, nullptr))
+            return false;
         nRead = nDone;
-        return bOk != FALSE;
+        m_bAtEnd = nDone < nBytes;
+        return true;
     }
 
 private:
     CUniqueFileHandle m_file;
+    bool m_bAtEnd = false;
 };
 
 }  // namespace
