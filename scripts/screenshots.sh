@@ -8,8 +8,10 @@ scripts/install-deps.sh
 source scripts/demo-lib.sh
 source scripts/xvfb.sh
 corvantis_build_demo
-corvantis_prepare_bay
+# The display first: preparing the bay is the first use of Wine, which starts
+# the desktop that every later program draws on, on the display it finds.
 corvantis_start_xvfb
+corvantis_prepare_bay
 
 for shot in en:en_US.UTF-8 zh-CN:zh_CN.UTF-8 ja:ja_JP.UTF-8 ko:ko_KR.UTF-8; do
   name=${shot%%:*}

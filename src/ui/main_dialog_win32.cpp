@@ -30,7 +30,7 @@ const wchar_t* const kFileSystems[] = {L"FAT", L"FAT32", L"NTFS"};
 
 const int kControlsLockedWhileRunning[] = {
     IDC_BROWSE, IDC_TASK_FILE_COPY, IDC_TASK_SECTOR_COPY, IDC_TASK_FORMAT,
-    IDC_FILE_SYSTEM, IDC_LABEL_CAPTION, IDC_LABEL,
+    IDC_FILE_SYSTEM, IDC_LABEL_CAPTION, IDC_LABEL, IDC_VERIFY,
 };
 
 struct CTaskMemDeleter {
@@ -91,6 +91,9 @@ void CKOBLDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Text(pDX, IDC_SOURCE_PATH, m_request.m_strSourcePath);
     DDX_Radio(pDX, IDC_TASK_FILE_COPY, m_request.m_nTaskType);
     DDX_Control(pDX, IDC_FILE_SYSTEM, m_cbFileSystem);
+    // Before the label: a stored label too long for the edit fails the
+    // exchange there, yet a copy still starts and a close still stores.
+    DDX_Check(pDX, IDC_VERIFY, m_nVerify);
     DDX_Text(pDX, IDC_LABEL, m_request.m_strLabel);
     DDV_MaxChars(pDX, m_request.m_strLabel, MAX_LABEL_CHARS);
 }
@@ -126,6 +129,8 @@ int CKOBLDlg::InitDialogControls()
     m_cbFileSystem.SetCurSel(static_cast<int>(pApp->GetProfileInt(SETTINGS_SECTION, SETTING_FORMAT_TYPE, DEFAULT_FORMAT_TYPE)));
 
     m_request.m_strLabel = pApp->GetProfileString(SETTINGS_SECTION, SETTING_VOLUME_LABEL, DEFAULT_VOLUME_LABEL);
+    m_nStoredVerify = static_cast<int>(pApp->GetProfileInt(SETTINGS_SECTION, SETTING_VERIFY, DEFAULT_VERIFY));
+    m_nVerify = m_nStoredVerify != 0 ? 1 : 0;
 
     // The template is taller than what it shows: end the window as far below
     // Start as the window reaches to Start's right.
@@ -166,6 +171,7 @@ int CKOBLDlg::UpdateTaskControls(int nReadControls)
             EnableDlgItem(nId, TRUE);
         for (int nId : {IDC_FILE_SYSTEM, IDC_LABEL_CAPTION, IDC_LABEL})
             EnableDlgItem(nId, bFormat);
+        EnableDlgItem(IDC_VERIFY, !bFormat);
     }
 
     if (bFormat) {
@@ -311,6 +317,10 @@ void CKOBLDlg::StartRun()
     // every format of the run uses.
     const int nFileSystem = m_cbFileSystem.GetCurSel();
     m_request.m_strFileSystem = nFileSystem >= 0 ? m_cbFileSystem.GetLBText(nFileSystem) : std::wstring();
+    // Only the copies read their drives back. A Format's request says so
+    // whatever the box shows, so no engine needs to know which tasks verify.
+    const bool bCopy = m_request.m_nTaskType == TASK_FILE_COPY || m_request.m_nTaskType == TASK_SECTOR_COPY;
+    m_request.m_nVerify = bCopy ? m_nVerify : 0;
     if (!m_supervisor.Start())
         return;
     UpdateTaskControls(1);
@@ -392,6 +402,8 @@ LRESULT CKOBLDlg::OnClose(WPARAM, LPARAM)
     pApp->WriteProfileInt(SETTINGS_SECTION, SETTING_TASK_TYPE, m_request.m_nTaskType);
     pApp->WriteProfileInt(SETTINGS_SECTION, SETTING_FORMAT_TYPE, m_cbFileSystem.GetCurSel());
     pApp->WriteProfileString(SETTINGS_SECTION, SETTING_VOLUME_LABEL, m_request.m_strLabel);
+    const bool bVerifyAsStored = m_nVerify == (m_nStoredVerify != 0 ? 1 : 0);
+    pApp->WriteProfileInt(SETTINGS_SECTION, SETTING_VERIFY, bVerifyAsStored ? m_nStoredVerify : m_nVerify);
     return Default();
 }
 

@@ -67,6 +67,12 @@ private:
     HICON m_hIcon;   // shared resource icon: never destroyed
     std::wstring m_strSourceFolder;
     std::wstring m_strSourceVolume;
+    // The Verify box, 0 or 1. Apart from the request because a Format never
+    // verifies, yet the operator's tick must survive a Format run.
+    int m_nVerify = 0;
+    // As read at start: any number other than 0 ticks the box, and goes back
+    // unchanged unless the operator changed the box.
+    int m_nStoredVerify = 0;
     CComboBox m_cbFileSystem;
     TaskRequest m_request;
     CRunControl m_run;

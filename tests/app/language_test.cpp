@@ -44,11 +44,41 @@ struct Expected {
     const wchar_t* pszUsbStatus;
     const wchar_t* pszFontFace;
     const wchar_t* pszStart;
+    const wchar_t* pszVerify;
     const wchar_t* pszNoDrive;
     bool bStartIsDefault;
 };
 
-const Expected kEnglish{L"File Copy", L"USB Status", L"MS Shell Dlg", L"Start", L"No drive is connected.", false};
+const Expected kEnglish{L"File Copy", L"USB Status", L"MS Shell Dlg", L"Start", L"Verify", L"No drive is connected.",
+                        false};
+
+// Verify sits at the left of Start's row, under the slots' frame, and its
+// text fits beside the check mark.
+void ExpectVerifyBesideStart(HWND hDlg)
+{
+    HWND hVerify = GetDlgItem(hDlg, IDC_VERIFY);
+    RECT rcVerify{}, rcStart{}, rcSlots{};
+    GetWindowRect(hVerify, &rcVerify);
+    GetWindowRect(GetDlgItem(hDlg, IDC_START), &rcStart);
+    GetWindowRect(GetDlgItem(hDlg, IDC_USB_STATUS_GROUP), &rcSlots);
+    EXPECT_EQ(rcSlots.left, rcVerify.left);
+    EXPECT_GE(rcVerify.top, rcStart.top);
+    EXPECT_LE(rcVerify.bottom, rcStart.bottom);
+    EXPECT_LT(rcVerify.right, rcStart.left);
+
+    const std::wstring strText = WindowText(hVerify);
+    HDC hdc = GetDC(hVerify);
+    HGDIOBJ hOld = SelectObject(hdc, reinterpret_cast<HFONT>(SendMessageW(hVerify, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(hdc, strText.c_str(), static_cast<int>(strText.size()), &size);
+    SelectObject(hdc, hOld);
+    ReleaseDC(hVerify, hdc);
+    EXPECT_LE(size.cx + 2 * GetSystemMetrics(SM_CXMENUCHECK), rcVerify.right - rcVerify.left) << "cut off";
+
+    // A group of its own, and Tab goes from it to Start.
+    EXPECT_EQ(hVerify, GetNextDlgGroupItem(hDlg, hVerify, FALSE));
+    EXPECT_EQ(GetDlgItem(hDlg, IDC_START), GetNextDlgTabItem(hDlg, hVerify, FALSE));
+}
 
 class LanguageTest : public ::testing::Test {
 protected:
@@ -80,6 +110,8 @@ protected:
             EXPECT_EQ(expected.pszFileCopy, WindowText(GetDlgItem(hDlg, IDC_TASK_FILE_COPY)));
             EXPECT_EQ(expected.pszUsbStatus, WindowText(GetDlgItem(hDlg, IDC_USB_STATUS_GROUP)));
             EXPECT_EQ(expected.pszStart, WindowText(GetDlgItem(hDlg, IDC_START)));
+            EXPECT_EQ(expected.pszVerify, WindowText(GetDlgItem(hDlg, IDC_VERIFY)));
+            ExpectVerifyBesideStart(hDlg);
             EXPECT_EQ(APP_TITLE, WindowText(hDlg));
 
             LOGFONTW font{};
@@ -106,7 +138,7 @@ TEST_F(LanguageTest, KoreanUsersGetTheKoreanTemplateAndTexts)
 {
     Select(0x0412, true);
     ExpectDialogSpeaks({L"\uD30C\uC77C \uBCF5\uC0AC", L"USB \uC0C1\uD0DC", L"\uAD74\uB9BC", L"\uC2DC\uC791",
-                        L"\uD604\uC7AC \uC811\uC18D\uB41C \uB4DC\uB77C\uC774\uBE0C\uAC00 \uC5C6\uC2B5\uB2C8\uB2E4.",
+                        L"\uAC80\uC99D",                        L"\uD604\uC7AC \uC811\uC18D\uB41C \uB4DC\uB77C\uC774\uBE0C\uAC00 \uC5C6\uC2B5\uB2C8\uB2E4.",
                         true});
 }
 
@@ -114,7 +146,7 @@ TEST_F(LanguageTest, JapaneseUsersGetTheJapaneseTemplateAndTexts)
 {
     Select(0x0411, true);
     ExpectDialogSpeaks({L"\u30D5\u30A1\u30A4\u30EB\u306E\u30B3\u30D4\u30FC", L"USB\u306E\u72B6\u614B", L"MS PGothic",
-                        L"\u958B\u59CB",
+                        L"\u958B\u59CB", L"\u30D9\u30EA\u30D5\u30A1\u30A4",
                         L"\u63A5\u7D9A\u3055\u308C\u3066\u3044\u308BUSB\u30E1\u30E2\u30EA\u304C\u3042\u308A\u307E"
                         L"\u305B\u3093\u3002",
                         false});

@@ -119,6 +119,7 @@ struct StoredSettings {
     DWORD nTaskType;
     DWORD nFormatType;
     std::wstring strVolumeLabel;
+    DWORD nVerify;
 };
 
 void ExpectStoredSettings(const std::wstring& strProfile, const StoredSettings& expected)
@@ -128,9 +129,10 @@ void ExpectStoredSettings(const std::wstring& strProfile, const StoredSettings& 
     ExpectNumber(strProfile, L"TaskType", expected.nTaskType);
     ExpectNumber(strProfile, L"FormatType", expected.nFormatType);
     ExpectText(strProfile, L"VolumeLabel", expected.strVolumeLabel);
+    ExpectNumber(strProfile, L"Verify", expected.nVerify);
 }
 
-TEST_F(SettingsTest, FirstRunShowsTheDefaultsAndTheCloseBoxStoresAllFive)
+TEST_F(SettingsTest, FirstRunShowsTheDefaultsAndTheCloseBoxStoresAllSix)
 {
     EXPECT_EQ(IDCANCEL, Run([](HWND hDlg) {
         EXPECT_TRUE(IsChecked(hDlg, IDC_TASK_FILE_COPY));
@@ -140,8 +142,9 @@ TEST_F(SettingsTest, FirstRunShowsTheDefaultsAndTheCloseBoxStoresAllFive)
         EXPECT_TRUE(IsEnabled(hDlg, IDC_BROWSE));
         EXPECT_FALSE(IsEnabled(hDlg, IDC_FILE_SYSTEM));
         EXPECT_FALSE(IsEnabled(hDlg, IDC_LABEL));
+        EXPECT_FALSE(IsChecked(hDlg, IDC_VERIFY));
     }));
-    ExpectStoredSettings(m_strProfile, {L"", L"", 0, 1, L"CORVANTIS"});
+    ExpectStoredSettings(m_strProfile, {L"", L"", 0, 1, L"CORVANTIS", 0});
 }
 
 TEST_F(SettingsTest, StoredValuesComeBackAndChangesAreKept)
@@ -151,26 +154,30 @@ TEST_F(SettingsTest, StoredValuesComeBackAndChangesAreKept)
     Store(L"TaskType", 1);
     Store(L"FormatType", 2);
     Store(L"VolumeLabel", L"ELEVENCHARS");
+    Store(L"Verify", 1);
     Run([](HWND hDlg) {
         EXPECT_TRUE(IsChecked(hDlg, IDC_TASK_SECTOR_COPY));
+        EXPECT_TRUE(IsChecked(hDlg, IDC_VERIFY));
         EXPECT_EQ(L"E:\\", Text(hDlg, IDC_SOURCE_PATH)) << "Sector Copy shows the source volume";
         EXPECT_EQ(L"NTFS", Text(hDlg, IDC_FILE_SYSTEM));
         EXPECT_EQ(L"ELEVENCHARS", Text(hDlg, IDC_LABEL)) << "11 characters are shown whole";
 
         SendMessageW(GetDlgItem(hDlg, IDC_TASK_FILE_COPY), BM_CLICK, 0, 0);
         EXPECT_EQ(L"C:\\Photos\\2026", Text(hDlg, IDC_SOURCE_PATH)) << "each task keeps its own source";
+        SendMessageW(GetDlgItem(hDlg, IDC_VERIFY), BM_CLICK, 0, 0);
         SendMessageW(GetDlgItem(hDlg, IDC_TASK_FORMAT), BM_CLICK, 0, 0);
         EXPECT_EQ(L"", Text(hDlg, IDC_SOURCE_PATH));
         SendMessageW(GetDlgItem(hDlg, IDC_FILE_SYSTEM), CB_SETCURSEL, 0, 0);
         SetWindowTextW(GetDlgItem(hDlg, IDC_LABEL), L"BACKUP");
     });
-    ExpectStoredSettings(m_strProfile, {L"C:\\Photos\\2026", L"E:\\", 2, 0, L"BACKUP"});
+    ExpectStoredSettings(m_strProfile, {L"C:\\Photos\\2026", L"E:\\", 2, 0, L"BACKUP", 0});
 }
 
 TEST_F(SettingsTest, EnterAndEscapeStoreNothing)
 {
     for (WPARAM nKey : {VK_ESCAPE, VK_RETURN}) {
         EXPECT_NE(-1, Run([nKey](HWND hDlg) {
+            SendMessageW(GetDlgItem(hDlg, IDC_VERIFY), BM_CLICK, 0, 0);
             SendMessageW(GetDlgItem(hDlg, IDC_TASK_FORMAT), BM_CLICK, 0, 0);
             // Through the dialog's own keyboard handling, from the label edit.
             HWND hEdit = GetDlgItem(hDlg, IDC_LABEL);
@@ -179,7 +186,7 @@ TEST_F(SettingsTest, EnterAndEscapeStoreNothing)
             WaitFor("the key to end the dialog", [hDlg] { return !IsWindowVisible(hDlg); });
         }));
         for (const wchar_t* pszName : {L"SourceFolder", L"SourceVolume", L"TaskType",
-                                       L"FormatType", L"VolumeLabel"})
+                                       L"FormatType", L"VolumeLabel", L"Verify"})
             EXPECT_FALSE(ReadStored(m_strProfile, pszName).has_value()) << "stored after key " << nKey;
     }
 }
@@ -204,6 +211,33 @@ TEST_F(SettingsTest, OutOfRangeValuesMeanNoSelectionAndAreKeptAsTheyAre)
         EXPECT_EQ(CB_ERR, SendMessageW(GetDlgItem(hDlg, IDC_FILE_SYSTEM), CB_GETCURSEL, 0, 0));
         EXPECT_FALSE(IsChecked(hDlg, IDC_TASK_FILE_COPY));
     });
+}
+
+// Any number but 0 ticks the box; what was stored goes back as it was
+// unless the operator leaves the box changed.
+TEST_F(SettingsTest, AVerifyValueOtherThanZeroTicksTheBoxAndIsKeptUntilTheBoxChanges)
+{
+    const struct {
+        DWORD nStored;
+        int nClicks;
+        bool bChecked;
+        DWORD nKept;
+    } kCases[] = {
+        {7, 0, true, 7}, {0xFFFFFFFF, 0, true, 0xFFFFFFFF}, {7, 2, true, 7}, {7, 1, false, 0}, {0, 1, true, 1},
+    };
+    for (const auto& c : kCases) {
+        Store(L"Verify", static_cast<int>(c.nStored));
+        bool bCheckedAtStart = false;
+        Run([&](HWND hDlg) {
+            bCheckedAtStart = IsChecked(hDlg, IDC_VERIFY);
+            for (int i = 0; i < c.nClicks; ++i)
+                SendMessageW(GetDlgItem(hDlg, IDC_VERIFY), BM_CLICK, 0, 0);
+        });
+        SCOPED_TRACE(std::to_string(c.nStored) + " clicked " + std::to_string(c.nClicks));
+        EXPECT_EQ(c.nStored != 0, bCheckedAtStart);
+        ExpectNumber(m_strProfile, L"Verify", c.nKept);
+        Run([&](HWND hDlg) { EXPECT_EQ(c.bChecked, IsChecked(hDlg, IDC_VERIFY)); });
+    }
 }
 
 TEST_F(SettingsTest, ExecutablesOfOtherNamesKeepTheirOwnValues)
@@ -231,11 +265,16 @@ TEST_F(SettingsTest, AStoredLabelTooLongForTheEditFailsTheExchangeWithTheFramewo
         strAtStart = AnswerMessageBox(L"CORVANTIS USB Copy");
         strAtClose = AnswerMessageBox(L"CORVANTIS USB Copy");
     });
-    EXPECT_EQ(IDCANCEL, Run([](HWND hDlg) { EXPECT_EQ(L"TWELVE_CHARS", Text(hDlg, IDC_LABEL)) << "shown as stored"; }));
+    EXPECT_EQ(IDCANCEL, Run([](HWND hDlg) {
+        EXPECT_EQ(L"TWELVE_CHARS", Text(hDlg, IDC_LABEL)) << "shown as stored";
+        SendMessageW(GetDlgItem(hDlg, IDC_VERIFY), BM_CLICK, 0, 0);
+    }));
     answerer.join();
     EXPECT_EQ(L"Please enter no more than 11 characters.", strAtStart);
     EXPECT_EQ(L"Please enter no more than 11 characters.", strAtClose);
     ExpectText(m_strProfile, L"VolumeLabel", L"TWELVE_CHARS");
+    SCOPED_TRACE("the box is read before the label fails the exchange");
+    ExpectNumber(m_strProfile, L"Verify", 1);
 }
 
 // The label plays a part in a Format only: a stored label that the edit

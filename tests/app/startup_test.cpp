@@ -234,6 +234,7 @@ TEST_F(NamedProgramStartTest, ItsOwnProfileComesBackUnderTheProductTitleAndTheCl
     ASSERT_TRUE(StoreText(kSettingsKey, L"SourceVolume", L"E:\\"));
     ASSERT_TRUE(StoreNumber(kSettingsKey, L"TaskType", 1));
     ASSERT_TRUE(StoreNumber(kSettingsKey, L"FormatType", 2));
+    ASSERT_TRUE(StoreNumber(kSettingsKey, L"Verify", 1));
     // Too long for the label edit: start-up refuses it with a message box.
     ASSERT_TRUE(StoreText(kSettingsKey, L"VolumeLabel", L"TWELVE_CHARS"));
 
@@ -250,6 +251,7 @@ TEST_F(NamedProgramStartTest, ItsOwnProfileComesBackUnderTheProductTitleAndTheCl
     EXPECT_EQ(BST_CHECKED, SendMessageW(GetDlgItem(hDlg, 1013), BM_GETCHECK, 0, 0)) << "Sector Copy";
     EXPECT_EQ(L"E:\\", WindowText(GetDlgItem(hDlg, 1002)));
     EXPECT_EQ(L"NTFS", WindowText(GetDlgItem(hDlg, 1008)));
+    EXPECT_EQ(BST_CHECKED, SendMessageW(GetDlgItem(hDlg, 1014), BM_GETCHECK, 0, 0)) << "Verify";
     // The stored source volume is no target: the first scan already knows it.
     EXPECT_EQ(L"F:", WindowText(GetDlgItem(hDlg, 1021)));
     EXPECT_EQ(L"--", WindowText(GetDlgItem(hDlg, 1022)));
@@ -267,7 +269,8 @@ TEST_F(NamedProgramStartTest, ItsOwnProfileComesBackUnderTheProductTitleAndTheCl
     for (const Expected& e : {Expected{L"SourceFolder", REG_SZ, L"C:\\Photos", 0},
                               Expected{L"SourceVolume", REG_SZ, L"E:\\", 0}, Expected{L"TaskType", REG_DWORD, L"", 1},
                               Expected{L"FormatType", REG_DWORD, L"", 2},
-                              Expected{L"VolumeLabel", REG_SZ, L"BACKUP", 0}}) {
+                              Expected{L"VolumeLabel", REG_SZ, L"BACKUP", 0},
+                              Expected{L"Verify", REG_DWORD, L"", 1}}) {
         const auto value = Stored(e.pszName);
         ASSERT_TRUE(value.has_value()) << "not stored: " << std::filesystem::path(e.pszName).string();
         EXPECT_EQ(e.nType, value->nType);
@@ -298,7 +301,7 @@ TEST_F(NamedProgramStartTest, TheCloseBoxDuringARunIsRefusedAndStoresNothing)
     EXPECT_TRUE(IsWindowVisible(hDlg));
     std::this_thread::sleep_for(200ms);
     EXPECT_TRUE(program.IsRunning());
-    for (const wchar_t* pszName : {L"SourceVolume", L"FormatType", L"VolumeLabel"})
+    for (const wchar_t* pszName : {L"SourceVolume", L"FormatType", L"VolumeLabel", L"Verify"})
         EXPECT_FALSE(Stored(pszName).has_value()) << "stored during the run";
 }
 

@@ -21,6 +21,7 @@ public:
         DDX_Text(pDX, IDC_TEST_EDIT, m_strName);
         DDV_MaxChars(pDX, m_strName, MAX_NAME_CHARS);
         DDX_Radio(pDX, m_nRadioGroupId, m_nChoice);
+        DDX_Check(pDX, IDC_AFTER_GROUP, m_nTicked);
         DDX_Control(pDX, IDC_TEST_COMBO, m_combo);
         if (m_bExchangeMissingControl)
             DDX_Text(pDX, IDC_NOT_PRESENT, m_strMissing);
@@ -28,6 +29,7 @@ public:
 
     std::wstring m_strName;
     int m_nChoice = 0;
+    int m_nTicked = 0;
     CComboBox m_combo;
     int m_nRadioGroupId = IDC_RADIO_FIRST;
     bool m_bExchangeMissingControl = false;
@@ -114,6 +116,35 @@ TEST_F(DataExchangeTest, SavingReadsControlsIntoMembers)
     EXPECT_EQ(choices, (std::vector<int>{2, 1, -1}));
 }
 
+TEST_F(DataExchangeTest, ACheckBoxTravelsBothWaysAsZeroOrOne)
+{
+    CExchangeDialog dialog;
+    dialog.m_nTicked = 1;
+    std::vector<int> shown;
+    std::vector<int> read;
+    auto isChecked = [](CStepDialog& dlg) {
+        return ::SendMessageW(dlg.GetDlgItem(IDC_AFTER_GROUP), BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+    };
+    dialog.RunSteps({[&](CStepDialog& dlg) {
+        shown.push_back(isChecked(dlg));
+        // Clicked as the operator clicks it, then read back each time.
+        for (int nClick = 0; nClick < 2; ++nClick) {
+            ::SendMessageW(dlg.GetDlgItem(IDC_AFTER_GROUP), BM_CLICK, 0, 0);
+            EXPECT_TRUE(dlg.UpdateData(TRUE));
+            read.push_back(dialog.m_nTicked);
+        }
+        dialog.m_nTicked = 0;
+        EXPECT_TRUE(dlg.UpdateData(FALSE));
+        shown.push_back(isChecked(dlg));
+        dialog.m_nTicked = 1;
+        EXPECT_TRUE(dlg.UpdateData(FALSE));
+        shown.push_back(isChecked(dlg));
+        dlg.EndDialog(IDOK);
+    }});
+    EXPECT_EQ(shown, (std::vector<int>{1, 0, 1}));
+    EXPECT_EQ(read, (std::vector<int>{0, 1}));
+}
+
 TEST_F(DataExchangeTest, BadGroupOrMissingControlFailsTheExchange)
 {
     CExchangeDialog ungrouped;
@@ -154,6 +185,7 @@ TEST_F(DataExchangeTest, TooLongTextIsRejectedWithAMessageAndFocus)
         hEdit = dlg.GetDlgItem(IDC_TEST_EDIT);
         dlg.SetDlgItemText(IDC_TEST_EDIT, L"twelve chars");
         CheckOnly(dlg, IDC_RADIO_SECOND);
+        ::SendMessageW(dlg.GetDlgItem(IDC_AFTER_GROUP), BM_SETCHECK, BST_CHECKED, 0);
         CMessageBoxAnswerer answerer(TEST_APP_NAME);
         bSaved = dlg.UpdateData(TRUE);
         hFocus = ::GetFocus();
@@ -167,8 +199,10 @@ TEST_F(DataExchangeTest, TooLongTextIsRejectedWithAMessageAndFocus)
     EXPECT_EQ(strText, L"Please enter no more than 11 characters.");
     EXPECT_EQ(hOwner, hDialog);
     EXPECT_EQ(hFocus, hEdit);
-    // The exchange stopped at the name: the radio group was not read.
+    // The exchange stopped at the name: neither the radio group nor the box
+    // after it was read.
     EXPECT_EQ(dialog.m_nChoice, 0);
+    EXPECT_EQ(dialog.m_nTicked, 0);
 }
 
 TEST_F(DataExchangeTest, OkStaysOpenUntilTheDataIsValid)

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <climits>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -234,14 +235,26 @@ TEST_F(BalloonDialogTest, KoreanUserSeesTheKoreanMessage)
 {
     ASSERT_EQ(1, SelectUiLanguage());
     ASSERT_EQ(0x0412u, g_uiLangId) << "run with LC_ALL=ko_KR.UTF-8";
-    RunDialog([](HWND hDlg) {
-        POINT ptCursor{};
-        HWND hBalloon = PressOnStatus(hDlg, 0, L"E5", ptCursor);
-        ASSERT_NE(nullptr, hBalloon);
-        EXPECT_EQ(L"사용자가 작업을 취소하였습니다.", WindowText(hBalloon));
-        EXPECT_EQ(L"오류 코드 : [5]", BalloonOf(hBalloon)->GetContent());
-        SendMouseButton(MOUSEEVENTF_LEFTUP);
-        EXPECT_TRUE(WaitForWindowGone(hBalloon, "the balloon after the release"));
+    const struct {
+        const wchar_t* pszStatus;
+        const wchar_t* pszTitle;
+        const wchar_t* pszContent;
+    } kCases[] = {
+        {L"E5", L"사용자가 작업을 취소하였습니다.", L"오류 코드 : [5]"},
+        {L"E8", L"드라이브에서 다시 읽은 데이터가 원본과 일치하지 않습니다.", L"오류 코드 : [8]"},
+    };
+    RunDialog([&](HWND hDlg) {
+        // A slot each: a second press on the same spot would be a double click.
+        for (int nSlot = 0; nSlot < static_cast<int>(std::size(kCases)); ++nSlot) {
+            const auto& c = kCases[nSlot];
+            POINT ptCursor{};
+            HWND hBalloon = PressOnStatus(hDlg, nSlot, c.pszStatus, ptCursor);
+            ASSERT_NE(nullptr, hBalloon) << Utf8(c.pszStatus);
+            EXPECT_EQ(c.pszTitle, WindowText(hBalloon));
+            EXPECT_EQ(c.pszContent, BalloonOf(hBalloon)->GetContent());
+            SendMouseButton(MOUSEEVENTF_LEFTUP);
+            EXPECT_TRUE(WaitForWindowGone(hBalloon, "the balloon after the release"));
+        }
     });
     g_uiLangId = LANG_ID_ENGLISH_US;
     AfxSetResourceLanguage(static_cast<LANGID>(LANG_ID_ENGLISH_US));

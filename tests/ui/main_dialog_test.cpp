@@ -126,6 +126,9 @@ TEST_F(MainDialogTest, ShowsQualifyingDrivesInSlotOrderWithTheIdleLook)
         EXPECT_EQ(L"Start", WindowText(GetDlgItem(hDlg, IDC_START)));
         EXPECT_TRUE(IsEnabled(hDlg, IDC_START));
         EXPECT_TRUE(IsEnabled(hDlg, IDC_BROWSE));
+        EXPECT_EQ(L"Verify", WindowText(GetDlgItem(hDlg, IDC_VERIFY)));
+        EXPECT_TRUE(IsEnabled(hDlg, IDC_VERIFY));
+        EXPECT_FALSE(IsChecked(hDlg, IDC_VERIFY));
         EXPECT_FALSE(IsEnabled(hDlg, IDC_FILE_SYSTEM));
         EXPECT_FALSE(IsEnabled(hDlg, IDC_LABEL));
         EXPECT_FALSE(IsEnabled(hDlg, IDC_LABEL_CAPTION));
@@ -187,6 +190,7 @@ TEST_F(MainDialogTest, TaskRadiosSwitchTheIdleLook)
 {
     CBayServices bay(kMachineBay);
     RunDialog(bay, [](HWND hDlg) {
+        SendMessageW(GetDlgItem(hDlg, IDC_VERIFY), BM_CLICK, 0, 0);
         SendMessageW(GetDlgItem(hDlg, IDC_TASK_FORMAT), BM_CLICK, 0, 0);
         EXPECT_TRUE(IsChecked(hDlg, IDC_TASK_FORMAT));
         EXPECT_FALSE(IsChecked(hDlg, IDC_TASK_FILE_COPY));
@@ -194,11 +198,15 @@ TEST_F(MainDialogTest, TaskRadiosSwitchTheIdleLook)
         EXPECT_TRUE(IsEnabled(hDlg, IDC_FILE_SYSTEM));
         EXPECT_TRUE(IsEnabled(hDlg, IDC_LABEL));
         EXPECT_TRUE(IsEnabled(hDlg, IDC_LABEL_CAPTION));
+        EXPECT_FALSE(IsEnabled(hDlg, IDC_VERIFY)) << "a Format never verifies";
+        EXPECT_TRUE(IsChecked(hDlg, IDC_VERIFY)) << "the tick waits for the next copy";
 
         SendMessageW(GetDlgItem(hDlg, IDC_TASK_SECTOR_COPY), BM_CLICK, 0, 0);
         EXPECT_TRUE(IsEnabled(hDlg, IDC_BROWSE));
         EXPECT_FALSE(IsEnabled(hDlg, IDC_FILE_SYSTEM));
         EXPECT_FALSE(IsEnabled(hDlg, IDC_LABEL));
+        EXPECT_TRUE(IsEnabled(hDlg, IDC_VERIFY));
+        EXPECT_TRUE(IsChecked(hDlg, IDC_VERIFY));
         EXPECT_EQ(L"E:", WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST)));
     });
 }
@@ -307,13 +315,15 @@ TEST_F(MainDialogRunTest, ARunLooksRunningFreezesTheSlotsAndEndsIdleWithEachResu
     StoreSourceFolder(MakeSource().wstring());
     const INT_PTR nResult = RunDialog(bay.Services(m_shell, &volumes, &folders), [&](HWND hDlg) {
         CGate::COpenOnExit openOnExit{gate};
+        SendMessageW(GetDlgItem(hDlg, IDC_VERIFY), BM_CLICK, 0, 0);
         CButtonPress start(hDlg, IDC_START);
         ASSERT_TRUE(WaitFor("E: to begin copying", [&] { return gate.Waiting() >= 1; }));
         ASSERT_TRUE(start.WaitHandled());
 
         EXPECT_EQ(L"Cancel", WindowText(GetDlgItem(hDlg, IDC_START)));
         EXPECT_TRUE(IsEnabled(hDlg, IDC_START));
-        for (int nId : {IDC_BROWSE, IDC_TASK_FILE_COPY, IDC_TASK_SECTOR_COPY, IDC_TASK_FORMAT, IDC_FILE_SYSTEM, IDC_LABEL})
+        for (int nId : {IDC_BROWSE, IDC_TASK_FILE_COPY, IDC_TASK_SECTOR_COPY, IDC_TASK_FORMAT, IDC_FILE_SYSTEM, IDC_LABEL,
+                        IDC_VERIFY})
             EXPECT_FALSE(IsEnabled(hDlg, nId)) << nId;
         // F: failed its space check at once; its code shows while E: copies.
         WaitFor("F:'s result", [&] { return !WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + 1)).empty(); });
@@ -333,6 +343,8 @@ TEST_F(MainDialogRunTest, ARunLooksRunningFreezesTheSlotsAndEndsIdleWithEachResu
         EXPECT_EQ(L"OK", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST)));
         EXPECT_EQ(100, SendMessageW(GetDlgItem(hDlg, IDC_SLOT_PROGRESS_FIRST), PBM_GETPOS, 0, 0));
         EXPECT_EQ(L"E1", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + 1)));
+        EXPECT_TRUE(IsEnabled(hDlg, IDC_VERIFY));
+        EXPECT_TRUE(IsChecked(hDlg, IDC_VERIFY));
 
         SendMessageW(hDlg, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
         EXPECT_EQ(L"G:", WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST + 2)));
@@ -376,6 +388,8 @@ TEST_F(MainDialogRunTest, AFormatRunOffersNoCancel)
     CGatedFormatter formatter(bay.Bay().Formatter(), gate);
     RunDialog(bay.Services(m_shell, nullptr, nullptr, &formatter), [&](HWND hDlg) {
         CGate::COpenOnExit openOnExit{gate};
+        // Ticked for the copies; the Format run must leave the tick alone.
+        SendMessageW(GetDlgItem(hDlg, IDC_VERIFY), BM_CLICK, 0, 0);
         SendMessageW(GetDlgItem(hDlg, IDC_TASK_FORMAT), BM_CLICK, 0, 0);
         CButtonPress start(hDlg, IDC_START);
         EXPECT_FALSE(AnswerMessageBox(APP_TITLE).empty());
@@ -383,10 +397,15 @@ TEST_F(MainDialogRunTest, AFormatRunOffersNoCancel)
         ASSERT_TRUE(start.WaitHandled());
         EXPECT_EQ(L"Cancel", WindowText(GetDlgItem(hDlg, IDC_START)));
         EXPECT_FALSE(IsEnabled(hDlg, IDC_START));
+        EXPECT_FALSE(IsEnabled(hDlg, IDC_VERIFY));
         EXPECT_EQ(1, SendMessageW(GetDlgItem(hDlg, IDC_SLOT_PROGRESS_FIRST), PBM_GETPOS, 0, 0));
         gate.Open();
         ASSERT_TRUE(WaitForIdle(hDlg));
         EXPECT_EQ(L"OK", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST)));
+        EXPECT_FALSE(IsEnabled(hDlg, IDC_VERIFY)) << "the idle look of Format";
+        SendMessageW(GetDlgItem(hDlg, IDC_TASK_FILE_COPY), BM_CLICK, 0, 0);
+        EXPECT_TRUE(IsEnabled(hDlg, IDC_VERIFY));
+        EXPECT_TRUE(IsChecked(hDlg, IDC_VERIFY)) << "the Format run cleared the operator's tick";
     });
     const std::vector<BayFormatCall> calls = bay.Bay().FormatCalls();
     ASSERT_EQ(1u, calls.size());
