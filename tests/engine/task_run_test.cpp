@@ -37,7 +37,9 @@ TEST(TaskRunTest, ASlotShowsOkOnlyAfterItsBarIsFullAndThePauseAfterIt)
     const std::vector<long long> pauses = run.m_sleeper.Pauses();
     ASSERT_GE(pauses.size(), 3u);
     EXPECT_EQ(13, pauses.back()) << "the last pause comes after the workers, before the end is reported";
-    EXPECT_EQ(7, pauses[pauses.size() - 2]) << "the supervisor found the worker gone on a poll";
+    // Which of the supervisor's last poll and the worker's result pause began
+    // first is the threads' own business: only that the supervisor polled.
+    EXPECT_LE(1, std::count(pauses.begin(), pauses.end() - 1, 7)) << "the supervisor found the worker gone on a poll";
     EXPECT_EQ(1, run.EndsReported());
 }
 
