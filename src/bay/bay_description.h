@@ -35,7 +35,11 @@
 //
 // An image drive opens as a raw volume, whole, as the sector copy reads and
 // writes it; its length is the image file's, and raw writes take no free
-// bytes (they are below the file system). These keys need an image:
+// bytes (they are below the file system). Its file system counts as mounted
+// until the volume is dismounted: when a volume written while mounted is
+// closed, the image's first 4 KiB get back what they held before the writes,
+// as the system writes its cached view of the volume over them. These keys
+// need an image:
 //
 //   open-refusals = 2          the drive's first 2 volume opens fail, as while some program still
 //                              holds a file on it

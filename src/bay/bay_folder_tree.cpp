@@ -7,23 +7,25 @@
 #include "bay/bay_file_copy.h"
 #include "bay/bay_text.h"
 
-bool CBayFolderTree::ListFolder(const std::wstring& strFolder, std::vector<FolderEntry>& entries)
+FolderListing CBayFolderTree::ListFolder(const std::wstring& strFolder, std::vector<FolderEntry>& entries)
 {
+    entries.clear();
     const BayPath folder = m_state.Resolve(strFolder);
     std::error_code ec;
     if (folder.kind == BayPathKind::Refused || folder.hostPath.empty()
         || !std::filesystem::is_directory(folder.hostPath, ec))
-        return false;
+        return FOLDER_NOT_LISTED;
 
+    std::filesystem::directory_iterator it(folder.hostPath, ec);
+    if (ec)
+        return FOLDER_NOT_LISTED;
     std::vector<FolderEntry> listed;
-    for (std::filesystem::directory_iterator it(folder.hostPath, ec), end; it != end; it.increment(ec)) {
-        if (ec)
-            return false;
+    for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
         FolderEntry entry;
         // A name with no wide form fails the listing: skipping it would
         // leave a file uncopied without a word.
         if (!WideFromPath(it->path().filename(), entry.strName))
-            return false;
+            return FOLDER_BROKEN_OFF;
         const std::filesystem::file_status status = it->status(ec);
         entry.bFolder = std::filesystem::is_directory(status);
         if (!entry.bFolder) {
@@ -35,19 +37,26 @@ bool CBayFolderTree::ListFolder(const std::wstring& strFolder, std::vector<Folde
         listed.push_back(entry);
     }
     if (ec)
-        return false;
+        return FOLDER_BROKEN_OFF;
     // The host's order is arbitrary; a sorted one keeps runs repeatable.
     std::sort(listed.begin(), listed.end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.strName < b.strName; });
 
     const bool bRoot = folder.kind == BayPathKind::Drive ? folder.bDriveRoot : folder.hostPath.relative_path().empty();
-    entries.clear();
     if (!bRoot) {
         entries.push_back({L".", true, 0});
         entries.push_back({L"..", true, 0});
     }
     entries.insert(entries.end(), listed.begin(), listed.end());
-    return true;
+    // A listing that breaks before its first entry is one that could not
+    // start, as FindFirstFileW refused it.
+    if (const std::optional<size_t> nBreak = m_state.ListingBreak(folder.hostPath)) {
+        if (*nBreak == 0 || *nBreak < entries.size()) {
+            entries.clear();
+            return *nBreak == 0 ? FOLDER_NOT_LISTED : FOLDER_BROKEN_OFF;
+        }
+    }
+    return FOLDER_LISTED;
 }
 
 bool CBayFolderTree::MakeFolder(const std::wstring& strPath)

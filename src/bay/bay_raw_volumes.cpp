@@ -10,6 +10,19 @@
 
 namespace {
 
+// How much of its start a mounted file system keeps in the system's cache
+// (boot sector and the first sectors of its tables).
+constexpr uint64_t BAY_MOUNTED_CACHE_BYTES = 4096;
+
+// A volume handle bypasses the system's cache, so a drive with 4096-byte
+// sectors takes transfers only from buffers that start on a sector.
+constexpr uintptr_t BAY_SECTOR_BYTES = 4096;
+
+bool IsSectorAligned(const void* pBuffer)
+{
+    return reinterpret_cast<uintptr_t>(pBuffer) % BAY_SECTOR_BYTES == 0;
+}
+
 class CBayRawVolume : public IRawVolume {
 public:
     CBayRawVolume(CBayState& state, wchar_t chLetter, std::fstream file, uint64_t nLength, bool bWritable)
@@ -23,6 +36,15 @@ public:
         // is let go, so a copy's end is not counted before the drive's.
         if (m_bWrote)
             std::this_thread::sleep_until(m_state.WritesDoneAt(m_chLetter));
+        // A file system still mounted never learned of the raw writes: when
+        // the lock ends the system writes its cached view of the volume's
+        // start back over them, as Windows does.
+        if (!m_mountedCache.empty()) {
+            m_file.clear();
+            m_file.seekp(0);
+            m_file.write(m_mountedCache.data(), static_cast<std::streamsize>(m_mountedCache.size()));
+            m_file.flush();
+        }
         if (m_bHoldsLock)
             m_state.ReleaseLock(m_chLetter);
     }
@@ -37,8 +59,13 @@ public:
         return m_bHoldsLock && IsPresent();
     }
 
-    // Nothing is mounted over an image; a handle on a drive still there dismounts.
-    bool Dismount() override { return IsPresent(); }
+    // An image's file system counts as mounted until the volume is
+    // dismounted; a handle on a drive still there dismounts.
+    bool Dismount() override
+    {
+        m_bDismounted = IsPresent();
+        return m_bDismounted;
+    }
 
     bool SeekToStart() override
     {
@@ -49,6 +76,8 @@ public:
     bool Read(void* pBuffer, uint32_t nBytes, uint32_t& nRead) override
     {
         nRead = 0;
+        if (!IsSectorAligned(pBuffer))
+            return false;
         const uint64_t nWanted = m_nPosition >= m_nLength ? 0 : std::min<uint64_t>(nBytes, m_nLength - m_nPosition);
         if (!m_state.TakeRead(m_chLetter, nWanted))
             return false;
@@ -70,11 +99,13 @@ public:
     bool Write(const void* pBuffer, uint32_t nBytes, uint32_t& nWritten) override
     {
         nWritten = 0;
-        if (!m_bWritable || m_nPosition > m_nLength || nBytes > m_nLength - m_nPosition)
+        if (!IsSectorAligned(pBuffer) || !m_bWritable || m_nPosition > m_nLength || nBytes > m_nLength - m_nPosition)
             return false;
         auto doneAt = std::chrono::steady_clock::now();
         if (!m_state.TakeWrite(m_chLetter, nBytes, BayWriteKind::Raw, doneAt))
             return false;
+        if (!m_bDismounted && !m_bWrote)
+            RememberMountedStart();
         if (nBytes > 0) {
             // Flushed at once: another open, or the test, reads the image next.
             m_file.clear();
@@ -102,6 +133,14 @@ public:
 private:
     bool IsPresent() const { return m_state.PresentDrive(m_chLetter) != nullptr; }
 
+    void RememberMountedStart()
+    {
+        m_mountedCache.assign(static_cast<size_t>(std::min(BAY_MOUNTED_CACHE_BYTES, m_nLength)), '\0');
+        m_file.clear();
+        if (!m_file.seekg(0) || !m_file.read(m_mountedCache.data(), static_cast<std::streamsize>(m_mountedCache.size())))
+            m_mountedCache.clear();
+    }
+
     CBayState& m_state;
     const wchar_t m_chLetter;
     std::fstream m_file;
@@ -110,6 +149,9 @@ private:
     uint64_t m_nPosition = 0;
     bool m_bHoldsLock = false;
     bool m_bWrote = false;
+    bool m_bDismounted = false;
+    // The start of the volume as its mounted file system has it cached.
+    std::string m_mountedCache;
 };
 
 }  // namespace

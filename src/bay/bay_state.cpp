@@ -158,6 +158,19 @@ bool CBayState::FileSize(const std::filesystem::path& hostPath, uint64_t& nBytes
     return !ec;
 }
 
+void CBayState::BreakListingAfter(const std::filesystem::path& hostPath, size_t nEntries)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_listingBreaks[NormalKey(hostPath)] = nEntries;
+}
+
+std::optional<size_t> CBayState::ListingBreak(const std::filesystem::path& hostPath) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto it = m_listingBreaks.find(NormalKey(hostPath));
+    return it == m_listingBreaks.end() ? std::nullopt : std::optional<size_t>(it->second);
+}
+
 bool CBayState::WritesFailing(wchar_t chLetter) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

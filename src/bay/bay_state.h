@@ -64,6 +64,11 @@ public:
     // The declared size, else the real one; false when the file cannot be measured.
     bool FileSize(const std::filesystem::path& hostPath, uint64_t& nBytes) const;
 
+    // Keyed like the declared sizes: how many entries the folder's listing
+    // gives before it breaks off; none when it lists whole.
+    void BreakListingAfter(const std::filesystem::path& hostPath, size_t nEntries);
+    std::optional<size_t> ListingBreak(const std::filesystem::path& hostPath) const;
+
     bool WritesFailing(wchar_t chLetter) const;
     // Whether a file of nBytes may start on the drive: its writes still work
     // and its file system takes a single file that long.
@@ -129,6 +134,7 @@ private:
     mutable std::mutex m_mutex;
     std::map<wchar_t, DriveNow> m_drives;
     std::map<std::filesystem::path, uint64_t> m_declaredSizes;
+    std::map<std::filesystem::path, size_t> m_listingBreaks;
     BayFormatterPresence m_formatterPresence = BayFormatterPresence::Present;
     std::vector<BayFormatCall> m_formatCalls;
 };

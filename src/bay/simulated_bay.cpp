@@ -47,6 +47,13 @@ void CSimulatedBay::DeclareFileSize(const std::wstring& strPath, uint64_t nBytes
         m_pState->DeclareFileSize(path.hostPath, nBytes);
 }
 
+void CSimulatedBay::BreakListingAfter(const std::wstring& strPath, size_t nEntries)
+{
+    const BayPath path = m_pState->Resolve(strPath);
+    if (path.kind != BayPathKind::Refused && !path.hostPath.empty())
+        m_pState->BreakListingAfter(path.hostPath, nEntries);
+}
+
 void CSimulatedBay::SetFormatterPresence(BayFormatterPresence presence)
 {
     m_pState->SetFormatterPresence(presence);

@@ -57,6 +57,12 @@ public:
     // write no gigabytes. Copies carry the declared size along.
     void DeclareFileSize(const std::wstring& strPath, uint64_t nBytes);
 
+    // From now on the listing of the folder at strPath (on a bay drive or on
+    // the host) gives its first nEntries entries, "." and ".." counted where
+    // they are listed, and then breaks off, as on a source that goes away;
+    // with 0 it cannot start, as on a folder no administrator may list.
+    void BreakListingAfter(const std::wstring& strPath, size_t nEntries);
+
     void SetFormatterPresence(BayFormatterPresence presence);
     std::vector<BayFormatCall> FormatCalls() const;
 

@@ -29,14 +29,20 @@ int64_t FolderCopyJob::GetFolderSize(const std::wstring& strFolder, int64_t* pLa
     if (pLargest != nullptr)
         *pLargest = 0;
     std::vector<FolderEntry> entries;
-    if (!m_folders.ListFolder(strFolder, entries))
+    const FolderListing listing = m_folders.ListFolder(strFolder, entries);
+    if (listing == FOLDER_BROKEN_OFF)
+        return FOLDER_SIZE_BROKEN;
+    if (listing != FOLDER_LISTED)
         return 0;
     int64_t nSum = 0;
     for (const FolderEntry& entry : entries) {
         if (IsDotEntry(entry))
             continue;
         if (entry.bFolder) {
-            nSum += GetFolderSize(JoinPath(strFolder, entry.strName), nullptr);
+            const int64_t nSub = GetFolderSize(JoinPath(strFolder, entry.strName), nullptr);
+            if (nSub == FOLDER_SIZE_BROKEN)
+                return FOLDER_SIZE_BROKEN;
+            nSum += nSub;
             continue;
         }
         nSum += entry.nSize;
@@ -80,12 +86,18 @@ int FolderCopyJob::CopyFolder(std::wstring strSource, std::wstring strTarget, IP
         m_nTotalBytes = GetFolderSize(strSource, nullptr);
         m_pProgressBar = pProgressBar;
         m_pCancel = pCancel;
+        if (m_nTotalBytes == FOLDER_SIZE_BROKEN)
+            return 0;
     }
     std::vector<FolderEntry> entries;
     // A sub-folder that cannot be listed was created by the level above and
     // stays empty, and the copy goes on. A source that can no longer be
-    // listed at all has not been copied: that is no success.
-    if (!m_folders.ListFolder(strSource, entries))
+    // listed at all has not been copied, and a listing that broke off has
+    // given only part of its folder: neither is a success.
+    const FolderListing listing = m_folders.ListFolder(strSource, entries);
+    if (listing == FOLDER_BROKEN_OFF)
+        return 0;
+    if (listing != FOLDER_LISTED)
         return nDepth == 0 ? 0 : 1;
     for (const FolderEntry& entry : entries) {
         if (IsDotEntry(entry))

@@ -28,13 +28,17 @@ constexpr int64_t FILE_LIMIT_OTHER = 0x7FFFFFFFLL;      // 2 GiB - 1
 // Room a copy must leave on the drive beyond the source's size.
 constexpr int64_t COPY_SPACE_RESERVE = 1048576;
 
+// GetFolderSize's answer when a listing broke off: the size is unknown.
+constexpr int64_t FOLDER_SIZE_BROKEN = -1;
+
 class FolderCopyJob {
 public:
     FolderCopyJob(IFolderTree& folders, IVolumeQueries& volumes) : m_folders(folders), m_volumes(volumes) {}
 
     // Sum of every file's size under the folder. With pLargest, also the
     // largest file lying directly in it (files in sub-folders count only
-    // towards the sum). A folder that cannot be listed counts as empty.
+    // towards the sum). A folder that cannot be listed counts as empty; a
+    // listing that breaks off anywhere gives FOLDER_SIZE_BROKEN.
     int64_t GetFolderSize(const std::wstring& strFolder, int64_t* pLargest);
 
     // Free bytes of the whole volume; 0 when they cannot be asked.
@@ -46,7 +50,9 @@ public:
 
     // 1 when the whole of the source reached the target; 0 when the copy
     // failed or was cancelled. Depth-first; existing folders are reused,
-    // files overwritten, nothing on the target deleted.
+    // files overwritten, nothing on the target deleted. A sub-folder that
+    // cannot be listed stays empty and the copy goes on; a listing that
+    // breaks off fails the copy at any depth.
     int CopyFolder(std::wstring strSource, std::wstring strTarget, IProgressView* pProgressBar, CRunControl* pCancel,
                    int nDepth);
 

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <new>
-#include <system_error>
 
 #include "engine/run_control.h"
 #include "engine/thread_guard.h"
@@ -13,21 +11,17 @@
 #include "platform/slot_views.h"
 #include "platform/volume_queries.h"
 
-bool AllocateRing(std::vector<uint8_t>& ring, size_t nBytes)
+static_assert(SECTOR_CHUNK_SIZE % RAW_BUFFER_ALIGNMENT == 0, "every ring slot must start on a sector boundary");
+
+bool AllocateRing(CAlignedBuffer& ring, size_t nBytes)
 {
-    try {
-        ring.assign(nBytes, 0);
-        return true;
-    } catch (const std::bad_alloc&) {
-        ring.clear();
-        return false;
-    }
+    return ring.Allocate(nBytes);
 }
 
 CSectorCopy::CSectorCopy(IVolumeQueries& volumes, IRawVolumes& rawVolumes, ISleeper& sleeper,
-                         const RunTiming& timing, RingAllocator allocator)
+                         const RunTiming& timing, RingAllocator allocator, ThreadLauncher launcher)
     : m_volumes(volumes), m_rawVolumes(rawVolumes), m_sleeper(sleeper), m_timing(timing),
-      m_allocator(std::move(allocator))
+      m_allocator(std::move(allocator)), m_launcher(std::move(launcher))
 {
 }
 
@@ -44,7 +38,8 @@ bool CSectorCopy::IsCancelled() const
 int CSectorCopy::StartSectorCopy(const std::wstring& strSourcePath, int32_t nTargetCount, CRunControl* pCancel,
                                  int32_t nChunkSize)
 {
-    if (strSourcePath.empty() || nChunkSize <= 0 || nTargetCount < 0 || nTargetCount >= CHUNK_COUNT_ENTRIES)
+    if (strSourcePath.empty() || nChunkSize <= 0 || nChunkSize % static_cast<int32_t>(RAW_BUFFER_ALIGNMENT) != 0
+        || nTargetCount < 0 || nTargetCount >= CHUNK_COUNT_ENTRIES)
         return 0;
     if (ResetSectorCopy() != 1)
         return 0;
@@ -70,8 +65,8 @@ int CSectorCopy::StartSectorCopy(const std::wstring& strSourcePath, int32_t nTar
 
     m_bReaderLive.store(true, std::memory_order_release);
     try {
-        m_readerThread = std::thread(&CSectorCopy::SectorReaderProc, this);
-    } catch (const std::system_error&) {
+        m_readerThread = m_launcher([this] { SectorReaderProc(); });
+    } catch (...) {
         m_bReaderLive.store(false, std::memory_order_release);
         return 0;
     }
@@ -94,7 +89,7 @@ int CSectorCopy::ResetSectorCopy()
     m_nTargetCount = 0;
     for (std::atomic<int64_t>& count : m_chunkCounts)
         count.store(0, std::memory_order_release);
-    std::vector<uint8_t>().swap(m_ringBuffer);
+    m_ringBuffer.Release();
     std::vector<int64_t>().swap(m_slotBytes);
     return 1;
 }

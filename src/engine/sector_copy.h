@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "engine/aligned_buffer.h"
+#include "engine/thread_launcher.h"
 #include "platform/run_timing.h"
 
 class CRunControl;
@@ -38,13 +40,13 @@ constexpr int64_t STOP_REQUEST = -2;
 
 // Makes the ring nBytes long; false when the memory cannot be had. Tests
 // replace it to see the ring shrink.
-using RingAllocator = std::function<bool(std::vector<uint8_t>& ring, size_t nBytes)>;
-bool AllocateRing(std::vector<uint8_t>& ring, size_t nBytes);
+using RingAllocator = std::function<bool(CAlignedBuffer& ring, size_t nBytes)>;
+bool AllocateRing(CAlignedBuffer& ring, size_t nBytes);
 
 class CSectorCopy {
 public:
     CSectorCopy(IVolumeQueries& volumes, IRawVolumes& rawVolumes, ISleeper& sleeper, const RunTiming& timing,
-                RingAllocator allocator = AllocateRing);
+                RingAllocator allocator = AllocateRing, ThreadLauncher launcher = LaunchThread);
     ~CSectorCopy();
 
     CSectorCopy(const CSectorCopy&) = delete;
@@ -89,13 +91,16 @@ private:
     ISleeper& m_sleeper;
     const RunTiming& m_timing;
     RingAllocator m_allocator;
+    ThreadLauncher m_launcher;
 
     // Written by Start and Reset only, while neither the reader nor a writer runs.
     std::wstring m_strSourceDevice;
     int32_t m_nTargetCount = 0;
     int64_t m_nChunkSize = 0;
     int64_t m_nRingChunks = 0;
-    std::vector<uint8_t> m_ringBuffer;
+    // Every slot starts on a sector boundary: the chunk size is a multiple
+    // of the alignment, and the volume reads and writes straight from it.
+    CAlignedBuffer m_ringBuffer;
     // Bytes each slot holds: the last read of a volume may be short.
     std::vector<int64_t> m_slotBytes;
     int64_t m_nTotalBytes = 0;

@@ -71,6 +71,9 @@ int CSlotDrivers::RunFileCopy(int nSlot)
     int64_t nLargest = 0;
     const int64_t nTotal = job.GetFolderSize(m_request.m_strSourcePath, &nLargest);
     const int64_t nFree = job.GetVolumeFreeBytes(strRoot);
+    // A source whose listing broke off has no size to check against.
+    if (nTotal == FOLDER_SIZE_BROKEN)
+        return EndWithFailure(nSlot, SR_COPY_FAILED);
     if (nTotal == 0)
         return EndWithCode(nSlot, SR_INVALID_SOURCE);
     if (nFree < nTotal + COPY_SPACE_RESERVE)
@@ -102,11 +105,10 @@ int CSlotDrivers::RunSectorCopy(int nSlot)
     const std::wstring strRoot = GetSlotRoot(nSlot);
     const int32_t nWriter = nSlot + 1;
     // Target and source by the same measure: the source's length, as the
-    // engine took it when the run began.
-    if (m_sectorCopy.GetVolumeCapacity(strRoot) < m_sectorCopy.GetTotalBytes()) {
-        m_sectorCopy.DropSectorCopyTarget(nWriter);
+    // engine took it when the run began. A refused writer leaves the sector
+    // copy when its worker ends.
+    if (m_sectorCopy.GetVolumeCapacity(strRoot) < m_sectorCopy.GetTotalBytes())
         return EndWithCode(nSlot, SR_NO_SPACE);
-    }
     if (m_sectorCopy.CopySectorsToDrive(strRoot, nWriter, &m_slots.GetProgressView(nSlot)))
         return EndWithSuccess(nSlot);
     return EndWithFailure(nSlot, SR_COPY_FAILED);

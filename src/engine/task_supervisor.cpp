@@ -1,7 +1,5 @@
 #include "engine/task_supervisor.h"
 
-#include <system_error>
-
 #include "engine/run_control.h"
 #include "engine/sector_copy.h"
 #include "engine/task_request.h"
@@ -9,13 +7,16 @@
 #include "platform/sleeper.h"
 
 CTaskSupervisor::CTaskSupervisor(const TaskRequest& request, CDriveSlotTable& slots, CRunControl& run,
-                                 const PlatformServices& services, IRunListener& listener)
+                                 const PlatformServices& services, IRunListener& listener, ThreadLauncher launcher,
+                                 RingAllocator allocator)
     : m_request(request),
       m_slots(slots),
       m_run(run),
       m_services(services),
       m_listener(listener),
-      m_sectorCopy(services.m_volumes, services.m_rawVolumes, services.m_sleeper, services.m_timing),
+      m_launcher(launcher),
+      m_sectorCopy(services.m_volumes, services.m_rawVolumes, services.m_sleeper, services.m_timing,
+                   std::move(allocator), std::move(launcher)),
       m_drivers(request, slots, run, services, m_sectorCopy)
 {
 }
@@ -41,8 +42,8 @@ int CTaskSupervisor::Start()
     }
     m_run.BeginRun();
     try {
-        m_hSupervisor = std::thread(&CTaskSupervisor::TaskSupervisorProc, this);
-    } catch (const std::system_error&) {
+        m_hSupervisor = m_launcher([this] { TaskSupervisorProc(); });
+    } catch (...) {
         for (SlotWorkerParam& param : m_params)
             param.bLive.store(false, std::memory_order_release);
         m_run.EndRun();
@@ -103,13 +104,15 @@ void CTaskSupervisor::RunWorkersToTheEnd()
         m_sectorCopy.StartSectorCopy(m_request.m_strSourcePath, nDriveCount, &m_run, SECTOR_CHUNK_SIZE);
     for (int j = 0; j < nDriveCount; ++j) {
         try {
-            m_hWorkers[j] = std::thread(&CTaskSupervisor::SlotWorkerProc, this, std::ref(m_params[j]));
-        } catch (const std::system_error&) {
-            // The slot keeps its empty status, and the run goes on without
-            // it: the reader must not wait for a writer that never comes.
+            m_hWorkers[j] = m_launcher([this, j] { SlotWorkerProc(m_params[j]); });
+        } catch (...) {
+            // The run goes on without this drive, which says it failed
+            // rather than look untouched; the reader must not wait for a
+            // writer that never comes.
             m_params[j].bLive.store(false, std::memory_order_release);
             if (bSectorCopy)
                 m_sectorCopy.DropSectorCopyTarget(j + 1);
+            RunGuarded([&] { return m_drivers.SetSlotResult(j, m_drivers.GetTaskFailureCode()); }, 0);
         }
     }
     bool bAnyLive = true;
@@ -135,5 +138,10 @@ void CTaskSupervisor::SlotWorkerProc(SlotWorkerParam& param)
         // leave it looking untouched.
         RunGuarded([&] { return m_drivers.SetSlotResult(param.nSlot, m_drivers.GetTaskFailureCode()); }, 0);
     }
+    // However the driver ended (done, refused, failed, thrown), its writer
+    // writes no more: the reader and the other writers must not wait for it.
+    // A writer that finished has nothing left to be waited for anyway.
+    if (m_request.m_nTaskType == TASK_SECTOR_COPY)
+        m_sectorCopy.DropSectorCopyTarget(param.nSlot + 1);
     param.bLive.store(false, std::memory_order_release);
 }

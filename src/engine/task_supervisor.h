@@ -11,6 +11,7 @@
 #include "engine/drive_slot_table.h"
 #include "engine/sector_copy.h"
 #include "engine/slot_drivers.h"
+#include "engine/thread_launcher.h"
 
 class CRunControl;
 struct TaskRequest;
@@ -33,8 +34,11 @@ struct SlotWorkerParam {
 
 class CTaskSupervisor {
 public:
+    // The launcher starts every thread of a run and the allocator makes the
+    // sector copy's ring; tests replace them to make either fail.
     CTaskSupervisor(const TaskRequest& request, CDriveSlotTable& slots, CRunControl& run,
-                    const PlatformServices& services, IRunListener& listener);
+                    const PlatformServices& services, IRunListener& listener,
+                    ThreadLauncher launcher = LaunchThread, RingAllocator allocator = AllocateRing);
     ~CTaskSupervisor();
 
     CTaskSupervisor(const CTaskSupervisor&) = delete;
@@ -42,7 +46,7 @@ public:
 
     // UI thread, with the request filled and the slots freshly scanned.
     // Clears the cancel flag and starts the supervisor; 0 when its thread
-    // cannot be created, and nothing has changed then.
+    // cannot be started, for whatever reason, and no run exists then.
     int Start();
 
     // UI thread, once the listener has reported the end: from here a scan
@@ -62,6 +66,7 @@ private:
     CRunControl& m_run;
     const PlatformServices& m_services;
     IRunListener& m_listener;
+    ThreadLauncher m_launcher;
     // Belongs to one run at a time: started before the workers, reset after them.
     CSectorCopy m_sectorCopy;
     CSlotDrivers m_drivers;

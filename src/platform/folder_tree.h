@@ -19,6 +19,16 @@ struct FolderEntry {
 constexpr int COPY_PROGRESS_CONTINUE = 0;
 constexpr int COPY_PROGRESS_STOP = 2;
 
+// How a listing ended. The two failures differ for a copy: a folder that
+// cannot be listed at all is one no administrator may read (a drive root's
+// "System Volume Information"), while a listing that breaks off (a source
+// that goes away) has given part of a folder, which must not pass for all of it.
+enum FolderListing : int32_t {
+    FOLDER_LISTED = 0,
+    FOLDER_NOT_LISTED = 1,
+    FOLDER_BROKEN_OFF = 2,
+};
+
 // Called at the start of a file and after each block with the bytes of that
 // file transferred so far, and the context the copy was given.
 using CopyProgressRoutine = int (*)(int64_t nTransferred, void* pContext);
@@ -28,8 +38,8 @@ public:
     virtual ~IFolderTree() = default;
 
     // Every entry of the folder, in the system's order, "." and ".." where
-    // the system reports them. False when the listing cannot start.
-    virtual bool ListFolder(const std::wstring& strFolder, std::vector<FolderEntry>& entries) = 0;
+    // the system reports them; no entries unless FOLDER_LISTED.
+    virtual FolderListing ListFolder(const std::wstring& strFolder, std::vector<FolderEntry>& entries) = 0;
     // False when the folder could not be made, also when something exists there.
     virtual bool MakeFolder(const std::wstring& strPath) = 0;
     virtual bool PathExists(const std::wstring& strPath) = 0;

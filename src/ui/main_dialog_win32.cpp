@@ -292,8 +292,8 @@ void CKOBLDlg::StartRun()
 {
     // A label the edit would not accept (from the settings) has just been
     // refused with the framework's message: no format runs with a label the
-    // operator never saw accepted.
-    if (!UpdateData(TRUE))
+    // operator never saw accepted. The copies never use the label.
+    if (!UpdateData(TRUE) && m_request.m_nTaskType == TASK_FORMAT)
         return;
     m_slots.RefreshDriveSlots();
     if (m_slots.GetDriveCount() == 0) {

@@ -20,6 +20,7 @@
 #include "support/dialog_runner_win32.h"
 #include "support/gui_wait_win32.h"
 #include "support/stored_values_win32.h"
+#include "support/test_files.h"
 #include "ui/resource.h"
 
 namespace {
@@ -237,30 +238,45 @@ TEST_F(SettingsTest, AStoredLabelTooLongForTheEditFailsTheExchangeWithTheFramewo
     ExpectText(m_strProfile, L"VolumeLabel", L"TWELVE_CHARS");
 }
 
-TEST_F(SettingsTest, StartStopsWhenTheStoredLabelIsRefusedSoNoFormatRunsWithIt)
+// The label plays a part in a Format only: a stored label that the edit
+// refuses stops a Format at Start, while a copy starts as it always does.
+TEST_F(SettingsTest, AStoredLabelTheEditRefusesStopsAFormatButNotACopy)
 {
-    Store(L"TaskType", 2);
+    CTempFolder folder;
+    std::filesystem::create_directories(folder.Path() / "e");
+    WriteTestFile(folder.Path() / "src" / "a.txt", "alpha");
+    CBayServices bay("[E:]\nfolder = e\nsize = 64M\n", folder.Path());
     Store(L"VolumeLabel", L"TWELVE_CHARS");
+    Store(L"SourceFolder", (folder.Path() / "src").wstring());
     const std::wstring strRefusal = L"Please enter no more than 11 characters.";
-    // Start-up refuses the label before the dialog shows.
-    std::wstring strAtStart;
-    std::thread answerer([&] { strAtStart = AnswerMessageBox(L"CORVANTIS USB Copy"); });
-    Run([&](HWND hDlg) {
-        answerer.join();
-        CButtonPress start(hDlg, IDC_START);
-        EXPECT_EQ(strRefusal, AnswerMessageBox(L"CORVANTIS USB Copy")) << "Start exchanges again";
-        ASSERT_TRUE(start.WaitHandled());
-        EXPECT_TRUE(IsDialogIdle(hDlg)) << "no run began";
-        EXPECT_EQ(L"", AnswerMessageBoxIfAny(L"CORVANTIS USB Copy", 300ms)) << "no format warning comes";
-
-        PostMessageW(hDlg, WM_CLOSE, 0, 0);
-        EXPECT_EQ(strRefusal, AnswerMessageBox(L"CORVANTIS USB Copy")) << "the close exchanges again";
-        WaitForWindowGone(hDlg, "the main dialog");
-    });
-    if (answerer.joinable())
-        answerer.join();
-    EXPECT_EQ(strRefusal, strAtStart);
-    EXPECT_TRUE(m_bay.Bay().FormatCalls().empty());
+    for (const int nTask : {2, 0}) {
+        Store(L"TaskType", nTask);
+        // Start-up refuses the label before the dialog shows.
+        std::wstring strAtStart;
+        std::thread answerer([&] { strAtStart = AnswerMessageBox(L"CORVANTIS USB Copy"); });
+        CKOBLDlg dialog(bay.Services(m_shell));
+        RunDialogWithScript(dialog, [&](HWND hDlg) {
+            answerer.join();
+            CButtonPress start(hDlg, IDC_START);
+            EXPECT_EQ(strRefusal, AnswerMessageBox(L"CORVANTIS USB Copy")) << "Start exchanges again";
+            ASSERT_TRUE(start.WaitHandled());
+            if (nTask == 2) {
+                EXPECT_TRUE(IsDialogIdle(hDlg)) << "no format began";
+                EXPECT_EQ(L"", AnswerMessageBoxIfAny(L"CORVANTIS USB Copy", 300ms)) << "no format warning comes";
+            } else {
+                ASSERT_TRUE(WaitForIdle(hDlg));
+                EXPECT_EQ(L"OK", Text(hDlg, IDC_SLOT_STATUS_FIRST)) << "the copy ran";
+            }
+            PostMessageW(hDlg, WM_CLOSE, 0, 0);
+            EXPECT_EQ(strRefusal, AnswerMessageBox(L"CORVANTIS USB Copy")) << "the close exchanges again";
+            WaitForWindowGone(hDlg, "the main dialog");
+        });
+        if (answerer.joinable())
+            answerer.join();
+        EXPECT_EQ(strRefusal, strAtStart) << nTask;
+    }
+    EXPECT_TRUE(bay.Bay().FormatCalls().empty());
+    EXPECT_EQ(std::vector<std::string>{"a.txt=alpha"}, TreeListing(folder.Path() / "e"));
 }
 
 // The machine switch lives in the one place an installer sets up; the tests

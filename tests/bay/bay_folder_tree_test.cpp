@@ -11,8 +11,11 @@ std::vector<std::wstring> Listing(IFolderTree& folders, const std::wstring& strF
 {
     std::vector<FolderEntry> entries;
     std::vector<std::wstring> listed;
-    if (!folders.ListFolder(strFolder, entries))
-        return {L"(fails)"};
+    switch (folders.ListFolder(strFolder, entries)) {
+    case FOLDER_LISTED: break;
+    case FOLDER_NOT_LISTED: return {L"(not listed)"};
+    case FOLDER_BROKEN_OFF: return {L"(broken off)"};
+    }
     for (const FolderEntry& entry : entries)
         listed.push_back(entry.strName + (entry.bFolder ? L"/" : L" " + std::to_wstring(entry.nSize)));
     return listed;
@@ -36,7 +39,7 @@ TEST_F(BayFolderTreeTest, ListsAndMakesFoldersAsTheSystemDoes)
     EXPECT_EQ((std::vector<std::wstring>{L"./", L"../", L"c 0"}), Listing(folders, L"E:\\\\sub"));
     EXPECT_EQ((std::vector<std::wstring>{L"./", L"../", L"c 0"}), Listing(folders, Host("e/sub")));
     for (const wchar_t* pszNotAFolder : {L"E:\\b.txt", L"E:\\missing", L"E:\\..\\e"})
-        EXPECT_EQ(std::vector<std::wstring>{L"(fails)"}, Listing(folders, pszNotAFolder)) << pszNotAFolder;
+        EXPECT_EQ(std::vector<std::wstring>{L"(not listed)"}, Listing(folders, pszNotAFolder)) << pszNotAFolder;
 
     bay.DeclareFileSize(L"E:\\sub\\.\\c", 7);
     EXPECT_EQ((std::vector<std::wstring>{L"./", L"../", L"c 7"}), Listing(folders, L"E:\\sub"));
@@ -47,6 +50,16 @@ TEST_F(BayFolderTreeTest, ListsAndMakesFoldersAsTheSystemDoes)
     for (const auto& [pszPath, bMade] : makes)
         EXPECT_EQ(bMade, folders.MakeFolder(pszPath)) << pszPath;
     EXPECT_TRUE(std::filesystem::is_directory(m_root / "e" / "new"));
+
+    // Counted as the system lists them, dots included: three entries come
+    // whole, the fourth is where a break after three would begin.
+    bay.BreakListingAfter(L"E:\\sub", 3);
+    EXPECT_EQ((std::vector<std::wstring>{L"./", L"../", L"c 7"}), Listing(folders, L"E:\\sub"));
+    bay.BreakListingAfter(Host("e/sub"), 2);
+    EXPECT_EQ(std::vector<std::wstring>{L"(broken off)"}, Listing(folders, L"E:\\sub"));
+    EXPECT_EQ(std::vector<std::wstring>{L"(broken off)"}, Listing(folders, Host("e/sub")));
+    bay.BreakListingAfter(L"E:\\sub", 0);
+    EXPECT_EQ(std::vector<std::wstring>{L"(not listed)"}, Listing(folders, L"E:\\sub"));
 }
 
 TEST_F(BayFolderTreeTest, AFullDriveFailsTheCopyAndAReplacedFileGivesItsBytesBack)

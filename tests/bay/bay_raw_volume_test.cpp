@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "bay_test_support.h"
+#include "engine/aligned_buffer.h"
 #include "platform/folder_tree.h"
 #include "platform/raw_volumes.h"
 #include "platform/volume_queries.h"
@@ -20,19 +21,24 @@ std::string Pattern(size_t nBytes)
     return str;
 }
 
-// What one Read gave: "(fails)", or the bytes.
+// What one Read gave: "(fails)", or the bytes. Through a buffer that starts
+// on a sector, as a volume handle demands.
 std::string ReadSome(IRawVolume& volume, uint32_t nBytes)
 {
-    std::string str(nBytes, '\0');
+    CAlignedBuffer buffer;
+    buffer.Allocate(nBytes);
     uint32_t nRead = 12345;
-    if (!volume.Read(str.data(), nBytes, nRead))
+    if (!volume.Read(buffer.data(), nBytes, nRead))
         return "(fails)";
-    return str.substr(0, nRead);
+    return std::string(reinterpret_cast<const char*>(buffer.data()), nRead);
 }
 
 bool WriteText(IRawVolume& volume, const std::string& str, uint32_t& nWritten)
 {
-    return volume.Write(str.data(), static_cast<uint32_t>(str.size()), nWritten);
+    CAlignedBuffer buffer;
+    buffer.Allocate(str.size());
+    std::copy(str.begin(), str.end(), buffer.data());
+    return volume.Write(buffer.data(), static_cast<uint32_t>(str.size()), nWritten);
 }
 
 TEST_F(BayRawVolumeTest, AnImageIsAVolumeThatNeitherGrowsNorTakesFreeBytes)
@@ -94,6 +100,40 @@ TEST_F(BayRawVolumeTest, OneOpenHoldsTheLockAndRefusalsAreCountedExactly)
     EXPECT_TRUE(other->Lock()) << "locks are the drive's own";
     holder.reset();
     EXPECT_TRUE(waiter->Lock()) << "closing the holder ended its lock";
+}
+
+TEST_F(BayRawVolumeTest, RawWritesLastOnlyOnADismountedVolumeAndComeOnlyFromSectorAlignedBuffers)
+{
+    WriteFile("e.img", "");
+    CSimulatedBay bay(Describe("[E:]\nimage = e.img\nsize = 1M\n"));
+    for (const bool bDismount : {false, true}) {
+        WriteFile("e.img", std::string(8192, 'o'));
+        {
+            const std::unique_ptr<IRawVolume> volume = bay.RawVolumes().OpenVolume(L"E:");
+            ASSERT_TRUE(volume && volume->Lock());
+            if (bDismount) {
+                ASSERT_TRUE(volume->Dismount());
+            }
+            uint32_t nWritten = 0;
+            ASSERT_TRUE(WriteText(*volume, std::string(8192, 'n'), nWritten));
+            EXPECT_EQ(std::string(8192, 'n'), ReadFile("e.img")) << "written while open";
+        }
+        // The file system that stayed mounted writes its view of the first
+        // 4096 bytes back when the volume closes.
+        EXPECT_EQ(bDismount ? std::string(8192, 'n') : std::string(4096, 'o') + std::string(4096, 'n'),
+                  ReadFile("e.img"))
+            << (bDismount ? "dismounted" : "still mounted");
+    }
+
+    const std::unique_ptr<IRawVolume> volume = bay.RawVolumes().OpenVolume(L"E:");
+    ASSERT_NE(nullptr, volume);
+    CAlignedBuffer buffer;
+    ASSERT_TRUE(buffer.Allocate(2 * 4096));
+    uint32_t nDone = 0;
+    EXPECT_FALSE(volume->Read(buffer.data() + 512, 4096, nDone)) << "a buffer off its sector";
+    EXPECT_FALSE(volume->Write(buffer.data() + 512, 4096, nDone)) << "a buffer off its sector";
+    EXPECT_TRUE(volume->Read(buffer.data() + 4096, 4096, nDone));
+    EXPECT_EQ(4096u, nDone);
 }
 
 TEST_F(BayRawVolumeTest, ReadsFailFromTheReadThatCrossesTheirBound)

@@ -83,7 +83,7 @@ TEST_F(SimulatedBayTest, PathsStayInsideTheDrivesFolder)
         EXPECT_EQ(c.bExists, folders.PathExists(c.strPath)) << std::string(c.strPath.begin(), c.strPath.end());
 
     std::vector<FolderEntry> entries;
-    EXPECT_FALSE(folders.ListFolder(L"N:\\", entries)) << "a drive without a folder has no files";
+    EXPECT_EQ(FOLDER_NOT_LISTED, folders.ListFolder(L"N:\\", entries)) << "a drive without a folder has no files";
     EXPECT_FALSE(folders.MakeFolder(L"N:\\x"));
     EXPECT_FALSE(folders.MakeFolder(L"E:\\..\\escaped"));
     EXPECT_FALSE(Exists("escaped"));

@@ -213,6 +213,91 @@ TEST(FileCopyRunTest, CancelDuringALargeFileStopsItWhileChecksKeepTheirOwnCodes)
     EXPECT_FALSE(std::filesystem::exists(run.DriveFolder("e") / "big.bin")) << "no partial file is left";
 }
 
+// The operator confirms a cancel while the drive's free space is being
+// asked: a drive that then fails a check shows the check's own code, as it
+// would without the cancel, not E5.
+TEST(FileCopyRunTest, ADriveThatFailsACheckInACancelledRunKeepsItsOwnCode)
+{
+    struct Case {
+        const char* pszName;
+        std::string strBay;
+        uint64_t nDeclaredSize;   // of src/big.iso; 0: a small file
+        const wchar_t* pszCode;
+    };
+    const Case cases[] = {
+        {"nothing to copy", Stick('E'), UINT64_MAX, L"E4"},
+        {"too little space", Stick('E', "1M"), 0, L"E1"},
+        {"FAT16 and a 3 GB file", "[E:]\nfolder = e\nsize = 8G\nfs = FAT\n", 3000000000ull, L"E2"},
+        {"FAT32 and a 5 GB file", Stick('E', "8G"), 5000000000ull, L"E3"},
+    };
+    for (const Case& c : cases) {
+        CRunHarness run;
+        CRecordingVolumes volumes(nullptr);
+        volumes.m_onFreeBytesAsked = [&run](const std::wstring&) { run.m_run.RequestCancel(); };
+        run.UseBay(c.strBay, &volumes);
+        std::filesystem::create_directories(run.Root() / "src");
+        if (c.nDeclaredSize != UINT64_MAX) {
+            WriteTestFile(run.Root() / "src" / "big.iso", "small");
+            if (c.nDeclaredSize != 0)
+                run.Bay().DeclareFileSize((run.Root() / "src" / "big.iso").wstring(), c.nDeclaredSize);
+        }
+        run.SetSource(run.Root() / "src");
+
+        run.Run(TASK_FILE_COPY);
+
+        EXPECT_EQ((Statuses{c.pszCode}), run.Statuses()) << c.pszName;
+        EXPECT_TRUE(TreeListing(run.DriveFolder("e")).empty()) << c.pszName;
+    }
+}
+
+// A source that goes away mid-listing has not been copied, at whatever depth
+// its listing breaks off, whether it breaks before the copy measures it or
+// while the copy walks it; a sub-folder that cannot be listed at all (as a
+// drive root's "System Volume Information") is left out and the copy is whole.
+TEST(FileCopyRunTest, AListingThatBreaksOffFailsTheDriveAtAnyDepth)
+{
+    struct Case {
+        const char* pszName;
+        const char* pszFolder;   // under src
+        size_t nEntries;         // where its listing breaks off
+        bool bOnceCopying;       // the break comes after the copy has measured the source
+        const wchar_t* pszCode;
+        std::vector<std::string> copied;
+    };
+    const Case cases[] = {
+        {"the source itself", "", 1, false, L"E7", {}},
+        {"a folder two levels down", "d1/d2", 3, false, L"E7", {}},
+        {"two levels down, while copying", "d1/d2", 3, true, L"E7", {"a.txt=a", "d1/", "d1/b.txt=b", "d1/d2/"}},
+        {"two levels down, not listable at all", "d1/d2", 0, false, L"OK",
+         {"a.txt=a", "d1/", "d1/b.txt=b", "d1/d2/"}},
+    };
+    for (const Case& c : cases) {
+        CRunHarness run;
+        run.UseBay(Stick('E'));
+        WriteTestFile(run.Root() / "src" / "a.txt", "a");
+        WriteTestFile(run.Root() / "src" / "d1" / "b.txt", "b");
+        WriteTestFile(run.Root() / "src" / "d1" / "d2" / "c.txt", "c");
+        WriteTestFile(run.Root() / "src" / "d1" / "d2" / "e.txt", "e");
+        run.SetSource(run.Root() / "src");
+        const std::filesystem::path broken = run.Root() / "src" / c.pszFolder;
+        const std::wstring strBroken = (*c.pszFolder != '\0' ? broken : broken.parent_path()).wstring();
+        if (c.bOnceCopying) {
+            // The bar first moves off 0 once the first file is copied.
+            run.m_slots.bars[0].m_onSet = [&run, &c, strBroken](int nPos) {
+                if (nPos > 0)
+                    run.Bay().BreakListingAfter(strBroken, c.nEntries);
+            };
+        } else {
+            run.Bay().BreakListingAfter(strBroken, c.nEntries);
+        }
+
+        run.Run(TASK_FILE_COPY);
+
+        EXPECT_EQ((Statuses{c.pszCode}), run.Statuses()) << c.pszName;
+        EXPECT_EQ(c.copied, TreeListing(run.DriveFolder("e"))) << c.pszName;
+    }
+}
+
 TEST(FileCopyRunTest, TwentyTwoDrivesAtOnceAndOnePulledOutMidCopy)
 {
     CRunHarness run;

@@ -4,6 +4,11 @@
 
 #include "engine/sector_copy.h"
 
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <new>
+
 #include <gtest/gtest.h>
 
 #include "engine/task_request.h"
@@ -74,7 +79,7 @@ protected:
 // Accepts a ring of at most nChunks chunks.
 RingAllocator RingOfAtMost(uint64_t nChunks)
 {
-    return [nChunks](std::vector<uint8_t>& ring, size_t nBytes) {
+    return [nChunks](CAlignedBuffer& ring, size_t nBytes) {
         return nBytes <= nChunks * CHUNK && AllocateRing(ring, nBytes);
     };
 }
@@ -222,6 +227,84 @@ TEST_F(SectorCopyTest, EachDriveFailsOnItsOwnWhileTheOthersFinish)
     EXPECT_EQ(std::string(strSource.size() - 512, '\0'), ReadImage('J')) << "a rejected target is never written";
     const std::vector<long long> pauses = m_run.m_sleeper.Pauses();
     EXPECT_EQ(2 + 5, std::count(pauses.begin(), pauses.end(), 17)) << "F: waited twice, G: five times";
+}
+
+// Launches threads as the product does, but throws at the launch numbered
+// nThrowAt (1: the supervisor, 2: the reader, 3 and on: the workers in slot
+// order), as when no thread or no memory is left.
+ThreadLauncher LauncherThatThrowsAt(int nThrowAt)
+{
+    auto pCount = std::make_shared<std::atomic<int>>(0);
+    return [pCount, nThrowAt](std::function<void()> body) {
+        if (++*pCount == nThrowAt)
+            throw std::bad_alloc();
+        return LaunchThread(std::move(body));
+    };
+}
+
+// A source of 20 chunks through a ring of 4: the reader waits for every
+// writer still in the job, so a writer that fails without leaving it would
+// hold every other drive, and the run, for good.
+TEST_F(SectorCopyTest, ASourceLargerThanTheRingReachesEveryOtherTargetWhateverBefallsOne)
+{
+    const std::string strSource = Pattern(20 * CHUNK, 8);
+    struct Case {
+        const char* pszName;
+        int nLaunchThatThrows;   // 0: none
+        bool bOpenOfGThrows;
+        uint64_t nLengthOfG;
+        Statuses expected;
+    };
+    const Case cases[] = {
+        {"G: one sector short", 0, false, strSource.size() - 512, {L"OK", L"OK", L"E1", L"OK"}},
+        {"G:'s worker cannot be started", 5, false, strSource.size(), {L"OK", L"OK", L"E7", L"OK"}},
+        {"G:'s driver throws before it writes", 0, true, strSource.size(), {L"OK", L"OK", L"E7", L"OK"}},
+        {"the reader cannot be started", 2, false, strSource.size(), {L"E7", L"E7", L"E7", L"E7"}},
+    };
+    for (const Case& c : cases) {
+        CRunHarness run;
+        WriteTestFile(run.Root() / "s.img", strSource);
+        for (const char* pszTarget : {"e", "f", "h"})
+            WriteTestFile(run.Root() / (std::string(pszTarget) + ".img"), std::string(strSource.size(), '\0'));
+        WriteTestFile(run.Root() / "g.img", std::string(c.nLengthOfG, '\0'));
+        CThrowingRawVolumes throwOnG(c.bOpenOfGThrows ? L'G' : L'\0');
+        run.m_allocator = RingOfAtMost(4);
+        if (c.nLaunchThatThrows != 0)
+            run.m_launcher = LauncherThatThrowsAt(c.nLaunchThatThrows);
+        run.UseBay(ImageDrive('S', kInternalDisk) + ImageDrive('E') + ImageDrive('F') + ImageDrive('G')
+                       + ImageDrive('H'),
+                   nullptr, &throwOnG);
+        run.m_request.m_strSourcePath = L"S:\\";
+
+        run.Run(TASK_SECTOR_COPY);
+
+        EXPECT_EQ(c.expected, run.Statuses()) << c.pszName;
+        for (const char* pszTarget : {"e", "f", "h"}) {
+            if (c.expected[0] == L"OK") {
+                EXPECT_TRUE(ReadTestFile(run.Root() / (std::string(pszTarget) + ".img")) == strSource)
+                    << c.pszName << ": " << pszTarget;
+            }
+        }
+        EXPECT_EQ(c.nLaunchThatThrows == 2 ? 0u : strSource.size(), run.Bay().BytesRead(L'S')) << c.pszName;
+    }
+}
+
+TEST_F(SectorCopyTest, ARunWhoseSupervisorCannotBeStartedLeavesNoRunBehind)
+{
+    MakeImage('S', Pattern(2 * CHUNK, 9));
+    MakeImage('E', std::string(2 * CHUNK, '\0'));
+    m_run.m_launcher = LauncherThatThrowsAt(1);
+    m_run.UseBay(ImageDrive('S', kInternalDisk) + ImageDrive('E'));
+    m_run.m_request.m_strSourcePath = L"S:\\";
+    m_run.m_request.m_nTaskType = TASK_SECTOR_COPY;
+    m_run.Scan();
+
+    EXPECT_EQ(0, m_run.Supervisor().Start());
+    EXPECT_FALSE(m_run.m_run.IsRunning()) << "the dialog stays idle and may close";
+    EXPECT_EQ(0, m_run.Supervisor().CountLiveWorkers());
+    EXPECT_EQ(1, m_run.Supervisor().Start()) << "the next Start runs";
+    m_run.WaitForEnd();
+    EXPECT_EQ((Statuses{L"OK"}), m_run.Statuses());
 }
 
 TEST_F(SectorCopyTest, WithoutASourceToReadNoTargetSucceeds)

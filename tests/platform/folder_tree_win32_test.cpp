@@ -10,6 +10,7 @@
 
 #include "framework/afx_handle.h"
 #include "platform/win32/folder_tree_win32.h"
+#include "support/import_patch_win32.h"
 
 namespace {
 
@@ -107,7 +108,7 @@ std::vector<Listed> Sorted(const std::vector<FolderEntry>& entries)
 std::vector<Listed> ListSorted(CWin32FolderTree& tree, const std::wstring& strFolder)
 {
     std::vector<FolderEntry> entries;
-    EXPECT_TRUE(tree.ListFolder(strFolder, entries)) << "listing a folder of the tree";
+    EXPECT_EQ(FOLDER_LISTED, tree.ListFolder(strFolder, entries)) << "listing a folder of the tree";
     return Sorted(entries);
 }
 
@@ -138,7 +139,7 @@ int CountProgress(int64_t /*nTransferred*/, void* pContext)
 void CopyTree(CWin32FolderTree& tree, const std::wstring& strFrom, const std::wstring& strTo)
 {
     std::vector<FolderEntry> entries;
-    ASSERT_TRUE(tree.ListFolder(strFrom, entries));
+    ASSERT_EQ(FOLDER_LISTED, tree.ListFolder(strFrom, entries));
     for (const FolderEntry& entry : entries) {
         if (entry.strName == L"." || entry.strName == L"..")
             continue;
@@ -174,17 +175,17 @@ TEST(FolderTreeWin32, ListsEveryEntryWithItsKindAndSize)
         {L"sub", true, 0},
     };
     std::vector<FolderEntry> entries;
-    ASSERT_TRUE(tree.ListFolder(strSource, entries));
+    ASSERT_EQ(FOLDER_LISTED, tree.ListFolder(strSource, entries));
     EXPECT_EQ(Sorted(entries), expected);
     // Listing the same folder again replaces what the vector held.
-    ASSERT_TRUE(tree.ListFolder(strSource + L"\\", entries));
+    ASSERT_EQ(FOLDER_LISTED, tree.ListFolder(strSource + L"\\", entries));
     EXPECT_EQ(Sorted(entries), expected);
 
-    ASSERT_TRUE(tree.ListFolder(strSource + L"\\hollow", entries));
+    ASSERT_EQ(FOLDER_LISTED, tree.ListFolder(strSource + L"\\hollow", entries));
     EXPECT_EQ(Sorted(entries), (std::vector<Listed>{{L".", true, 0}, {L"..", true, 0}}));
 
     // A root, given with its backslash.
-    ASSERT_TRUE(tree.ListFolder(L"C:\\", entries));
+    ASSERT_EQ(FOLDER_LISTED, tree.ListFolder(L"C:\\", entries));
     EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [](const FolderEntry& entry) {
         return entry.bFolder && ::lstrcmpiW(entry.strName.c_str(), L"windows") == 0;
     }));
@@ -205,7 +206,7 @@ TEST(FolderTreeWin32, SizesBeyondFourGiBTakeTheHighWord)
     }
     CWin32FolderTree tree;
     std::vector<FolderEntry> entries;
-    ASSERT_TRUE(tree.ListFolder(scratch.Path(), entries));
+    ASSERT_EQ(FOLDER_LISTED, tree.ListFolder(scratch.Path(), entries));
     const auto big = std::find_if(entries.begin(), entries.end(),
                                   [](const FolderEntry& entry) { return entry.strName == L"big.img"; });
     ASSERT_NE(big, entries.end());
@@ -275,10 +276,10 @@ TEST(FolderTreeWin32, PathsThatNameNoFolderFailCleanly)
     CWin32FolderTree tree;
     std::vector<FolderEntry> entries{{L"stale", false, 1}};
 
-    EXPECT_FALSE(tree.ListFolder(scratch / L"missing", entries));
+    EXPECT_EQ(FOLDER_NOT_LISTED, tree.ListFolder(scratch / L"missing", entries));
     EXPECT_TRUE(entries.empty());
     // An empty path would become "\*", the current drive's root.
-    EXPECT_FALSE(tree.ListFolder(L"", entries));
+    EXPECT_EQ(FOLDER_NOT_LISTED, tree.ListFolder(L"", entries));
     EXPECT_TRUE(entries.empty());
 
     // 300 characters and more: Windows refuses the length without \\?\;
@@ -286,14 +287,61 @@ TEST(FolderTreeWin32, PathsThatNameNoFolderFailCleanly)
     // way the call fails, and nothing is cut short into a path that works.
     const std::wstring strLong = scratch / std::wstring(290, L'n');
     ASSERT_GE(strLong.size(), 300u);
-    EXPECT_FALSE(tree.ListFolder(strLong, entries));
+    EXPECT_EQ(FOLDER_NOT_LISTED, tree.ListFolder(strLong, entries));
     EXPECT_FALSE(tree.MakeFolder(strLong));
     EXPECT_FALSE(tree.PathExists(strLong));
     EXPECT_FALSE(tree.CopyOneFile(scratch / L"file.txt", strLong, nullptr, nullptr, nullptr));
     EXPECT_FALSE(tree.CopyOneFile(strLong, scratch / L"copy.txt", nullptr, nullptr, nullptr));
     EXPECT_FALSE(tree.PathExists(scratch / L"copy.txt"));
-    ASSERT_TRUE(tree.ListFolder(scratch.Path(), entries));
+    ASSERT_EQ(FOLDER_LISTED, tree.ListFolder(scratch.Path(), entries));
     EXPECT_EQ(entries.size(), 3u) << "only ., .. and file.txt";
+}
+
+// FindNextFileW as the system answers on a source that goes away: the first
+// g_nNextsLeft calls go to the system's own (which the patched import no
+// longer reaches), the next fails with g_nNextError.
+int g_nNextsLeft = 0;
+DWORD g_nNextError = ERROR_SUCCESS;
+using FindNextFileFn = BOOL(WINAPI*)(HANDLE, LPWIN32_FIND_DATAW);
+const auto g_pfnSystemFindNext = reinterpret_cast<FindNextFileFn>(
+    reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "FindNextFileW")));
+BOOL WINAPI FindNextFileThatBreaksOff(HANDLE hFind, LPWIN32_FIND_DATAW pData)
+{
+    if (g_nNextsLeft-- > 0)
+        return g_pfnSystemFindNext(hFind, pData);
+    ::SetLastError(g_nNextError);
+    return FALSE;
+}
+
+TEST(FolderTreeWin32, AListingThatBreaksOffIsToldFromOneThatEnds)
+{
+    CScratchFolder scratch;
+    for (const wchar_t* pszName : {L"a.txt", L"b.txt", L"c.txt"})
+        WriteBytes(scratch / pszName, {'x'});
+    CWin32FolderTree tree;
+    const struct {
+        int nNexts;
+        DWORD nError;
+        FolderListing expected;
+        size_t nEntries;
+    } cases[] = {
+        {100, ERROR_SUCCESS, FOLDER_LISTED, 5},   // ".", "..", and the three: the system's own end
+        {2, ERROR_NETNAME_DELETED, FOLDER_BROKEN_OFF, 0},
+        {0, ERROR_ACCESS_DENIED, FOLDER_BROKEN_OFF, 0},
+    };
+    for (const auto& c : cases) {
+        g_nNextsLeft = c.nNexts;
+        g_nNextError = c.nError;
+        std::vector<FolderEntry> entries;
+        FolderListing listing = FOLDER_NOT_LISTED;
+        {
+            CImportPatch patch("FindNextFileW", reinterpret_cast<void*>(&FindNextFileThatBreaksOff));
+            ASSERT_TRUE(patch.Applied());
+            listing = tree.ListFolder(scratch.Path(), entries);
+        }
+        EXPECT_EQ(c.expected, listing) << c.nError;
+        EXPECT_EQ(c.nEntries, entries.size()) << "a broken listing gives nothing that could pass for the folder";
+    }
 }
 
 // Wine's CopyFileExW never calls its routine, so the routine is driven here

@@ -57,7 +57,7 @@ class CGatedFolderTree : public IFolderTree {
 public:
     CGatedFolderTree(IFolderTree& inner, CGate& gate) : m_inner(inner), m_gate(gate) {}
 
-    bool ListFolder(const std::wstring& strFolder, std::vector<FolderEntry>& entries) override
+    FolderListing ListFolder(const std::wstring& strFolder, std::vector<FolderEntry>& entries) override
     {
         return m_inner.ListFolder(strFolder, entries);
     }

@@ -1,7 +1,9 @@
 #pragma once
 // Passes discovery's queries on to another implementation and notes which
-// drives were asked about, so tests can tell what a scan examined.
+// drives were asked about, so tests can tell what a scan examined; a test
+// may also act at the moment a drive's free bytes are asked for.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,7 +32,12 @@ public:
         return m_pInner->QueryMediaType(nDriveIndex);
     }
     uint64_t GetVolumeTotalBytes(const std::wstring& strPath) override { return m_pInner->GetVolumeTotalBytes(strPath); }
-    uint64_t GetVolumeFreeBytes(const std::wstring& strPath) override { return m_pInner->GetVolumeFreeBytes(strPath); }
+    uint64_t GetVolumeFreeBytes(const std::wstring& strPath) override
+    {
+        if (m_onFreeBytesAsked)
+            m_onFreeBytesAsked(strPath);
+        return m_pInner->GetVolumeFreeBytes(strPath);
+    }
     bool GetFileSystemName(const std::wstring& strPath, std::wstring& strName) override
     {
         return m_pInner->GetFileSystemName(strPath, strName);
@@ -38,6 +45,7 @@ public:
 
     std::vector<std::wstring> m_driveTypeRoots;
     std::vector<int> m_mediaQueries;
+    std::function<void(const std::wstring& strPath)> m_onFreeBytesAsked;
 
 private:
     IVolumeQueries* m_pInner;

@@ -28,6 +28,7 @@
 #include "support/memory_slot_views.h"
 #include "support/recording_volumes.h"
 #include "support/test_files.h"
+#include "support/throwing_raw_volumes.h"
 
 // Pauses really taken, but short: what a test checks is which were asked for.
 class CRecordingSleeper : public ISleeper {
@@ -63,9 +64,11 @@ public:
     }
 
     // The bay's folders ("folder = e") are made under the harness's own
-    // folder before the description is read. An interposed query object
-    // answers in front of the bay's own.
-    void UseBay(const std::string& strText, CRecordingVolumes* pInterposed = nullptr)
+    // folder before the description is read. Interposed query and raw
+    // volume objects answer in front of the bay's own. The run's threads
+    // and ring come from m_launcher and m_allocator as they are now.
+    void UseBay(const std::string& strText, CRecordingVolumes* pInterposed = nullptr,
+                CThrowingRawVolumes* pRawInterposed = nullptr)
     {
         std::istringstream lines(strText);
         std::string strLine;
@@ -83,12 +86,18 @@ public:
             pInterposed->SetInner(pVolumes);
             pVolumes = pInterposed;
         }
+        IRawVolumes* pRawVolumes = &m_pBay->RawVolumes();
+        if (pRawInterposed != nullptr) {
+            pRawInterposed->SetInner(pRawVolumes);
+            pRawVolumes = pRawInterposed;
+        }
         m_pServices = std::make_unique<PlatformServices>(
-            PlatformServices{*pVolumes, m_pBay->Folders(), m_pBay->RawVolumes(), m_pBay->Formatter(), m_shell,
+            PlatformServices{*pVolumes, m_pBay->Folders(), *pRawVolumes, m_pBay->Formatter(), m_shell,
                              m_sleeper, m_timing});
         m_pTable = std::make_unique<CDriveSlotTable>(*pVolumes, m_request, m_run);
         m_slots.BindTo(*m_pTable);
-        m_pSupervisor = std::make_unique<CTaskSupervisor>(m_request, *m_pTable, m_run, *m_pServices, *this);
+        m_pSupervisor = std::make_unique<CTaskSupervisor>(m_request, *m_pTable, m_run, *m_pServices, *this,
+                                                          m_launcher, m_allocator);
     }
 
     CSimulatedBay& Bay() { return *m_pBay; }
@@ -117,14 +126,24 @@ public:
             bar.ClearHistory();
     }
 
+    // A run that does not end within the bound fails the test and is then
+    // cancelled, so that the test itself ends.
     void WaitForEnd()
     {
-        std::unique_lock<std::mutex> lock(m_endMutex);
-        const bool bEnded = m_ended.wait_for(lock, std::chrono::seconds(120), [this] { return m_nEnds > m_nSeenEnds; });
-        ASSERT_TRUE(bEnded) << "the run did not end";
-        ++m_nSeenEnds;
-        lock.unlock();
+        if (!WaitForReportedEnd(std::chrono::seconds(60))) {
+            ADD_FAILURE() << "the run did not end within 60 s";
+            m_run.RequestCancel();
+            ASSERT_TRUE(WaitForReportedEnd(std::chrono::seconds(60))) << "nor within 60 s of a cancel";
+        }
         m_pSupervisor->FinishRun();
+    }
+    bool WaitForReportedEnd(std::chrono::seconds bound)
+    {
+        std::unique_lock<std::mutex> lock(m_endMutex);
+        if (!m_ended.wait_for(lock, bound, [this] { return m_nEnds > m_nSeenEnds; }))
+            return false;
+        ++m_nSeenEnds;
+        return true;
     }
 
     std::vector<std::wstring> Statuses() const
@@ -153,6 +172,8 @@ public:
     CMemorySlots m_slots;
     RunTiming m_timing;
     CRecordingSleeper m_sleeper;
+    ThreadLauncher m_launcher = LaunchThread;
+    RingAllocator m_allocator = AllocateRing;
 
 private:
     CTempFolder m_folder;

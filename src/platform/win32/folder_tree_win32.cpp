@@ -56,27 +56,26 @@ DWORD CALLBACK CopyProgressTrampoline(LARGE_INTEGER /*nTotalFileSize*/, LARGE_IN
     }
 }
 
-bool CWin32FolderTree::ListFolder(const std::wstring& strFolder, std::vector<FolderEntry>& entries)
+FolderListing CWin32FolderTree::ListFolder(const std::wstring& strFolder, std::vector<FolderEntry>& entries)
 {
     entries.clear();
     // "" + "\*" would list the current drive's root.
     if (strFolder.empty())
-        return false;
+        return FOLDER_NOT_LISTED;
     WIN32_FIND_DATAW data{};
     CUniqueFindHandle find(::FindFirstFileW(FindPattern(strFolder).c_str(), &data));
     if (!find) {
         // A root holds no "." nor "..": an empty one matches nothing, which
         // is an empty listing, not a failed one.
-        return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND ? FOLDER_LISTED : FOLDER_NOT_LISTED;
     }
     do {
         entries.push_back(EntryOf(data));
     } while (::FindNextFileW(find.get(), &data));
     if (::GetLastError() == ERROR_NO_MORE_FILES)
-        return true;
-    // A listing cut short would copy part of the folder as if it were all.
+        return FOLDER_LISTED;
     entries.clear();
-    return false;
+    return FOLDER_BROKEN_OFF;
 }
 
 bool CWin32FolderTree::MakeFolder(const std::wstring& strPath)

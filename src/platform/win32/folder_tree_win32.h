@@ -9,7 +9,7 @@
 
 class CWin32FolderTree : public IFolderTree {
 public:
-    bool ListFolder(const std::wstring& strFolder, std::vector<FolderEntry>& entries) override;
+    FolderListing ListFolder(const std::wstring& strFolder, std::vector<FolderEntry>& entries) override;
     bool MakeFolder(const std::wstring& strPath) override;
     bool PathExists(const std::wstring& strPath) override;
     bool CopyOneFile(const std::wstring& strFrom, const std::wstring& strTo, CopyProgressRoutine routine,
