@@ -4,7 +4,8 @@
 #include <string>
 
 constexpr int DOWNLOAD_OK = 0;
-// InternetOpenW or InternetOpenUrlW failed: no answer to look at.
+// WinINet could not be loaded, or InternetOpenW or InternetOpenUrlW failed:
+// no answer to look at.
 constexpr int DOWNLOAD_NOT_OPENED = 1;
 // Status 200, but the body did not arrive whole in the file: the status
 // could not be read, the file could not be written, the connection broke,

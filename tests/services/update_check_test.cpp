@@ -25,6 +25,7 @@
 #include "framework/afx_handle.h"
 #include "support/child_process_win32.h"
 #include "support/loopback_http_server_win32.h"
+#include "support/refused_system_library_win32.h"
 #include "support/test_files.h"
 #include "support/gui_wait_win32.h"
 #include "support/window_search_win32.h"
@@ -356,6 +357,34 @@ TEST_F(UpdateCheckTest, TickedBoxTurnsTheCheckOffOnlyWithOk)
     EXPECT_EQ(-1, RunCheck({true, 1154, L""}, seen)) << "the picker was cancelled";
     EXPECT_TRUE(seen.bPicker) << "OK opens the picker, ticked or not";
     EXPECT_EQ(0u, StoredAutoUpdate());
+    EXPECT_FALSE(fs::exists(ParametersPath()));
+}
+
+// WinINet and version.dll come from the system's folder only; where either
+// cannot be had, the check ends as silently as on any other failure.
+TEST_F(UpdateCheckTest, WithoutTheSystemsWinInetOrVersionDllTheCheckEndsSilently)
+{
+    Offer(ReleaseFile("1.0.0.5"));
+    const struct {
+        const wchar_t* pszDll;
+        size_t nRequests;
+    } kCases[] = {{L"wininet.dll", 0}, {L"version.dll", 1}};
+    size_t nExpected = 0;
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(fs::path(c.pszDll).string());
+        CRefusedSystemLibrary refused(c.pszDll);
+        ASSERT_TRUE(refused.Applied());
+        PromptSeen seen;
+        EXPECT_EQ(-1, RunCheck({}, seen));
+        EXPECT_FALSE(seen.bPrompt);
+        nExpected += c.nRequests;
+        EXPECT_EQ(nExpected, m_server.RequestedPaths().size());
+    }
+
+    // With both at hand the same offer is made.
+    PromptSeen seen;
+    EXPECT_EQ(-1, RunCheck({}, seen)) << "the picker was cancelled";
+    EXPECT_TRUE(seen.bPrompt);
     EXPECT_FALSE(fs::exists(ParametersPath()));
 }
 
