@@ -4,6 +4,7 @@
 #include <wininet.h>
 
 #include <cwchar>
+#include <optional>
 #include <vector>
 
 #include "framework/afx_handle.h"
@@ -148,23 +149,46 @@ const wchar_t* OptionalText(const std::wstring& strText)
     return strText.empty() ? nullptr : strText.c_str();
 }
 
-// As text, as the server sent it; 0 when it cannot be read.
-int QueryStatusCode(const CWinInet& winInet, HINTERNET hRequest)
+// A header of the answer as the server sent it; nothing when it is missing
+// or cannot be read.
+std::optional<std::wstring> QueryHeader(const CWinInet& winInet, HINTERNET hRequest, DWORD nHeader)
 {
     std::vector<wchar_t> buffer(10000 / sizeof(wchar_t), L'\0');
     DWORD nBytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
     DWORD nIndex = 0;
-    if (!winInet.m_pfnHttpQueryInfoW(hRequest, HTTP_QUERY_STATUS_CODE, buffer.data(), &nBytes, &nIndex))
-        return 0;
+    if (!winInet.m_pfnHttpQueryInfoW(hRequest, nHeader, buffer.data(), &nBytes, &nIndex))
+        return std::nullopt;
     buffer.back() = L'\0';
-    return static_cast<int>(std::wcstol(buffer.data(), nullptr, 10));
+    return std::wstring(buffer.data());
+}
+
+// As text, as the server sent it; 0 when it cannot be read.
+int QueryStatusCode(const CWinInet& winInet, HINTERNET hRequest)
+{
+    const std::optional<std::wstring> strStatus = QueryHeader(winInet, hRequest, HTTP_QUERY_STATUS_CODE);
+    return strStatus ? static_cast<int>(std::wcstol(strStatus->c_str(), nullptr, 10)) : 0;
+}
+
+// The length the head declares for the body; nothing when it declares none,
+// and an HTTP/1.0 body then simply ends with the connection. WinINet ends a
+// body cut short by a closed connection as if it were whole, so this is
+// what tells the two apart. A length that is no number is taken as none
+// declared.
+std::optional<unsigned long long> QueryContentLength(const CWinInet& winInet, HINTERNET hRequest)
+{
+    const std::optional<std::wstring> strLength = QueryHeader(winInet, hRequest, HTTP_QUERY_CONTENT_LENGTH);
+    if (!strLength || strLength->empty() || strLength->find_first_not_of(L"0123456789") != std::wstring::npos)
+        return std::nullopt;
+    return std::wcstoull(strLength->c_str(), nullptr, 10);
 }
 
 // The whole body into the file; false as soon as any part is lost, the body
-// outgrows the limit or the deadline passes.
+// outgrows the limit or the deadline passes, or when it ends short of the
+// declared length.
 bool CopyBody(const CWinInet& winInet, HINTERNET hRequest, HANDLE hFile, unsigned long long nSizeLimit,
               Clock::time_point deadline)
 {
+    const std::optional<unsigned long long> nDeclared = QueryContentLength(winInet, hRequest);
     unsigned long long nTotal = 0;
     for (;;) {
         // Between reads: a read still blocked when the deadline passes is
@@ -182,7 +206,7 @@ bool CopyBody(const CWinInet& winInet, HINTERNET hRequest, HANDLE hFile, unsigne
         if (!winInet.m_pfnInternetReadFile(hRequest, block.data(), nWant, &nRead))
             return false;
         if (nRead == 0)
-            return true;
+            return !nDeclared || nTotal == *nDeclared;
         nTotal += nRead;
         if (nTotal > nSizeLimit)
             return false;

@@ -10,8 +10,9 @@ constexpr int DOWNLOAD_OK = 0;
 // nothing within the receive bound.
 constexpr int DOWNLOAD_NOT_OPENED = 1;
 // Status 200, but the body did not arrive whole in the file: the status
-// could not be read, the file could not be written, the connection broke,
-// a receive outlived its bound, the deadline passed, or the body went past
+// could not be read, the file could not be written, the connection broke
+// (also: the body ended short of the length the server declared), a
+// receive outlived its bound, the deadline passed, or the body went past
 // the size limit. No partial file is left behind. Never an HTTP status, so
 // callers cannot mistake it for one.
 constexpr int DOWNLOAD_BROKEN = 2;

@@ -459,6 +459,15 @@ TEST_F(UpdateCheckTest, EachDownloadReplacesTheReleaseFileWithinItsSizeLimit)
     EXPECT_EQ(-1, RunCheck({}, seen));
     EXPECT_FALSE(seen.bPrompt);
     EXPECT_FALSE(fs::exists(ReleasePath()));
+
+    // So is a body that ends short of the length its head declared: what
+    // came may stop inside the location handed to the updater.
+    const std::string strNewer = ReleaseFile("1.0.0.5");
+    m_server.SetAnswer("/current-release.ini",
+                       {200, strNewer, false, false, std::chrono::milliseconds{0}, strNewer.find("usbcopy")});
+    EXPECT_EQ(-1, RunCheck({}, seen));
+    EXPECT_FALSE(seen.bPrompt);
+    EXPECT_FALSE(fs::exists(ReleasePath()));
 }
 
 // The product's own start-up asks the server only when AutoUpdate is a

@@ -1,9 +1,9 @@
 #pragma once
 // A small HTTP/1.0 server on 127.0.0.1 in a thread of the test process: it
 // answers each path with a scripted status and body (or a body that never
-// ends, or comes a byte at a time, or never comes at all) and records every
-// path it was asked for, so a test can also see that no request came at
-// all.
+// ends, is cut short, comes a byte at a time, or never comes at all) and
+// records every path it was asked for, so a test can also see that no
+// request came at all.
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -30,6 +30,9 @@ public:
         // this long after the last (a bound past ANSWER_HOLD_BOUND: the
         // head, then nothing).
         std::chrono::milliseconds dripInterval{0};
+        // Sends the body only this far, then closes; the head still
+        // declares the whole length.
+        size_t nCutAt = std::string::npos;
     };
 
     // The longest a stalled or dripping answer holds its client: a client
@@ -157,7 +160,7 @@ private:
             return;
         }
         if (!answer.bEndless) {
-            SendAll(client, answer.strBody);
+            SendAll(client, answer.strBody.substr(0, answer.nCutAt));
             return;
         }
         const std::string strChunk(64 * 1024, 'x');
