@@ -60,8 +60,8 @@ int GetFileVersionString(const std::wstring& strFilePath, std::wstring& strVersi
     };
     LangAndCodePage* pTranslations = nullptr;
     UINT nTranslationBytes = 0;
-    if (!version.m_pfnVerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&pTranslations),
-                          &nTranslationBytes)
+    if (!version.m_pfnVerQueryValueW(info.data(), L"\\VarFileInfo\\Translation",
+                                     reinterpret_cast<void**>(&pTranslations), &nTranslationBytes)
         || nTranslationBytes < sizeof(LangAndCodePage))
         return -1;
 
