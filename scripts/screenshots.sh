@@ -8,8 +8,10 @@ scripts/install-deps.sh
 source scripts/demo-lib.sh
 source scripts/xvfb.sh
 corvantis_build_demo
-corvantis_prepare_bay
+# The display first: preparing the bay starts Wine, whose desktop stays on
+# the display it found.
 corvantis_start_xvfb
+corvantis_prepare_bay
 
 for shot in en:en_US.UTF-8 zh-CN:zh_CN.UTF-8 ja:ja_JP.UTF-8 ko:ko_KR.UTF-8; do
   name=${shot%%:*}
