@@ -1,10 +1,37 @@
 # Sourced by run.sh and screenshots.sh: build the demo, lay out its drive bay,
-# and start, read, photograph and close it under Wine.
+# and start, read, photograph and close it under Wine. Every wait is bounded:
+# a message box of the program is printed and the demo ended, never waited on.
 
 corvantis_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 corvantis_prefix="$corvantis_root/build/windows/wineprefix"
 
 corvantis_wine() { "$corvantis_root/scripts/wine-run" "$corvantis_prefix" "$@"; }
+
+# corvantis_probe COMMAND SECONDS: the dialog probe (tests/tools/dialog_probe_win32.cpp),
+# which keeps its own bound; ended by force a little after it, should a
+# window it asks never answer. Its status: 0 done, 3 the program showed a
+# message box (printed on stderr), 124 ended by force, else it failed.
+corvantis_probe() {
+  local - bound=$(($2 + 30)) status=0
+  set -o pipefail
+  # wine-run names the probe's failing status; the callers say what it meant.
+  { timeout -k 5 "$bound" "$corvantis_root/scripts/wine-run" "$corvantis_prefix" \
+      "$corvantis_root/build/windows/tests/corvantis_probe.exe" "$@" 2>&1 1>&3 3>&- \
+      | sed -u -E 's/\r$//; /^wine-run: corvantis_probe\.exe (ended with exit status|was ended by signal) [0-9]+$/d' >&2
+  } 3>&1 || status=$?
+  [ "$status" -ne 124 ] || echo "error: the dialog probe did not end within $bound s" >&2
+  return "$status"
+}
+
+# corvantis_wait_gone PID SECONDS: true once the process has ended.
+corvantis_wait_gone() {
+  local pid=$1 tries
+  for tries in $(seq 1 $(($2 * 10))); do
+    kill -0 "$pid" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  ! kill -0 "$pid" 2>/dev/null
+}
 
 corvantis_build_demo() {
   local log="$corvantis_root/build/demo-build.log"
@@ -27,6 +54,8 @@ corvantis_prepare_bay() {
   mkdir -p "$demo"/drives/{e,f,g,j,m}
   if [ -n "${CORVANTIS_BAY:-}" ]; then
     corvantis_own_bay=1
+    # For corvantis_explain_sample_drive; Wine knows where its drives lead.
+    corvantis_bay_file=$(corvantis_wine winepath.exe -u "$CORVANTIS_BAY" 2>/dev/null | tr -d '\r') || true
   else
     corvantis_own_bay=0
     cp "$corvantis_root/scripts/demo-bay.txt" "$demo/bay.txt"
@@ -55,15 +84,43 @@ corvantis_make_sample() {
 }
 
 # corvantis_start_demo [LOCALE]: starts the demo (as the user of LOCALE) and
-# waits for its dialog; the probe's report lands in corvantis_report.
+# waits for its dialog; the probe's report lands in corvantis_report. When a
+# message box comes instead (its text printed), the demo ends without any
+# window, or no dialog comes within 120 s, it says so, ends the demo and
+# fails.
 corvantis_start_demo() {
-  LC_ALL=${1:-C} corvantis_wine "$corvantis_root/build/windows/CorvantisUsbCopyDemo.exe" &
+  # Its launcher is the background job itself, so that the job's id is the
+  # launcher's and the program is the launcher's child.
+  LC_ALL=${1:-C} "$corvantis_root/scripts/wine-run" "$corvantis_prefix" \
+    "$corvantis_root/build/windows/CorvantisUsbCopyDemo.exe" &
   corvantis_demo_pid=$!
-  if ! corvantis_report=$(corvantis_wine "$corvantis_root/build/windows/tests/corvantis_probe.exe" report 120); then
+  local errors status deadline=$((SECONDS + 120))
+  errors=$(mktemp)
+  # Short looks, one after another: a demo that ended without any window
+  # would otherwise keep the probe waiting out a long bound in vain.
+  for (( ; ; )); do
+    status=0
+    corvantis_report=$(corvantis_probe report 2 2>"$errors") || status=$?
+    [ "$status" -eq 1 ] && [ "$SECONDS" -lt "$deadline" ] || break
+    if ! kill -0 "$corvantis_demo_pid" 2>/dev/null; then
+      status=0
+      wait "$corvantis_demo_pid" || status=$?
+      corvantis_demo_pid=
+      rm -f "$errors"
+      echo "error: the program ended (exit status $status) before its dialog appeared" >&2
+      return 1
+    fi
+  done
+  cat "$errors" >&2
+  rm -f "$errors"
+  [ "$status" -ne 0 ] || return 0
+  corvantis_end_demo
+  if [ "$status" -eq 3 ]; then
+    echo "error: the program showed that message instead of its dialog" >&2
+  else
     echo "error: the dialog did not appear" >&2
-    kill "$corvantis_demo_pid" 2>/dev/null
-    return 1
   fi
+  return 1
 }
 
 # corvantis_screenshot FILE: the dialog's frame, cut out of the display.
@@ -74,7 +131,46 @@ corvantis_screenshot() {
   import -window root -crop "${w}x${h}+${x}+${y}" +repage "$1"
 }
 
+# Closes the dialog as its close box does and waits for the demo to end;
+# fails, having ended it, when it does not close.
 corvantis_close_demo() {
-  corvantis_wine "$corvantis_root/build/windows/tests/corvantis_probe.exe" close 30 >/dev/null
-  wait "$corvantis_demo_pid"
+  if corvantis_probe close 30 >/dev/null && corvantis_wait_gone "$corvantis_demo_pid" 30; then
+    local status=0
+    wait "$corvantis_demo_pid" || status=$?
+    corvantis_demo_pid=
+    return "$status"
+  fi
+  corvantis_end_demo
+  return 1
+}
+
+# Ends the demo whatever holds it: its message boxes answered with Cancel or
+# No where they have them, else OK, and its dialog closed; the program
+# itself, found among its launcher's children, only when that does not do
+# (a run that goes on, a program that no longer answers).
+corvantis_end_demo() {
+  [ -n "${corvantis_demo_pid:-}" ] || return 0
+  if ! { corvantis_probe end 15 >/dev/null && corvantis_wait_gone "$corvantis_demo_pid" 15; }; then
+    local program
+    program=$(pgrep -P "$corvantis_demo_pid" -f 'CorvantisUsbCopyDemo\.exe' | tr '\n' ' ') || true
+    [ -z "$program" ] || kill -KILL $program 2>/dev/null || true
+    corvantis_wait_gone "$corvantis_demo_pid" 10 || kill "$corvantis_demo_pid" 2>/dev/null || true
+  fi
+  wait "$corvantis_demo_pid" 2>/dev/null || true
+  corvantis_demo_pid=
+}
+
+# corvantis_explain_sample_drive BAY_FILE SAMPLE: when the bay (its
+# description on this machine) takes the letter of the drive that holds the
+# sample (a Windows path), the program looks for the sample on the bay's
+# drive of that letter instead; says which letter to leave free.
+corvantis_explain_sample_drive() {
+  local bay_file=$1 sample=$2
+  local letter=${sample:0:1}
+  # A section is "[Z:]" or "[Z]", in either case, spaces allowed.
+  if sed '1s/^\xEF\xBB\xBF//' "$bay_file" 2>/dev/null \
+      | grep -qiE "^[[:space:]]*\[[[:space:]]*${letter}:?[[:space:]]*\]"; then
+    echo "error: the bay description defines $letter:, the drive that holds the sample folder" \
+      "($sample); leave $letter: free in it" >&2
+  fi
 }

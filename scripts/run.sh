@@ -8,7 +8,9 @@
 # task, presses Start, waits for the run to end, prints each slot's letter
 # and result, saves a screenshot of the finished run and exits; 0 only when
 # every slot shows what the demo bay makes it expect (with a bay of your own:
-# when the run ended). With a display it leaves the program open for use.
+# when the run ended). A message box of the program, before the run or
+# instead of it, is printed and ends the command with an error at once.
+# With a display it leaves the program open for use.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,33 +19,49 @@ source scripts/demo-lib.sh
 corvantis_build_demo
 
 headless=0
+source scripts/xvfb.sh
 if [ -z "${DISPLAY:-}" ]; then
   headless=1
-  source scripts/xvfb.sh
   corvantis_start_xvfb
 fi
+# Wine's programs before the display they draw on.
+trap 'corvantis_end_demo; WINEPREFIX="$corvantis_prefix" wineserver -k 2>/dev/null || true; corvantis_stop_xvfb' EXIT
 corvantis_prepare_bay
 
+# A bay of one's own may take the drive that holds the sample.
+explain_own_bay() {
+  [ "$corvantis_own_bay" -eq 0 ] || corvantis_explain_sample_drive "$corvantis_bay_file" "$corvantis_sample"
+}
+
 if [ "$headless" -eq 0 ]; then
-  corvantis_start_demo "${LC_ALL:-}"
+  corvantis_start_demo "${LC_ALL:-}" || { explain_own_bay; exit 1; }
   echo "The program is open; close its window to end."
-  wait "$corvantis_demo_pid"
-  exit 0
+  status=0
+  wait "$corvantis_demo_pid" || status=$?
+  corvantis_demo_pid=
+  exit "$status"
 fi
 
-corvantis_start_demo C
+corvantis_start_demo C || { explain_own_bay; exit 1; }
 status=0
-results=$(corvantis_wine "$corvantis_root/build/windows/tests/corvantis_probe.exe" file-copy 300 | tr -d '\r') || status=$?
+results=$(corvantis_probe file-copy 300 | tr -d '\r') || status=$?
 grep '^slot' <<<"$results" || true
-shot="$corvantis_root/build/corvantis-usb-copy.png"
-if [ "$status" -eq 0 ]; then
-  corvantis_report=$results
-  corvantis_screenshot "$shot"
-  echo "Screenshot: $shot"
+if [ "$status" -ne 0 ]; then
+  corvantis_end_demo
+  if [ "$status" -eq 3 ]; then
+    echo "error: the program showed that message instead of running the File Copy" >&2
+  else
+    echo "error: the File Copy run did not complete" >&2
+  fi
+  explain_own_bay
+  exit 1
 fi
+shot="$corvantis_root/build/corvantis-usb-copy.png"
+corvantis_report=$results
+corvantis_screenshot "$shot"
+echo "Screenshot: $shot"
 corvantis_close_demo || true
 WINEPREFIX="$corvantis_prefix" wineserver -k 2>/dev/null || true
-[ "$status" -eq 0 ] || { echo "error: the File Copy run did not complete" >&2; exit 1; }
 
 if [ "$corvantis_own_bay" -eq 0 ]; then
   # The demo bay: four drives take the sample, M: is too small for it.

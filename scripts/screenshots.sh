@@ -8,8 +8,8 @@ scripts/install-deps.sh
 source scripts/demo-lib.sh
 source scripts/xvfb.sh
 corvantis_build_demo
-# The display first: preparing the bay is the first use of Wine, which starts
-# the desktop that every later program draws on, on the display it finds.
+# The display first: preparing the bay starts Wine, whose desktop stays on
+# the display it found.
 corvantis_start_xvfb
 corvantis_prepare_bay
 

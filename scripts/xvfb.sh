@@ -1,6 +1,7 @@
 # Sourced: starts a private Xvfb on a free display unless one is given with
 # CORVANTIS_DISPLAY, exports DISPLAY, and stops it when the shell exits.
 # A display that cannot be started is an error, never a reason to skip.
+# A script with an exit trap of its own calls corvantis_stop_xvfb from it.
 
 corvantis_start_xvfb() {
   local n
@@ -12,7 +13,7 @@ corvantis_start_xvfb() {
     for tries in $(seq 1 100); do
       if [ -e "/tmp/.X11-unix/X${n}" ]; then
         export DISPLAY=":${n}"
-        trap 'kill "$CORVANTIS_XVFB_PID" 2>/dev/null' EXIT
+        trap corvantis_stop_xvfb EXIT
         return 0
       fi
       kill -0 "$CORVANTIS_XVFB_PID" 2>/dev/null || break
@@ -22,4 +23,8 @@ corvantis_start_xvfb() {
   done
   echo "error: no X display could be started with Xvfb" >&2
   return 1
+}
+
+corvantis_stop_xvfb() {
+  [ -z "${CORVANTIS_XVFB_PID:-}" ] || kill "$CORVANTIS_XVFB_PID" 2>/dev/null || true
 }

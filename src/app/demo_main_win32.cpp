@@ -35,6 +35,11 @@ std::filesystem::path BayDescriptionFile()
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
 {
+    // The same manifest asks for elevation and the same dialog loads the
+    // same system DLLs (version resource, update check), so the demo is
+    // held to the product's search as well; the bay loads no DLL of its own.
+    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+
     BayDescription description;
     std::string strError;
     const std::filesystem::path bayFile = BayDescriptionFile();

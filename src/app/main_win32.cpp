@@ -12,6 +12,13 @@
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
 {
+    // Elevated, and usually started from a downloads folder: from here on no
+    // DLL is loaded from beside the program or from the current directory,
+    // whoever asks for it, the system's own DLLs included. Our own loads by
+    // name ask for the system folder anyway, so a failure here leaves them
+    // safe.
+    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+
     CWin32VolumeQueries volumes;
     CWin32FolderTree folders;
     CWin32RawVolumes rawVolumes;

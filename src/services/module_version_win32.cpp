@@ -6,6 +6,8 @@
 #include <iterator>
 #include <vector>
 
+#include "services/version_library_win32.h"
+
 std::wstring GetModulePath()
 {
     // A path that does not fit is cut short by the system, not refused, so
@@ -41,12 +43,15 @@ int GetModuleFolder(std::wstring& strFolder)
 
 int GetFileVersionString(const std::wstring& strFilePath, std::wstring& strVersion)
 {
+    const CVersionLibrary version;
+    if (!version.IsLoaded())
+        return -1;
     DWORD nHandle = 0;
-    const DWORD nSize = ::GetFileVersionInfoSizeW(strFilePath.c_str(), &nHandle);
+    const DWORD nSize = version.m_pfnGetFileVersionInfoSizeW(strFilePath.c_str(), &nHandle);
     if (nSize == 0)
         return -1;
     std::vector<BYTE> info(nSize);
-    if (!::GetFileVersionInfoW(strFilePath.c_str(), 0, nSize, info.data()))
+    if (!version.m_pfnGetFileVersionInfoW(strFilePath.c_str(), 0, nSize, info.data()))
         return -1;
 
     struct LangAndCodePage {
@@ -55,8 +60,8 @@ int GetFileVersionString(const std::wstring& strFilePath, std::wstring& strVersi
     };
     LangAndCodePage* pTranslations = nullptr;
     UINT nTranslationBytes = 0;
-    if (!::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&pTranslations),
-                          &nTranslationBytes)
+    if (!version.m_pfnVerQueryValueW(info.data(), L"\\VarFileInfo\\Translation",
+                                     reinterpret_cast<void**>(&pTranslations), &nTranslationBytes)
         || nTranslationBytes < sizeof(LangAndCodePage))
         return -1;
 
@@ -65,7 +70,7 @@ int GetFileVersionString(const std::wstring& strFilePath, std::wstring& strVersi
                   pTranslations[0].wLanguage, pTranslations[0].wCodePage);
     wchar_t* pszValue = nullptr;
     UINT nValueChars = 0;
-    if (!::VerQueryValueW(info.data(), szQuery, reinterpret_cast<void**>(&pszValue), &nValueChars)
+    if (!version.m_pfnVerQueryValueW(info.data(), szQuery, reinterpret_cast<void**>(&pszValue), &nValueChars)
         || pszValue == nullptr)
         return -1;
     // The stored length counts the terminator when there is one.

@@ -32,7 +32,7 @@ bool ReadRequiredValue(const IniFile& ini, const wchar_t* pszSection, const wcha
     return ini.ReadIniString(pszSection, pszKey, strValue, UPDATE_VALUE_CAPACITY) == 1 && !strValue.empty();
 }
 
-int RunCheck(const std::wstring& strModulePath, const std::wstring& strFolderPickerTitle)
+int RunCheck(const std::wstring& strModulePath, const std::wstring& strFolderPickerTitle, const DownloadTiming& timing)
 {
     const LANGID nLangId = ::GetUserDefaultLangID();
 
@@ -47,7 +47,7 @@ int RunCheck(const std::wstring& strModulePath, const std::wstring& strFolderPic
         return UPDATE_STOPPED;
 
     const std::wstring strReleaseFile = strFolder + L"\\" + RELEASE_FILE;
-    if (DownloadToFile(strDownloadUrl, strReleaseFile, RELEASE_FILE_SIZE_LIMIT) != DOWNLOAD_OK)
+    if (DownloadToFile(strDownloadUrl, strReleaseFile, RELEASE_FILE_SIZE_LIMIT, timing) != DOWNLOAD_OK)
         return UPDATE_STOPPED;
 
     std::wstring strUrlPath;
@@ -99,10 +99,11 @@ int CheckForUpdate(const std::wstring& strFolderPickerTitle, const std::wstring&
     return CheckForUpdateOf(GetModulePath(), strFolderPickerTitle);
 }
 
-int CheckForUpdateOf(const std::wstring& strModulePath, const std::wstring& strFolderPickerTitle)
+int CheckForUpdateOf(const std::wstring& strModulePath, const std::wstring& strFolderPickerTitle,
+                     const DownloadTiming& timing)
 {
     // Start-up goes on whatever happens here.
-    return RunGuarded([&] { return RunCheck(strModulePath, strFolderPickerTitle); }, UPDATE_STOPPED);
+    return RunGuarded([&] { return RunCheck(strModulePath, strFolderPickerTitle, timing); }, UPDATE_STOPPED);
 }
 
 int BrowseForDownloadFolder(const std::wstring& strTitle, std::wstring& strFolder)

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "services/download_win32.h"
+
 // 0 when the updater was started, -1 in every other case; every failure is
 // silent. Only the picker title is used: the prompt takes its own texts
 // from the catalogue, in the user's language, and its caption from its
@@ -14,8 +16,10 @@ int CheckForUpdate(const std::wstring& strFolderPickerTitle, const std::wstring&
 
 // The same check for the program at strModulePath: the folder of that path
 // holds TORQA.ini, the downloaded description and the updater, and its
-// version resource is the version offered releases are compared with.
-int CheckForUpdateOf(const std::wstring& strModulePath, const std::wstring& strFolderPickerTitle);
+// version resource is the version offered releases are compared with. The
+// description's download is held to timing.
+int CheckForUpdateOf(const std::wstring& strModulePath, const std::wstring& strFolderPickerTitle,
+                     const DownloadTiming& timing = DownloadTiming{});
 
 // Non-zero with the chosen file-system folder in strFolder; 0 when the
 // picker was cancelled or the choice has no path.

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "services/version_library_win32.h"
+
 namespace {
 
 constexpr const wchar_t* kFieldNames[] = {
@@ -20,8 +22,11 @@ constexpr DWORD ERROR_NO_TRANSLATION = 4316;
 
 DWORD ReadVersionString(const wchar_t* pszPath, int nField, wchar_t* pszOut, size_t cchOut)
 {
+    const CVersionLibrary version;
+    if (!version.IsLoaded())
+        return ::GetLastError();
     DWORD dwHandle = 0;
-    const DWORD cbInfo = ::GetFileVersionInfoSizeW(pszPath, &dwHandle);
+    const DWORD cbInfo = version.m_pfnGetFileVersionInfoSizeW(pszPath, &dwHandle);
     if (cbInfo == 0)
         return ::GetLastError();
     std::vector<BYTE> info;
@@ -30,12 +35,12 @@ DWORD ReadVersionString(const wchar_t* pszPath, int nField, wchar_t* pszOut, siz
     } catch (const std::bad_alloc&) {
         return ERROR_INSUFFICIENT_BUFFER;
     }
-    if (!::GetFileVersionInfoW(pszPath, 0, cbInfo, info.data()))
+    if (!version.m_pfnGetFileVersionInfoW(pszPath, 0, cbInfo, info.data()))
         return ::GetLastError();
 
     void* pTranslations = nullptr;
     UINT cbTranslations = 0;
-    if (!::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", &pTranslations, &cbTranslations))
+    if (!version.m_pfnVerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", &pTranslations, &cbTranslations))
         return ::GetLastError();
     if (cbTranslations / sizeof(DWORD) == 0)
         return ERROR_NO_TRANSLATION;
@@ -50,7 +55,7 @@ DWORD ReadVersionString(const wchar_t* pszPath, int nField, wchar_t* pszOut, siz
         std::wstring(L"\\StringFileInfo\\") + szTranslation + L"\\" + kFieldNames[nField];
     void* pValue = nullptr;
     UINT cchValue = 0;
-    if (::VerQueryValueW(info.data(), strQuery.c_str(), &pValue, &cchValue) && pValue != nullptr) {
+    if (version.m_pfnVerQueryValueW(info.data(), strQuery.c_str(), &pValue, &cchValue) && pValue != nullptr) {
         // The stored length may count the terminator, or be off in broken
         // resources; the copy never reads past it nor writes past cchOut.
         const size_t cchText = wcsnlen(static_cast<const wchar_t*>(pValue), cchValue);

@@ -23,7 +23,8 @@ enum VersionField {
 // Fills pszOut (cchOut characters, always terminated, a longer value cut)
 // and returns true; a translation that lacks the string gives an empty one.
 // False, with an empty output where there is one and the reason in
-// GetLastError, when the file has no readable version resource (the
-// system's error), lists no translation (4316), the field is unknown or the
-// buffer is missing (87), or memory runs out (122).
+// GetLastError, when the file has no readable version resource or the
+// system's version.dll cannot be loaded (the system's error), lists no
+// translation (4316), the field is unknown or the buffer is missing (87), or
+// memory runs out (122).
 bool QueryVersionString(const wchar_t* pszPath, int nField, wchar_t* pszOut, size_t cchOut);

@@ -4,7 +4,9 @@
 
 #include <aclapi.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +24,7 @@
 #include "support/child_process_win32.h"
 #include "support/import_patch_win32.h"
 #include "support/no_shell_open.h"
+#include "support/pe_imports_win32.h"
 #include "support/stored_values_win32.h"
 #include "support/test_files.h"
 #include "support/window_search_win32.h"
@@ -144,6 +147,30 @@ TEST(ProductExecutableTest, CarriesTheAdministratorAndCommonControlsManifest)
     EXPECT_NE(std::string::npos, strManifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
     EXPECT_NE(nullptr, FindResourceW(hExe, MAKEINTRESOURCEW(128), MAKEINTRESOURCEW(14))) << "icon group 128";
     FreeLibrary(hExe);
+}
+
+// The product runs elevated from wherever it was saved, usually a downloads
+// folder: a DLL there under the name of one it imports would be loaded
+// before its first line runs. Only the system's known DLLs, which Windows
+// always takes from its own folder, may be imported; comctl32 comes through
+// the manifest's side-by-side assembly.
+TEST(ProductExecutableTest, ImportsOnlyDllsTheSystemTakesFromItsOwnFolder)
+{
+    const CPeImportReader reader{std::filesystem::path(WindowsPath(CORVANTIS_PRODUCT_EXE))};
+    ASSERT_TRUE(reader.IsRead()) << reader.Error();
+    const std::vector<std::string> known{"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
+                                         "ole32.dll",    "oleaut32.dll", "msvcrt.dll", "comctl32.dll"};
+    std::vector<std::string> imported, unknown;
+    for (std::string strName : reader.DllNames()) {
+        for (char& c : strName)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        imported.push_back(strName);
+        if (std::find(known.begin(), known.end(), strName) == known.end())
+            unknown.push_back(strName);
+    }
+    EXPECT_TRUE(unknown.empty()) << "imported from the search path: " << ::testing::PrintToString(unknown);
+    EXPECT_NE(std::find(imported.begin(), imported.end(), "kernel32.dll"), imported.end())
+        << "the reader found the imports at all: " << ::testing::PrintToString(imported);
 }
 
 TEST(ProductExecutableTest, BothExecutablesCarryTheVersionOfTheBuild)

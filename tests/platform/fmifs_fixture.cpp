@@ -1,5 +1,5 @@
 // Stands in for the system's fmifs.dll, which Wine lacks. Built as fmifs.dll
-// beside the test, where LoadLibraryW(L"fmifs.dll") finds it first.
+// beside the test, which hands its full path to the formatter.
 
 #include "platform/fmifs_fixture.h"
 

@@ -397,13 +397,17 @@ TEST(FolderTreeWin32, PathsThatNameNoFolderFailCleanly)
 }
 
 // FindNextFileW as the system answers on a source that goes away: the first
-// g_nNextsLeft calls succeed, the next fails with g_nNextError.
+// g_nNextsLeft calls go to the system's own (which the patched import no
+// longer reaches), the next fails with g_nNextError.
 int g_nNextsLeft = 0;
 DWORD g_nNextError = ERROR_SUCCESS;
+using FindNextFileFn = BOOL(WINAPI*)(HANDLE, LPWIN32_FIND_DATAW);
+const auto g_pfnSystemFindNext = reinterpret_cast<FindNextFileFn>(
+    reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "FindNextFileW")));
 BOOL WINAPI FindNextFileThatBreaksOff(HANDLE hFind, LPWIN32_FIND_DATAW pData)
 {
     if (g_nNextsLeft-- > 0)
-        return ::FindNextFileW(hFind, pData);
+        return g_pfnSystemFindNext(hFind, pData);
     ::SetLastError(g_nNextError);
     return FALSE;
 }

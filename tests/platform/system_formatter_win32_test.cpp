@@ -2,16 +2,25 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "framework/afx_app.h"
 #include "framework/afx_handle.h"
 #include "platform/fmifs_fixture.h"
 #include "platform/win32/system_formatter_win32.h"
 
 namespace {
+
+// The tests' stand-in, built beside the test executable, where a search in
+// the usual order would find it first.
+std::wstring FixturePath()
+{
+    return (std::filesystem::path(AfxGetModuleFileName(nullptr)).parent_path() / L"fmifs.dll").wstring();
+}
 
 struct SeenCallback {
     uint32_t nCommand;
@@ -69,7 +78,7 @@ protected:
         g_outerSeen.clear();
         // The test holds the fixture too, so that its record outlives the
         // product's unload.
-        m_fixture.reset(::LoadLibraryW(L"fmifs.dll"));
+        m_fixture.reset(::LoadLibraryExW(FixturePath().c_str(), nullptr, 0));
         ASSERT_TRUE(m_fixture) << "fmifs.dll beside the test, error " << ::GetLastError();
         m_pfnSetScript = reinterpret_cast<PFN_FMIFS_FIXTURE_SET_SCRIPT>(
             reinterpret_cast<void*>(::GetProcAddress(m_fixture.get(), FMIFS_FIXTURE_SET_SCRIPT_EXPORT)));
@@ -98,7 +107,7 @@ protected:
     CUniqueModule m_fixture;
     PFN_FMIFS_FIXTURE_SET_SCRIPT m_pfnSetScript = nullptr;
     PFN_FMIFS_FIXTURE_GET_RECORD m_pfnGetRecord = nullptr;
-    CWin32SystemFormatter m_formatter;
+    CWin32SystemFormatter m_formatter{FixturePath()};
     std::unique_ptr<IFormatLibrary> m_pLibrary;
 };
 
@@ -163,10 +172,10 @@ TEST_F(SystemFormatterWin32, ACallbackThatThrowsStopsTheFormatWithoutCrossingIt)
     EXPECT_EQ(g_outerSeen[0].nValue, 5u);
 }
 
-TEST(SystemFormatterWin32Library, LoadsByNameAndUnloadsWithItsObject)
+TEST(SystemFormatterWin32Library, LoadsTheNamedLibraryAndUnloadsWithItsObject)
 {
     ASSERT_EQ(::GetModuleHandleW(L"fmifs.dll"), nullptr) << "something else holds the fixture";
-    CWin32SystemFormatter formatter;
+    CWin32SystemFormatter formatter(FixturePath());
     std::unique_ptr<IFormatLibrary> pLibrary = formatter.LoadFormatLibrary();
     ASSERT_NE(pLibrary, nullptr);
     HMODULE hLoaded = ::GetModuleHandleW(L"fmifs.dll");
@@ -185,6 +194,30 @@ TEST(SystemFormatterWin32Library, LoadsByNameAndUnloadsWithItsObject)
 
     pLibrary.reset();
     EXPECT_EQ(::GetModuleHandleW(L"fmifs.dll"), nullptr);
+}
+
+// The program runs elevated: an fmifs.dll beside it or in the current
+// directory must never be what its formatter loads. Wine's system folder
+// has none, so there the load fails; on Windows it finds the system's own.
+TEST(SystemFormatterWin32Library, TheProductsFormatterTakesOnlyTheSystemsFmifsDll)
+{
+    const std::filesystem::path fixture(FixturePath());
+    ASSERT_TRUE(std::filesystem::exists(fixture)) << fixture.string();
+    ASSERT_TRUE(std::filesystem::exists(L"fmifs.dll")) << "the stand-in is in the current directory too";
+    ASSERT_EQ(::GetModuleHandleW(L"fmifs.dll"), nullptr) << "something else holds an fmifs.dll";
+
+    CWin32SystemFormatter formatter;
+    std::unique_ptr<IFormatLibrary> pLibrary = formatter.LoadFormatLibrary();
+    EXPECT_EQ(::GetModuleHandleW(fixture.c_str()), nullptr) << "the stand-in beside the test was loaded";
+    if (HMODULE hLoaded = ::GetModuleHandleW(L"fmifs.dll")) {
+        EXPECT_EQ(::GetProcAddress(hLoaded, FMIFS_FIXTURE_SET_SCRIPT_EXPORT), nullptr);
+        wchar_t szSystem[MAX_PATH] = {};
+        ASSERT_NE(0u, ::GetSystemDirectoryW(szSystem, MAX_PATH));
+        const std::wstring strFolder = std::filesystem::path(AfxGetModuleFileName(hLoaded)).parent_path().wstring();
+        EXPECT_EQ(0, _wcsicmp(strFolder.c_str(), szSystem)) << std::filesystem::path(strFolder).string();
+    } else {
+        EXPECT_EQ(pLibrary, nullptr);
+    }
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "framework/afx_handle.h"
 #include "support/child_process_win32.h"
 #include "support/loopback_http_server_win32.h"
+#include "support/refused_system_library_win32.h"
 #include "support/test_files.h"
 #include "support/gui_wait_win32.h"
 #include "support/window_search_win32.h"
@@ -42,6 +43,13 @@ constexpr char kUrlPath[] = "http://dl.example/usbcopy/1.0.0.5";
 // The longest a check may take here: its download's own deadline, a prompt
 // and a picker, with room to spare.
 constexpr std::chrono::milliseconds kCheckBound{45000};
+
+// The download's bounds in the tests of slow servers: each receive 1 s, the
+// whole download 3 s; a check held to them returns well within
+// kShortCheckBound, and the test's server holds a client twice as long.
+const DownloadTiming kShortTiming{std::chrono::milliseconds{2000}, std::chrono::milliseconds{1000},
+                                  std::chrono::milliseconds{3000}};
+constexpr std::chrono::milliseconds kShortCheckBound{15000};
 
 // What the machine held before the test, put back afterwards.
 class CMachineKeySnapshot {
@@ -245,10 +253,10 @@ protected:
     fs::path ParametersPath() const { return m_folder.Path() / "updater-parameters.txt"; }
 
     // Runs the check as the recording program while the script answers.
-    int RunCheck(const PromptScript& script, PromptSeen& seen)
+    int RunCheck(const PromptScript& script, PromptSeen& seen, const DownloadTiming& timing = DownloadTiming{})
     {
         CPromptAnswerer answerer(script);
-        const int nResult = CheckForUpdateOf(ProgramPath().wstring(), kPickerTitle);
+        const int nResult = CheckForUpdateOf(ProgramPath().wstring(), kPickerTitle, timing);
         seen = answerer.Finish();
         return nResult;
     }
@@ -268,6 +276,26 @@ protected:
             return true;
         });
         return strParameters;
+    }
+
+    // The product itself, in a folder of its own whose TORQA.ini names the
+    // test's server.
+    fs::path InstallProduct() const
+    {
+        const fs::path product = m_folder.Path() / "Product" / "CorvantisUsbCopy.exe";
+        fs::create_directories(product.parent_path());
+        fs::copy_file(WindowsPath(CORVANTIS_PRODUCT_EXE), product);
+        WriteTestFile(product.parent_path() / "TORQA.ini",
+                      "[TORQA]\r\nDownloadURL=" + fs::path(m_server.Url(L"/current-release.ini")).string() + "\r\n");
+        return product;
+    }
+
+    // The server saw the client go away from the answers it held, the
+    // expected number of times in all.
+    bool WaitForAbandonedAnswers(int nExpected)
+    {
+        return WaitFor("the server to see its client leave (" + std::to_string(nExpected) + " in all)",
+                       [&] { return m_server.AbandonedAnswers() == nExpected; }, std::chrono::milliseconds{5000});
     }
 
     CMachineKeySnapshot m_machine;
@@ -359,6 +387,34 @@ TEST_F(UpdateCheckTest, TickedBoxTurnsTheCheckOffOnlyWithOk)
     EXPECT_FALSE(fs::exists(ParametersPath()));
 }
 
+// WinINet and version.dll come from the system's folder only; where either
+// cannot be had, the check ends as silently as on any other failure.
+TEST_F(UpdateCheckTest, WithoutTheSystemsWinInetOrVersionDllTheCheckEndsSilently)
+{
+    Offer(ReleaseFile("1.0.0.5"));
+    const struct {
+        const wchar_t* pszDll;
+        size_t nRequests;
+    } kCases[] = {{L"wininet.dll", 0}, {L"version.dll", 1}};
+    size_t nExpected = 0;
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(fs::path(c.pszDll).string());
+        CRefusedSystemLibrary refused(c.pszDll);
+        ASSERT_TRUE(refused.Applied());
+        PromptSeen seen;
+        EXPECT_EQ(-1, RunCheck({}, seen));
+        EXPECT_FALSE(seen.bPrompt);
+        nExpected += c.nRequests;
+        EXPECT_EQ(nExpected, m_server.RequestedPaths().size());
+    }
+
+    // With both at hand the same offer is made.
+    PromptSeen seen;
+    EXPECT_EQ(-1, RunCheck({}, seen)) << "the picker was cancelled";
+    EXPECT_TRUE(seen.bPrompt);
+    EXPECT_FALSE(fs::exists(ParametersPath()));
+}
+
 TEST_F(UpdateCheckTest, DownloadUrlEndsBeforeItsFirstPercentEscape)
 {
     WriteConfig(m_server.Url(L"/release%2Dnotes/current.ini"));
@@ -403,17 +459,22 @@ TEST_F(UpdateCheckTest, EachDownloadReplacesTheReleaseFileWithinItsSizeLimit)
     EXPECT_EQ(-1, RunCheck({}, seen));
     EXPECT_FALSE(seen.bPrompt);
     EXPECT_FALSE(fs::exists(ReleasePath()));
+
+    // So is a body that ends short of the length its head declared: what
+    // came may stop inside the location handed to the updater.
+    const std::string strNewer = ReleaseFile("1.0.0.5");
+    m_server.SetAnswer("/current-release.ini",
+                       {200, strNewer, false, false, std::chrono::milliseconds{0}, strNewer.find("usbcopy")});
+    EXPECT_EQ(-1, RunCheck({}, seen));
+    EXPECT_FALSE(seen.bPrompt);
+    EXPECT_FALSE(fs::exists(ReleasePath()));
 }
 
 // The product's own start-up asks the server only when AutoUpdate is a
 // number other than 0.
 TEST_F(UpdateCheckTest, ProductStartUpAsksTheServerOnlyWhenAutoUpdateIsOn)
 {
-    const fs::path product = m_folder.Path() / "Product" / "CorvantisUsbCopy.exe";
-    fs::create_directories(product.parent_path());
-    fs::copy_file(WindowsPath(CORVANTIS_PRODUCT_EXE), product);
-    WriteTestFile(product.parent_path() / "TORQA.ini",
-                  "[TORQA]\r\nDownloadURL=" + fs::path(m_server.Url(L"/current-release.ini")).string() + "\r\n");
+    const fs::path product = InstallProduct();
     Offer(ReleaseFile("0.0.0.1"));
 
     const struct {
@@ -441,6 +502,66 @@ TEST_F(UpdateCheckTest, ProductStartUpAsksTheServerOnlyWhenAutoUpdateIsOn)
         PostMessageW(hDlg, WM_CLOSE, 0, 0);
         EXPECT_EQ(0u, program.WaitForExit());
     }
+}
+
+// The product gives the connection and each receive 10 s, and the whole
+// download 30 s.
+TEST(DownloadTimingTest, TheProductsBoundsAreTenSecondsEachAndThirtyInAll)
+{
+    const DownloadTiming product;
+    EXPECT_EQ(10000, product.m_connectTimeout.count());
+    EXPECT_EQ(10000, product.m_receiveTimeout.count());
+    EXPECT_EQ(30000, product.m_deadline.count());
+}
+
+// A server that accepts and then says nothing, stops after the head, or
+// sends a byte now and then: the check gives up within its bounds, as
+// silently as on any other failure, and leaves no part of the file.
+TEST_F(UpdateCheckTest, AServerThatStallsOrDripsCannotHoldTheCheck)
+{
+    // Newer and whole, were it to arrive: about 27 s at a byte every 250 ms.
+    const std::string strBody = ReleaseFile("1.0.0.5") + ";" + std::string(40, 'p');
+    const struct {
+        const char* pszWhat;
+        CLoopbackHttpServer::Answer answer;
+    } kCases[] = {
+        {"nothing after accepting", {200, strBody, false, true, std::chrono::milliseconds{0}}},
+        {"the head, then nothing", {200, strBody, false, false, std::chrono::milliseconds{60000}}},
+        {"a byte every 250 ms", {200, strBody, false, false, std::chrono::milliseconds{250}}},
+    };
+    int nAbandoned = 0;
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pszWhat);
+        m_server.SetAnswer("/current-release.ini", c.answer);
+        PromptSeen seen;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(-1, RunCheck({}, seen, kShortTiming));
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        EXPECT_LT(elapsed.count(), kShortCheckBound.count()) << "milliseconds the check took";
+        EXPECT_TRUE(WaitForAbandonedAnswers(++nAbandoned)) << "the check waited until the server let go";
+        EXPECT_FALSE(seen.bPrompt);
+        EXPECT_FALSE(fs::exists(ReleasePath()));
+    }
+    EXPECT_EQ(std::size(kCases), m_server.RequestedPaths().size());
+}
+
+// Start-up asks a server that accepts and then says nothing: the product's
+// own bound (10 s) ends the check, and the main dialog comes before the
+// test's wait (20 s) or the server's hold (30 s) runs out.
+TEST_F(UpdateCheckTest, ProductStartUpGoesOnPastAServerThatSaysNothing)
+{
+    const fs::path product = InstallProduct();
+    m_server.SetAnswer("/current-release.ini",
+                       {200, ReleaseFile("1.0.0.5"), false, true, std::chrono::milliseconds{0}});
+    CChildProcess program(product.wstring());
+    ASSERT_TRUE(program.Started());
+    HWND hDlg = WaitForDialogWindow(kCaption, program.ProcessId());
+    ASSERT_NE(nullptr, hDlg) << "start-up went on to the main dialog";
+    EXPECT_TRUE(WaitForAbandonedAnswers(1)) << "the product gave up before the server let go";
+    EXPECT_EQ(std::vector<std::string>({"/current-release.ini"}), m_server.RequestedPaths());
+    PostMessageW(hDlg, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, program.WaitForExit());
 }
 
 // Run once per user language: the prompt speaks the user's language, even

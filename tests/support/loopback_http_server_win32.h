@@ -1,13 +1,16 @@
 #pragma once
 // A small HTTP/1.0 server on 127.0.0.1 in a thread of the test process: it
 // answers each path with a scripted status and body (or a body that never
-// ends) and records every path it was asked for, so a test can also see
-// that no request came at all.
+// ends, is cut short, comes a byte at a time, or never comes at all) and
+// records every path it was asked for, so a test can also see that no
+// request came at all.
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <string>
@@ -21,7 +24,21 @@ public:
         std::string strBody;
         // Sends the body again and again until the client goes away.
         bool bEndless = false;
+        // Says nothing at all after reading the request.
+        bool bStall = false;
+        // Sends the head at once, then the body one byte at a time, each
+        // this long after the last (a bound past ANSWER_HOLD_BOUND: the
+        // head, then nothing).
+        std::chrono::milliseconds dripInterval{0};
+        // Sends the body only this far, then closes; the head still
+        // declares the whole length.
+        size_t nCutAt = std::string::npos;
     };
+
+    // The longest a stalled or dripping answer holds its client: a client
+    // that gives up sooner shows it in AbandonedAnswers(), and one that
+    // would wait without end still lets the test finish.
+    static constexpr std::chrono::milliseconds ANSWER_HOLD_BOUND{30000};
 
     CLoopbackHttpServer()
     {
@@ -77,6 +94,10 @@ public:
         return m_requests;
     }
 
+    // Stalled or dripping answers whose client went away before the answer
+    // had been given whole or its hold had run out.
+    int AbandonedAnswers() const { return m_nAbandoned; }
+
 private:
     void Serve()
     {
@@ -124,19 +145,65 @@ private:
             else
                 answer = {404, "not here", false};
         }
+        if (answer.bStall) {
+            HoldFor(client, ANSWER_HOLD_BOUND);
+            return;
+        }
         std::string strHead = "HTTP/1.0 " + std::to_string(answer.nStatus) + " Scripted\r\n";
         if (!answer.bEndless)
             strHead += "Content-Length: " + std::to_string(answer.strBody.size()) + "\r\n";
         strHead += "Connection: close\r\nContent-Type: text/plain\r\n\r\n";
         if (!SendAll(client, strHead))
             return;
+        if (answer.dripInterval.count() > 0) {
+            Drip(client, answer.strBody, answer.dripInterval);
+            return;
+        }
         if (!answer.bEndless) {
-            SendAll(client, answer.strBody);
+            SendAll(client, answer.strBody.substr(0, answer.nCutAt));
             return;
         }
         const std::string strChunk(64 * 1024, 'x');
         while (!m_bStop && SendAll(client, strChunk)) {
         }
+    }
+
+    void Drip(SOCKET client, const std::string& strBody, std::chrono::milliseconds interval)
+    {
+        using namespace std::chrono;
+        const auto holdEnd = steady_clock::now() + ANSWER_HOLD_BOUND;
+        for (char c : strBody) {
+            const auto left = duration_cast<milliseconds>(holdEnd - steady_clock::now());
+            if (left.count() <= 0 || !HoldFor(client, std::min(interval, left)) || steady_clock::now() >= holdEnd)
+                return;
+            if (!SendAll(client, std::string(1, c))) {
+                ++m_nAbandoned;
+                return;
+            }
+        }
+    }
+
+    // True when the time passed with the client still there; false when the
+    // client went away first (an abandoned answer) or the server is told to
+    // stop. The request has been read whole, so anything readable now is
+    // the client's end of the connection.
+    bool HoldFor(SOCKET client, std::chrono::milliseconds duration)
+    {
+        const auto end = std::chrono::steady_clock::now() + duration;
+        while (!m_bStop && std::chrono::steady_clock::now() < end) {
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(client, &readable);
+            timeval wait{0, 20000};
+            if (select(0, &readable, nullptr, nullptr, &wait) != 0) {
+                char byte = 0;
+                if (recv(client, &byte, 1, 0) <= 0) {
+                    ++m_nAbandoned;
+                    return false;
+                }
+            }
+        }
+        return !m_bStop;
     }
 
     static bool SendAll(SOCKET client, const std::string& strData)
@@ -155,6 +222,7 @@ private:
     SOCKET m_listener = INVALID_SOCKET;
     int m_nPort = 0;
     std::atomic<bool> m_bStop{false};
+    std::atomic<int> m_nAbandoned{0};
     std::thread m_thread;
     mutable std::mutex m_mutex;
     std::map<std::string, CLoopbackHttpServer::Answer> m_answers;

@@ -11,9 +11,12 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 // A folder of its own, under the system's temporary folder unless another
-// parent is given, removed afterwards.
+// parent is given, removed afterwards. Named after the process too: the same
+// test run by another build tree at the same time (another preset, another
+// checkout) must not clear this one's folder.
 class CTempFolder {
 public:
     explicit CTempFolder(const std::filesystem::path& parent = std::filesystem::temp_directory_path())
@@ -21,7 +24,7 @@ public:
         static int s_nCount = 0;
         const auto* pInfo = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string strName = "corvantis-" + std::string(pInfo != nullptr ? pInfo->name() : "test") + "-"
-            + std::to_string(++s_nCount);
+            + std::to_string(getpid()) + "-" + std::to_string(++s_nCount);
         m_path = parent / strName;
         std::filesystem::remove_all(m_path);
         std::filesystem::create_directories(m_path);

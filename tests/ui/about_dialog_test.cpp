@@ -14,6 +14,7 @@
 #include "support/dialog_runner_win32.h"
 #include "support/gui_wait_win32.h"
 #include "support/no_shell_open.h"
+#include "support/refused_system_library_win32.h"
 #include "support/test_files.h"
 #include "support/window_search_win32.h"
 #include "ui/version_string_win32.h"
@@ -62,6 +63,23 @@ TEST(QueryVersionStringTest, ReadsEachFieldOfTheFirstTranslation)
     EXPECT_EQ(L"", Query((folder.Path() / "plain.txt").wstring(), 9, 260, bResult, dwError));
     EXPECT_FALSE(bResult);
     EXPECT_NE(0u, dwError);
+}
+
+// version.dll comes from the system's folder only; where that one cannot be
+// had, every field reads as a file without a version resource does: empty,
+// false, and the loader's reason.
+TEST(QueryVersionStringTest, WithoutTheSystemsVersionDllEveryFieldIsEmpty)
+{
+    const std::wstring strExe = AfxGetModuleFileName(nullptr);
+    CRefusedSystemLibrary refused(L"version.dll");
+    ASSERT_TRUE(refused.Applied());
+    for (int nField : {9, 5}) {
+        bool bResult = true;
+        DWORD dwError = 0;
+        EXPECT_EQ(L"", Query(strExe, nField, 260, bResult, dwError)) << nField;
+        EXPECT_FALSE(bResult) << nField;
+        EXPECT_EQ(126u, dwError) << nField;
+    }
 }
 
 class AboutBoxTest : public ::testing::Test {

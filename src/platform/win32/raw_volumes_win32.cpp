@@ -8,6 +8,7 @@
 
 static_assert(FSCTL_LOCK_VOLUME == 0x90018, "volume lock code");
 static_assert(FSCTL_DISMOUNT_VOLUME == 0x90020, "volume dismount code");
+static_assert(FSCTL_ALLOW_EXTENDED_DASD_IO == 0x90083, "extended volume access code");
 static_assert(IOCTL_DISK_GET_LENGTH_INFO == 0x7405C, "volume length code");
 
 namespace {
@@ -16,7 +17,17 @@ class CWin32RawVolume : public IRawVolume {
 public:
     explicit CWin32RawVolume(CUniqueFileHandle volume) : m_volume(std::move(volume)) {}
 
-    bool Lock() override { return Control(FSCTL_LOCK_VOLUME); }
+    bool Lock() override
+    {
+        if (!Control(FSCTL_LOCK_VOLUME))
+            return false;
+        // Without it the system stops reads and writes at the end its file
+        // system knows, short of the volume's own end: NTFS keeps its backup
+        // boot sector past that. A refusal leaves the copy no worse than
+        // without the control, so it does not fail the lock.
+        Control(FSCTL_ALLOW_EXTENDED_DASD_IO);
+        return true;
+    }
     bool Dismount() override { return Control(FSCTL_DISMOUNT_VOLUME); }
 
     bool SeekToStart() override

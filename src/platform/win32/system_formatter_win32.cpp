@@ -91,7 +91,12 @@ private:
 
 std::unique_ptr<IFormatLibrary> CWin32SystemFormatter::LoadFormatLibrary()
 {
-    CUniqueModule module(::LoadLibraryW(L"fmifs.dll"));
+    // The program runs elevated, often from a downloads folder: an fmifs.dll
+    // lying beside it, or in the current directory, would run with its
+    // rights if the usual search order found it first.
+    CUniqueModule module(m_strLibraryPath.empty()
+                             ? ::LoadLibraryExW(L"fmifs.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)
+                             : ::LoadLibraryExW(m_strLibraryPath.c_str(), nullptr, 0));
     if (!module)
         return nullptr;
     return std::make_unique<CWin32FormatLibrary>(std::move(module));
