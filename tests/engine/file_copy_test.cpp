@@ -343,6 +343,29 @@ TEST(FileCopyRunTest, WithVerifyADriveWhoseCopyDiffersInAnyWayShowsE8)
     }
 }
 
+// A worn stick takes the whole tree and stores its third file wrong: only
+// a check once everything is written finds it; the good stick's check reads
+// back every byte it was given.
+TEST(FileCopyRunTest, WithVerifyAWornStickIsCaughtAndAGoodOneReadBackWhole)
+{
+    for (const bool bVerify : {true, false}) {
+        CRunHarness run;
+        // a.bin, b.bin, c.bin of 300,000 bytes each: the third starts at 600,000.
+        run.UseBay(Stick('E') + Stick('F', "64M", "corrupt-after = 700000\n"));
+        for (const char* pszName : {"a.bin", "b.bin", "c.bin"})
+            WriteTestFile(run.Root() / "src" / pszName, std::string(300000, pszName[0]));
+        run.SetSource(run.Root() / "src");
+        run.m_request.m_nVerify = bVerify ? 1 : 0;
+
+        run.Run(TASK_FILE_COPY);
+
+        EXPECT_EQ(bVerify ? (Statuses{L"OK", L"E8"}) : (Statuses{L"OK", L"OK"}), run.Statuses()) << bVerify;
+        EXPECT_EQ(bVerify ? 900000u : 0u, run.Bay().BytesRead(L'E')) << "the good stick is read back whole";
+        EXPECT_EQ(std::string(300000, 'c').substr(0, 100000), ReadTestFile(run.DriveFolder("f") / "c.bin").substr(0, 100000))
+            << "the worn stick took the start of its third file right";
+    }
+}
+
 TEST(FileCopyRunTest, TwentyTwoDrivesAtOnceAndOnePulledOutMidCopy)
 {
     CRunHarness run;
