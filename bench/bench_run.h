@@ -48,7 +48,7 @@ public:
 
     CSimulatedBay& Bay() { return *m_pBay; }
 
-    BenchRunResult Run(int32_t nTask, const std::wstring& strSource)
+    BenchRunResult Run(int32_t nTask, const std::wstring& strSource, bool bVerify = false)
     {
         RunTiming timing;
         timing.m_supervisorPoll = std::chrono::milliseconds(10);
@@ -60,6 +60,7 @@ public:
         TaskRequest request;
         request.m_nTaskType = nTask;
         request.m_strSourcePath = strSource;
+        request.m_nVerify = bVerify ? 1 : 0;
         CRunControl run;
         CDriveSlotTable slots(m_pBay->Volumes(), request, run);
         CMemorySlots views;

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "bench_run.h"
+#include "engine/aligned_buffer.h"
 #include "engine/sector_copy.h"
 #include "platform/raw_volumes.h"
 
@@ -116,16 +117,22 @@ void LayOutImages(const std::filesystem::path& root, uint64_t nSize, size_t nTar
         WriteImage(root / (std::string("target-") + static_cast<char>('E' + i) + ".img"), nSize);
 }
 
-// N copies one after another, each reading the whole source.
-double CopyOneAfterAnother(CSimulatedBay& bay, int nTargets, uint64_t nSize)
+// N copies one after another, each reading the whole source. bWhole says
+// whether every copy went through: a baseline that stopped early would
+// flatter the engine.
+double CopyOneAfterAnother(CSimulatedBay& bay, int nTargets, uint64_t nSize, bool& bWhole)
 {
-    std::vector<char> buffer(SECTOR_CHUNK_SIZE);
+    bWhole = true;
+    // On a sector, as a volume handle demands.
+    CAlignedBuffer buffer;
+    buffer.Allocate(SECTOR_CHUNK_SIZE);
     const auto start = std::chrono::steady_clock::now();
     for (int k = 0; k < nTargets; ++k) {
         std::unique_ptr<IRawVolume> source = bay.RawVolumes().OpenVolume(L"D:");
         std::unique_ptr<IRawVolume> target =
             bay.RawVolumes().OpenVolume(std::wstring(1, static_cast<wchar_t>(L'E' + k)) + L":");
-        for (uint64_t nDone = 0; source && target && nDone < nSize;) {
+        uint64_t nDone = 0;
+        while (source && target && nDone < nSize) {
             uint32_t nRead = 0;
             uint32_t nWritten = 0;
             if (!source->Read(buffer.data(), SECTOR_CHUNK_SIZE, nRead) || nRead == 0
@@ -133,30 +140,35 @@ double CopyOneAfterAnother(CSimulatedBay& bay, int nTargets, uint64_t nSize)
                 break;
             nDone += nRead;
         }
+        bWhole = bWhole && nDone == nSize;
     }
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 // One thread: each chunk read once and written to every target in turn.
-double CopyChunkToEveryTarget(CSimulatedBay& bay, int nTargets, uint64_t nSize)
+double CopyChunkToEveryTarget(CSimulatedBay& bay, int nTargets, uint64_t nSize, bool& bWhole)
 {
-    std::vector<char> buffer(SECTOR_CHUNK_SIZE);
+    CAlignedBuffer buffer;
+    buffer.Allocate(SECTOR_CHUNK_SIZE);
     const auto start = std::chrono::steady_clock::now();
     std::unique_ptr<IRawVolume> source = bay.RawVolumes().OpenVolume(L"D:");
     std::vector<std::unique_ptr<IRawVolume>> targets;
     for (int k = 0; k < nTargets; ++k)
         targets.push_back(bay.RawVolumes().OpenVolume(std::wstring(1, static_cast<wchar_t>(L'E' + k)) + L":"));
-    for (uint64_t nDone = 0; source && nDone < nSize;) {
+    bWhole = std::all_of(targets.begin(), targets.end(), [](const auto& target) { return target != nullptr; });
+    uint64_t nDone = 0;
+    while (source && nDone < nSize) {
         uint32_t nRead = 0;
         if (!source->Read(buffer.data(), SECTOR_CHUNK_SIZE, nRead) || nRead == 0)
             break;
         for (std::unique_ptr<IRawVolume>& target : targets) {
             uint32_t nWritten = 0;
-            if (target)
-                target->Write(buffer.data(), nRead, nWritten);
+            if (target && (!target->Write(buffer.data(), nRead, nWritten) || nWritten != nRead))
+                bWhole = false;
         }
         nDone += nRead;
     }
+    bWhole = bWhole && nDone == nSize;
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
@@ -196,8 +208,11 @@ int main(int argc, char** argv)
         const BenchRunResult engine = bench.Run(TASK_SECTOR_COPY, L"D:\\");
         const uint64_t nEngineRead = bench.Bay().BytesRead(L'D');
         bAllOk = bAllOk && engine.nOk == nTargets && nEngineRead == options.nSourceSize;
-        const double dSerial = CopyOneAfterAnother(bench.Bay(), nTargets, options.nSourceSize);
-        const double dOneThread = CopyChunkToEveryTarget(bench.Bay(), nTargets, options.nSourceSize);
+        bool bSerialWhole = false;
+        bool bOneThreadWhole = false;
+        const double dSerial = CopyOneAfterAnother(bench.Bay(), nTargets, options.nSourceSize, bSerialWhole);
+        const double dOneThread = CopyChunkToEveryTarget(bench.Bay(), nTargets, options.nSourceSize, bOneThreadWhole);
+        bAllOk = bAllOk && bSerialWhole && bOneThreadWhole;
         std::printf("fan-out %2d: engine %.2f s (%d OK, source read %llu bytes of %llu), one after another %.2f s, "
                     "one thread %.2f s\n",
                     nTargets, engine.dSeconds, engine.nOk, static_cast<unsigned long long>(nEngineRead),

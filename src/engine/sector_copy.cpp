@@ -200,32 +200,33 @@ bool CSectorCopy::ReadBackMatches(IRawVolume& volume, IProgressView* pProgressBa
     // have written to it in between, as it could once the lock had ended.
     if (!volume.SeekToStart())
         return false;
-    // A raw read goes straight to the drive, from a buffer on a sector.
-    CAlignedBuffer block;
-    if (!block.Allocate(static_cast<size_t>(VERIFY_BLOCK_BYTES)))
+    // Read a chunk at a time, as it was written: with 22 drives checking at
+    // once, a MiB each would be more memory than the ring's spare. A raw read
+    // goes straight to the drive, from a buffer on a sector.
+    CAlignedBuffer chunk;
+    if (!chunk.Allocate(static_cast<size_t>(m_nChunkSize)))
         return false;
     CBlockHasher hasher;
     int64_t nChecked = 0;
-    for (size_t nBlock = 0; nChecked < m_nTotalBytes; ++nBlock) {
+    while (nChecked < m_nTotalBytes) {
         if (m_pCancel != nullptr && m_pCancel->CheckPoint())
             return false;
-        const int64_t nWant = std::min(VERIFY_BLOCK_BYTES, m_nTotalBytes - nChecked);
-        int64_t nHave = 0;
-        while (nHave < nWant) {
-            uint32_t nGot = 0;
-            if (!volume.Read(block.data() + nHave, static_cast<uint32_t>(nWant - nHave), nGot) || nGot == 0)
-                return false;
-            nHave += nGot;
-        }
-        hasher.Reset();
-        hasher.Update(block.data(), static_cast<size_t>(nWant));
-        if (hasher.Digest() != m_blockHashes[nBlock])
+        const int64_t nBlockEnd = std::min((nChecked / VERIFY_BLOCK_BYTES + 1) * VERIFY_BLOCK_BYTES, m_nTotalBytes);
+        const int64_t nWant = std::min(m_nChunkSize, nBlockEnd - nChecked);
+        uint32_t nGot = 0;
+        if (!volume.Read(chunk.data(), static_cast<uint32_t>(nWant), nGot) || nGot == 0)
             return false;
-        nChecked += nWant;
-        if (pProgressBar != nullptr)
-            pProgressBar->SetPos(VERIFY_BAR_SPLIT
-                                 + static_cast<int>(static_cast<double>(nChecked) * (100 - VERIFY_BAR_SPLIT)
-                                                    / static_cast<double>(m_nTotalBytes)));
+        hasher.Update(chunk.data(), nGot);
+        nChecked += nGot;
+        if (nChecked == nBlockEnd) {
+            if (hasher.Digest() != m_blockHashes[static_cast<size_t>((nChecked - 1) / VERIFY_BLOCK_BYTES)])
+                return false;
+            hasher.Reset();
+            if (pProgressBar != nullptr)
+                pProgressBar->SetPos(VERIFY_BAR_SPLIT
+                                     + static_cast<int>(static_cast<double>(nChecked) * (100 - VERIFY_BAR_SPLIT)
+                                                        / static_cast<double>(m_nTotalBytes)));
+        }
     }
     return true;
 }
