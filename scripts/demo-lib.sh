@@ -47,7 +47,8 @@ corvantis_windows_path() { local path=$1; echo "Z:${path//\//\\}"; }
 
 # The demo's drive bay (scripts/demo-bay.txt, with fresh empty drive folders)
 # unless CORVANTIS_BAY names a description of the user's own; a sample folder
-# to copy; and the demo's settings pointing File Copy at that sample.
+# to copy; and the demo's settings pointing File Copy at that sample, without
+# Verify.
 corvantis_prepare_bay() {
   local demo="$corvantis_root/build/demo"
   rm -rf "$demo/drives"
@@ -67,6 +68,29 @@ corvantis_prepare_bay() {
   local key='HKCU\Software\Local AppWizard-Generated Applications\CorvantisUsbCopyDemo\UserInterface'
   corvantis_wine reg add "$key" /v TaskType /t REG_DWORD /d 0 /f >/dev/null 2>&1
   corvantis_wine reg add "$key" /v SourceFolder /t REG_SZ /d "$corvantis_sample" /f >/dev/null 2>&1
+  corvantis_wine reg add "$key" /v Verify /t REG_DWORD /d 0 /f >/dev/null 2>&1
+}
+
+# The Verify demo's bay (scripts/demo-bay-verify.txt): a 16 MiB master volume
+# with something on it, four blank sticks of its size, and the demo's
+# settings set to a Sector Copy of the master with Verify.
+corvantis_prepare_verify_bay() {
+  local demo="$corvantis_root/build/demo/verify"
+  rm -rf "$demo"
+  mkdir -p "$demo"
+  head -c 16777216 /dev/urandom >"$demo/s.img"
+  local target
+  for target in e f g h; do
+    truncate -s 16M "$demo/$target.img"
+  done
+  cp "$corvantis_root/scripts/demo-bay-verify.txt" "$demo/bay.txt"
+  CORVANTIS_BAY=$(corvantis_windows_path "$demo/bay.txt")
+  export CORVANTIS_BAY
+  corvantis_own_bay=0
+  local key='HKCU\Software\Local AppWizard-Generated Applications\CorvantisUsbCopyDemo\UserInterface'
+  corvantis_wine reg add "$key" /v TaskType /t REG_DWORD /d 1 /f >/dev/null 2>&1
+  corvantis_wine reg add "$key" /v SourceVolume /t REG_SZ /d 'S:\' /f >/dev/null 2>&1
+  corvantis_wine reg add "$key" /v Verify /t REG_DWORD /d 1 /f >/dev/null 2>&1
 }
 
 # A folder such as an operator copies onto sticks: documents, photos, a video.

@@ -11,8 +11,20 @@
 # when the run ended). A message box of the program, before the run or
 # instead of it, is printed and ends the command with an error at once.
 # With a display it leaves the program open for use.
+#
+# With --verify it does the same with a Sector Copy with Verify instead, over
+# its own bay (scripts/demo-bay-verify.txt): a master volume onto four
+# sticks, one of them a counterfeit that takes every write; only that one
+# must show E8 after the read-back. CORVANTIS_BAY plays no part then.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+mode=file-copy
+case "${1:-}" in
+  "") ;;
+  --verify) mode=verify ;;
+  *) echo "usage: run.sh [--verify]" >&2; exit 2 ;;
+esac
 
 scripts/install-deps.sh
 source scripts/demo-lib.sh
@@ -26,7 +38,22 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 # Wine's programs before the display they draw on.
 trap 'corvantis_end_demo; WINEPREFIX="$corvantis_prefix" wineserver -k 2>/dev/null || true; corvantis_stop_xvfb' EXIT
-corvantis_prepare_bay
+if [ "$mode" = verify ]; then
+  unset CORVANTIS_BAY
+  corvantis_prepare_verify_bay
+  task=sector-copy
+  task_name="Sector Copy with Verify"
+  shot="$corvantis_root/build/corvantis-usb-copy-verify.png"
+  # Every stick takes every write; the counterfeit G: fails its read-back.
+  expected=$'slot 1: E: OK\nslot 2: F: OK\nslot 3: G: E8\nslot 4: H: OK'
+else
+  corvantis_prepare_bay
+  task=file-copy
+  task_name="File Copy"
+  shot="$corvantis_root/build/corvantis-usb-copy.png"
+  # The demo bay: four drives take the sample, M: is too small for it.
+  expected=$'slot 1: E: OK\nslot 2: F: OK\nslot 3: G: OK\nslot 4: J: OK\nslot 5: M: E1'
+fi
 
 # A bay of one's own may take the drive that holds the sample.
 explain_own_bay() {
@@ -44,19 +71,18 @@ fi
 
 corvantis_start_demo C || { explain_own_bay; exit 1; }
 status=0
-results=$(corvantis_probe file-copy 300 | tr -d '\r') || status=$?
+results=$(corvantis_probe "$task" 300 | tr -d '\r') || status=$?
 grep '^slot' <<<"$results" || true
 if [ "$status" -ne 0 ]; then
   corvantis_end_demo
   if [ "$status" -eq 3 ]; then
-    echo "error: the program showed that message instead of running the File Copy" >&2
+    echo "error: the program showed that message instead of running the $task_name" >&2
   else
-    echo "error: the File Copy run did not complete" >&2
+    echo "error: the $task_name run did not complete" >&2
   fi
   explain_own_bay
   exit 1
 fi
-shot="$corvantis_root/build/corvantis-usb-copy.png"
 corvantis_report=$results
 corvantis_screenshot "$shot"
 echo "Screenshot: $shot"
@@ -64,8 +90,6 @@ corvantis_close_demo || true
 WINEPREFIX="$corvantis_prefix" wineserver -k 2>/dev/null || true
 
 if [ "$corvantis_own_bay" -eq 0 ]; then
-  # The demo bay: four drives take the sample, M: is too small for it.
-  expected=$'slot 1: E: OK\nslot 2: F: OK\nslot 3: G: OK\nslot 4: J: OK\nslot 5: M: E1'
   if [ "$(grep '^slot' <<<"$results")" != "$expected" ]; then
     echo "error: the slots do not show what the demo bay makes them expect:" >&2
     echo "$expected" >&2
