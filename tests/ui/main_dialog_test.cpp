@@ -285,6 +285,28 @@ TEST_F(MainDialogRunTest, FormatWarningAnsweredCancelFormatsNothing)
     EXPECT_EQ("keep", ReadTestFile(Drive('E') / "keep.txt"));
 }
 
+// The tick travels from the box to the run: with it, a worn stick that took
+// every write shows E8; without it, the run is the one it always was.
+TEST_F(MainDialogRunTest, ATickedVerifyReadsEveryDriveBackAndCatchesAWornStick)
+{
+    for (const bool bTicked : {true, false}) {
+        CBayServices bay(Stick('E') + Stick('F') + "corrupt-after = 3000\n", m_folder.Path());
+        WriteTestFile(m_folder.Path() / "src" / "a.bin", std::string(4096, 'a'));
+        StoreSourceFolder((m_folder.Path() / "src").wstring());
+        RunDialog(bay, [&](HWND hDlg) {
+            // The close of the last round kept its tick: set it either way.
+            SendMessageW(GetDlgItem(hDlg, IDC_VERIFY), BM_SETCHECK, bTicked ? BST_CHECKED : BST_UNCHECKED, 0);
+            CButtonPress start(hDlg, IDC_START);
+            ASSERT_TRUE(start.WaitHandled());
+            ASSERT_TRUE(WaitForIdle(hDlg));
+            EXPECT_EQ(L"OK", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST))) << bTicked;
+            EXPECT_EQ(bTicked ? L"E8" : L"OK", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + 1))) << bTicked;
+        });
+        std::filesystem::remove_all(Drive('E'));
+        std::filesystem::remove_all(Drive('F'));
+    }
+}
+
 TEST_F(MainDialogRunTest, ASourceOnAUsbStickKeepsThatStickOutOfTheRun)
 {
     CBayServices bay(Stick('E') + Stick('F'), m_folder.Path());
