@@ -1,6 +1,5 @@
 #include "engine/drive_slot_table.h"
 
-#include "engine/run_control.h"
 #include "engine/storage_class.h"
 #include "engine/task_request.h"
 #include "platform/drive_paths.h"
@@ -13,8 +12,8 @@ bool IsOnSourceDrive(const std::wstring& strDevice, const std::wstring& strSourc
     return chSource != L'\0' && chSource == DriveLetterOfPath(strDevice);
 }
 
-CDriveSlotTable::CDriveSlotTable(IVolumeQueries& volumes, const TaskRequest& request, const CRunControl& run)
-    : m_volumes(volumes), m_request(request), m_run(run)
+CDriveSlotTable::CDriveSlotTable(IVolumeQueries& volumes, const TaskRequest& request, const IRunPresence& runs)
+    : m_volumes(volumes), m_request(request), m_runs(runs)
 {
 }
 
@@ -34,7 +33,7 @@ void CDriveSlotTable::ShowSlot(int nSlot, const std::wstring& strLetter)
 
 int CDriveSlotTable::RefreshDriveSlots()
 {
-    if (m_run.IsRunning())
+    if (m_runs.IsRunActive())
         return 0;
 
     m_nDriveCount = 0;

@@ -5,7 +5,6 @@
 #include <array>
 #include <string>
 
-class CRunControl;
 class IProgressView;
 class ITextView;
 class IVolumeQueries;
@@ -20,11 +19,18 @@ constexpr wchar_t SLOT_EMPTY_LETTER[] = L"--";
 // without regard to case: a source typed as "e:\data" is still on E:.
 bool IsOnSourceDrive(const std::wstring& strDevice, const std::wstring& strSourcePath);
 
+// Whether a run exists now: the slots of a run must stay as they are.
+class IRunPresence {
+public:
+    virtual ~IRunPresence() = default;
+    virtual bool IsRunActive() const = 0;
+};
+
 class CDriveSlotTable {
 public:
     // The table reads the request's source (its drive is never a target)
-    // and asks the run control whether a run is going.
-    CDriveSlotTable(IVolumeQueries& volumes, const TaskRequest& request, const CRunControl& run);
+    // and asks whether a run exists before every scan.
+    CDriveSlotTable(IVolumeQueries& volumes, const TaskRequest& request, const IRunPresence& runs);
 
     CDriveSlotTable(const CDriveSlotTable&) = delete;
     CDriveSlotTable& operator=(const CDriveSlotTable&) = delete;
@@ -50,7 +56,7 @@ private:
 
     IVolumeQueries& m_volumes;
     const TaskRequest& m_request;
-    const CRunControl& m_run;
+    const IRunPresence& m_runs;
     std::array<ITextView*, MAX_DRIVE_SLOTS> m_pDriveLetter{};
     std::array<IProgressView*, MAX_DRIVE_SLOTS> m_pProgress{};
     std::array<ITextView*, MAX_DRIVE_SLOTS> m_pStatus{};

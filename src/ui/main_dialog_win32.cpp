@@ -62,6 +62,7 @@ constexpr CMessageMapEntry<CKOBLDlg> CKOBLDlg::kMessageMap[] = {
     MapCommand<CKOBLDlg>(BN_CLICKED, IDC_TASK_SECTOR_COPY, &CKOBLDlg::OnTaskChanged),
     MapCommand<CKOBLDlg>(BN_CLICKED, IDC_TASK_FORMAT, &CKOBLDlg::OnTaskChanged),
     MapMessage<CKOBLDlg>(WM_RUN_ENDED, &CKOBLDlg::OnRunEndedMessage),
+    MapMessage<CKOBLDlg>(WM_TIMER, &CKOBLDlg::OnTimer),
 };
 static_assert(!HasDuplicateEntries(CKOBLDlg::kMessageMap), "a message is mapped twice");
 
@@ -69,8 +70,7 @@ CKOBLDlg::CKOBLDlg(const PlatformServices& services, CWnd* pParent)
     : CDialog(IDD_KOBL_DIALOG, pParent),
       m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))),
       m_services(services),
-      m_slots(m_services.m_volumes, m_request, m_run),
-      m_supervisor(m_request, m_slots, m_run, m_services, *this)
+      m_slots(m_services.m_volumes, m_request, *this)
 {
     // Bound before the window exists: until the controls are attached the
     // views talk to no window, so an early rescan is harmless.
@@ -313,16 +313,21 @@ void CKOBLDlg::StartRun()
         AfxMessageBox(GetMessageText(MSG_INVALID_SOURCE), MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    // The combo is disabled for the whole run: what it shows now is what
-    // every format of the run uses.
+    // What the run reads is its own copy, taken now.
+    TaskRequest request = m_request;
     const int nFileSystem = m_cbFileSystem.GetCurSel();
-    m_request.m_strFileSystem = nFileSystem >= 0 ? m_cbFileSystem.GetLBText(nFileSystem) : std::wstring();
+    request.m_strFileSystem = nFileSystem >= 0 ? m_cbFileSystem.GetLBText(nFileSystem) : std::wstring();
     // Only the copies read their drives back. A Format's request says so
     // whatever the box shows, so no engine needs to know which tasks verify.
-    const bool bCopy = m_request.m_nTaskType == TASK_FILE_COPY || m_request.m_nTaskType == TASK_SECTOR_COPY;
-    m_request.m_nVerify = bCopy ? m_nVerify : 0;
-    if (!m_supervisor.Start())
+    const bool bCopy = request.m_nTaskType == TASK_FILE_COPY || request.m_nTaskType == TASK_SECTOR_COPY;
+    request.m_nVerify = bCopy ? m_nVerify : 0;
+    IRunListener& listener = *this;
+    m_pRun = std::make_unique<CTaskRun>(request, m_slots, m_services, listener);
+    if (!m_pRun->Start()) {
+        m_pRun.reset();
         return;
+    }
+    ::SetTimer(m_hWnd, RUN_END_TIMER, RUN_END_TIMER_MS, nullptr);
     UpdateTaskControls(1);
 }
 
@@ -330,32 +335,60 @@ void CKOBLDlg::CancelRun()
 {
     // Held at their own check points, the workers stay still while the
     // question is open; none is frozen in the middle of something the
-    // message box may need.
-    m_run.HoldWorkers();
+    // message box may need. The question's own message loop may finish the
+    // run meanwhile (a worker that held no check point ended, and with it
+    // the run): after it, the run is asked for again.
+    m_pRun->Control().HoldWorkers();
     struct CReleaseScope {
-        CRunControl& run;
-        ~CReleaseScope() { run.ReleaseWorkers(); }
-    } release{m_run};
-    if (m_supervisor.CountLiveWorkers() == 0)
+        std::unique_ptr<CTaskRun>& pRun;
+        ~CReleaseScope()
+        {
+            if (pRun)
+                pRun->Control().ReleaseWorkers();
+        }
+    } release{m_pRun};
+    if (m_pRun->CountLiveWorkers() == 0)
         return;
     EnableDlgItem(IDC_START, FALSE);
-    if (AfxMessageBox(GetMessageText(MSG_CANCEL_QUESTION), MB_OKCANCEL | MB_ICONQUESTION) != IDCANCEL)
-        m_run.RequestCancel();
+    const int nAnswer = AfxMessageBox(GetMessageText(MSG_CANCEL_QUESTION), MB_OKCANCEL | MB_ICONQUESTION);
+    if (nAnswer != IDCANCEL && m_pRun)
+        m_pRun->Control().RequestCancel();
     EnableDlgItem(IDC_START, TRUE);
 }
 
 void CKOBLDlg::OnRunEnded()
 {
     // The UI thread clears the run and restores the idle look in one go, so
-    // no click in between can be taken for a Start.
+    // no click in between can be taken for a Start. A post that cannot be
+    // made (a full queue) is caught by the run's timer.
     ::PostMessageW(m_hWnd, WM_RUN_ENDED, 0, 0);
 }
 
 LRESULT CKOBLDlg::OnRunEndedMessage(WPARAM, LPARAM)
 {
-    m_supervisor.FinishRun();
-    UpdateTaskControls(0);
+    FinishRun();
     return 0;
+}
+
+LRESULT CKOBLDlg::OnTimer(WPARAM wParam, LPARAM)
+{
+    if (wParam != RUN_END_TIMER)
+        return Default();
+    FinishRun();
+    return 0;
+}
+
+void CKOBLDlg::FinishRun()
+{
+    // The post and the timer may both come, the post even after a timer
+    // that finished its run and a Start that made the next: only a run that
+    // has ended is finished.
+    if (!m_pRun || !m_pRun->HasEnded())
+        return;
+    ::KillTimer(m_hWnd, RUN_END_TIMER);
+    m_pRun->Finish();
+    m_pRun.reset();
+    UpdateTaskControls(0);
 }
 
 LRESULT CKOBLDlg::OnSysCommand(WPARAM wParam, LPARAM)

@@ -6,12 +6,12 @@
 #include <windows.h>
 
 #include <array>
+#include <memory>
 #include <string>
 
 #include "engine/drive_slot_table.h"
-#include "engine/run_control.h"
 #include "engine/task_request.h"
-#include "engine/task_supervisor.h"
+#include "engine/task_run.h"
 #include "framework/afx_dialog.h"
 #include "framework/afx_msgmap.h"
 #include "platform/platform_services.h"
@@ -19,8 +19,11 @@
 
 // Posted by the supervisor's thread when a run has ended.
 constexpr UINT WM_RUN_ENDED = WM_APP + 1;
+// While a run exists: looks for its end, should the post of it be lost.
+constexpr UINT_PTR RUN_END_TIMER = 1;
+constexpr UINT RUN_END_TIMER_MS = 1000;
 
-class CKOBLDlg : public CDialog, private IRunListener {
+class CKOBLDlg : public CDialog, private IRunListener, private IRunPresence {
 public:
     explicit CKOBLDlg(const PlatformServices& services, CWnd* pParent = nullptr);
     ~CKOBLDlg() override;
@@ -50,6 +53,8 @@ private:
     LRESULT OnQueryDragIcon(WPARAM wParam, LPARAM lParam);
     LRESULT OnClose(WPARAM wParam, LPARAM lParam);
     LRESULT OnRunEndedMessage(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
+    void FinishRun();
     void OnTaskChanged();
     void OnBrowse();
     void OnStartOrCancel();
@@ -60,9 +65,9 @@ private:
     // IRunListener, on the supervisor's thread.
     void OnRunEnded() override;
 
-    // Workers may still hold the slots and the request: the dialog must
+    // IRunPresence. Workers still use the slots' views: the dialog must
     // outlive every run.
-    bool IsRunActive() const { return m_run.IsRunning(); }
+    bool IsRunActive() const override { return m_pRun != nullptr; }
 
     HICON m_hIcon;   // shared resource icon: never destroyed
     std::wstring m_strSourceFolder;
@@ -74,13 +79,14 @@ private:
     // unchanged unless the operator changed the box.
     int m_nStoredVerify = 0;
     CComboBox m_cbFileSystem;
+    // What the controls show; a run takes its own copy when Start accepts it.
     TaskRequest m_request;
-    CRunControl m_run;
     const PlatformServices m_services;
     CDriveSlotTable m_slots;
     std::array<CStaticTextView, MAX_DRIVE_SLOTS> m_letterViews;
     std::array<CProgressBarView, MAX_DRIVE_SLOTS> m_progressViews;
     std::array<CStaticTextView, MAX_DRIVE_SLOTS> m_statusViews;
-    // Last, so it goes first: a run must not outlive what it works on.
-    CTaskSupervisor m_supervisor;
+    // From Start to the end of a run; last, so it goes first: a run must
+    // not outlive the views it works on.
+    std::unique_ptr<CTaskRun> m_pRun;
 };

@@ -67,9 +67,14 @@ protected:
     std::unique_ptr<CSimulatedBay> m_bay;
     CRecordingVolumes m_volumes{nullptr};
     TaskRequest m_request;
-    CRunControl m_run;
+    // Whether a run exists, as the dialog would answer.
+    class CRunPresence : public IRunPresence {
+    public:
+        bool IsRunActive() const override { return bActive; }
+        bool bActive = false;
+    } m_runs;
     CMemorySlots m_slots;
-    CDriveSlotTable m_table{m_volumes, m_request, m_run};
+    CDriveSlotTable m_table{m_volumes, m_request, m_runs};
 
     void SetUp() override { m_slots.BindTo(m_table); }
 };
@@ -196,7 +201,7 @@ TEST_F(DriveSlotTableTest, ScanIsRefusedWhileARunExists)
     m_slots.statuses[0].SetText(L"E5");
     m_slots.bars[0].SetPos(40);
 
-    m_run.BeginRun();
+    m_runs.bActive = true;
     UseBay(UsbStick('E') + UsbStick('F'));
     EXPECT_EQ(0, m_table.RefreshDriveSlots());
     EXPECT_TRUE(m_volumes.m_driveTypeRoots.empty()) << "a refused scan asks nothing";
@@ -205,7 +210,7 @@ TEST_F(DriveSlotTableTest, ScanIsRefusedWhileARunExists)
     EXPECT_EQ(40, m_slots.bars[0].GetPos());
     EXPECT_EQ(L"--", m_slots.letters[1].GetText());
 
-    m_run.EndRun();
+    m_runs.bActive = false;
     EXPECT_EQ(1, m_table.RefreshDriveSlots());
     EXPECT_EQ(2, m_table.GetDriveCount());
     EXPECT_EQ(L"", m_slots.statuses[0].GetText());

@@ -204,7 +204,7 @@ TEST(FileCopyRunTest, CancelDuringALargeFileStopsItWhileChecksKeepTheirOwnCodes)
     // The operator confirms the cancel once a quarter of E: is written.
     run.m_slots.bars[0].m_onSet = [&run](int nPos) {
         if (nPos >= 25)
-            run.m_run.RequestCancel();
+            run.Control().RequestCancel();
     };
 
     run.Run(TASK_FILE_COPY);
@@ -234,7 +234,7 @@ TEST(FileCopyRunTest, ADriveThatFailsACheckInACancelledRunKeepsItsOwnCode)
     for (const Case& c : cases) {
         CRunHarness run;
         CRecordingVolumes volumes(nullptr);
-        volumes.m_onFreeBytesAsked = [&run](const std::wstring&) { run.m_run.RequestCancel(); };
+        volumes.m_onFreeBytesAsked = [&run](const std::wstring&) { run.Control().RequestCancel(); };
         run.UseBay(c.strBay, &volumes);
         std::filesystem::create_directories(run.Root() / "src");
         if (c.nDeclaredSize != UINT64_MAX) {

@@ -90,7 +90,7 @@ TEST(TaskRunTest, TheCancelQuestionHoldsTheWorkersAndOnlyOkCancels)
                 bSeen = true;
                 std::unique_lock<std::mutex> lock(mutex);
                 if (++nArrived == 2) {
-                    run.m_run.HoldWorkers();
+                    run.Control().HoldWorkers();
                     bHeld = true;
                     changed.notify_all();
                 }
@@ -99,7 +99,7 @@ TEST(TaskRunTest, TheCancelQuestionHoldsTheWorkersAndOnlyOkCancels)
         }
         run.m_request.m_nTaskType = TASK_FILE_COPY;
         run.Scan();
-        ASSERT_EQ(1, run.Supervisor().Start());
+        ASSERT_EQ(1, run.StartRun());
         {
             std::unique_lock<std::mutex> lock(mutex);
             ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return bHeld; }));
@@ -110,17 +110,17 @@ TEST(TaskRunTest, TheCancelQuestionHoldsTheWorkersAndOnlyOkCancels)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         EXPECT_EQ(heldE, run.m_slots.bars[0].History()) << "E: moved while held";
         EXPECT_EQ(heldF, run.m_slots.bars[1].History()) << "F: moved while held";
-        EXPECT_GE(run.Supervisor().CountLiveWorkers(), 1);
+        EXPECT_GE(run.LastRun().CountLiveWorkers(), 1);
 
         if (bConfirm)
-            run.m_run.RequestCancel();
-        run.m_run.ReleaseWorkers();
+            run.Control().RequestCancel();
+        run.Control().ReleaseWorkers();
         run.WaitForEnd();
 
         const Statuses expected = bConfirm ? Statuses{L"E5", L"E5", L"E1"} : Statuses{L"OK", L"OK", L"E1"};
         EXPECT_EQ(expected, run.Statuses()) << "confirmed: " << bConfirm;
-        EXPECT_EQ(bConfirm, run.m_run.IsCancelled());
-        EXPECT_EQ(0, run.Supervisor().CountLiveWorkers());
+        EXPECT_EQ(bConfirm, run.Control().IsCancelled());
+        EXPECT_EQ(0, run.LastRun().CountLiveWorkers());
     }
 }
 

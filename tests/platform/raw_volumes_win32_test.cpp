@@ -280,7 +280,6 @@ TEST(RawVolumesWin32, SectorCopyMakesTheTargetImageTheSourceImage)
     timing.m_nVolumeAttempts = 1;
     timing.m_volumeRetryPause = std::chrono::milliseconds(1);
     CRunControl control;
-    control.BeginRun();
 
     CSectorCopy copy(bay.Volumes(), rawVolumes, sleeper, timing);
     ASSERT_EQ(copy.StartSectorCopy(L"R:\\", 1, &control, static_cast<int32_t>(CHUNK)), 1);
@@ -293,7 +292,6 @@ TEST(RawVolumesWin32, SectorCopyMakesTheTargetImageTheSourceImage)
     }
     EXPECT_EQ(writer.get(), 1);
     EXPECT_EQ(copy.ResetSectorCopy(), 1);
-    control.EndRun();
 
     EXPECT_EQ(Mismatch(ReadImage(L'R'), source), "") << "the source changed";
     EXPECT_EQ(Mismatch(ReadImage(L'T'), source), "");

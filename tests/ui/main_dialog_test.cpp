@@ -26,6 +26,7 @@
 #include "support/dialog_runner_win32.h"
 #include "support/gated_seams.h"
 #include "support/gui_wait_win32.h"
+#include "support/import_patch_win32.h"
 #include "support/recording_volumes.h"
 #include "support/test_files.h"
 #include "support/test_profile_win32.h"
@@ -305,6 +306,36 @@ TEST_F(MainDialogRunTest, ATickedVerifyReadsEveryDriveBackAndCatchesAWornStick)
         std::filesystem::remove_all(Drive('E'));
         std::filesystem::remove_all(Drive('F'));
     }
+}
+
+// PostMessageW as the system answers when the dialog's queue is full, for
+// the end of a run only; the system's own for everything else.
+BOOL WINAPI PostMessageThatLosesTheRunsEnd(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
+{
+    using PostMessageFn = BOOL(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+    static const auto pfnSystemPost = reinterpret_cast<PostMessageFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "PostMessageW")));
+    if (nMsg == WM_RUN_ENDED) {
+        SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+        return FALSE;
+    }
+    return pfnSystemPost(hWnd, nMsg, wParam, lParam);
+}
+
+TEST_F(MainDialogRunTest, ARunWhoseEndCannotBePostedStillEndsOnTheDialogsThread)
+{
+    CBayServices bay(Stick('E'), m_folder.Path());
+    StoreSourceFolder(MakeSource().wstring());
+    CImportPatch lose("PostMessageW", reinterpret_cast<void*>(&PostMessageThatLosesTheRunsEnd));
+    ASSERT_TRUE(lose.Applied());
+    RunDialog(bay, [&](HWND hDlg) {
+        CButtonPress start(hDlg, IDC_START);
+        ASSERT_TRUE(start.WaitHandled());
+        ASSERT_TRUE(WaitForIdle(hDlg)) << "the run never came back to the idle look";
+        EXPECT_EQ(L"OK", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST)));
+        SendMessageW(hDlg, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
+        EXPECT_EQ(L"", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST))) << "rescans are taken again";
+    });
 }
 
 TEST_F(MainDialogRunTest, ASourceOnAUsbStickKeepsThatStickOutOfTheRun)
