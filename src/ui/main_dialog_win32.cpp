@@ -88,6 +88,13 @@ bool CKOBLDlg::OnWndMsg(UINT nMessage, WPARAM wParam, LPARAM lParam, LRESULT& lR
 
 void CKOBLDlg::DoDataExchange(CDataExchange* pDX)
 {
+    // First: a check that fails further down ends the exchange, and no slot
+    // may be left without its window for the workers.
+    for (int i = 0; i < MAX_DRIVE_SLOTS; ++i) {
+        DDX_Control(pDX, IDC_SLOT_LETTER_FIRST + i, m_letterViews[i]);
+        DDX_Control(pDX, IDC_SLOT_PROGRESS_FIRST + i, m_progressViews[i]);
+        DDX_Control(pDX, IDC_SLOT_STATUS_FIRST + i, m_statusViews[i]);
+    }
     DDX_Text(pDX, IDC_SOURCE_PATH, m_request.m_strSourcePath);
     DDX_Radio(pDX, IDC_TASK_FILE_COPY, m_request.m_nTaskType);
     DDX_Control(pDX, IDC_FILE_SYSTEM, m_cbFileSystem);
@@ -139,12 +146,6 @@ int CKOBLDlg::InitDialogControls()
     RECT rcWindow = GetWindowRect();
     rcWindow.bottom = rcStart.bottom + (rcWindow.right - rcStart.right);
     MoveWindow(rcWindow, TRUE);
-
-    for (int i = 0; i < MAX_DRIVE_SLOTS; ++i) {
-        m_letterViews[i].Attach(GetDlgItem(IDC_SLOT_LETTER_FIRST + i));
-        m_progressViews[i].Attach(GetDlgItem(IDC_SLOT_PROGRESS_FIRST + i));
-        m_statusViews[i].Attach(GetDlgItem(IDC_SLOT_STATUS_FIRST + i));
-    }
 
     UpdateData(FALSE);
     UpdateTaskControls(1);
