@@ -485,6 +485,30 @@ TEST_F(MainDialogTest, BrowseOpensOnTheSourceAndStoresThePickedFolder)
     });
 }
 
+// The picker opens on the source each time; only OK changes it, to what the
+// picker shows at that moment.
+TEST_F(MainDialogTest, BrowseCancelledKeepsTheSourceAndOkTakesTheNewChoice)
+{
+    CBayServices bay(kMachineBay);
+    StoreSourceFolder(L"C:\\windows");
+    RunDialog(bay, [](HWND hDlg) {
+        struct Case {
+            UINT nAnswer;
+            const wchar_t* pszSource;
+        };
+        static const wchar_t kOther[] = L"C:\\users";
+        for (const Case& c : {Case{IDCANCEL, L"C:\\windows"}, Case{IDOK, kOther}}) {
+            PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), 0);
+            HWND hPicker = WaitForPicker(hDlg);
+            ASSERT_NE(nullptr, hPicker);
+            SendMessageW(hPicker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(kOther));
+            PostMessageW(hPicker, WM_COMMAND, MAKEWPARAM(c.nAnswer, BN_CLICKED), 0);
+            ASSERT_TRUE(WaitForWindowGone(hPicker, "the folder picker"));
+            EXPECT_EQ(c.pszSource, WindowText(GetDlgItem(hDlg, IDC_SOURCE_PATH))) << c.nAnswer;
+        }
+    });
+}
+
 // What the picker's callback tells the picker, caught by a window of the
 // test's own in the picker's place.
 class CPickerRecorder {
