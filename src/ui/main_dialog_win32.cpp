@@ -39,6 +39,8 @@ constexpr CMessageMapEntry<CKOBLDlg> CKOBLDlg::kMessageMap[] = {
     MapCommand<CKOBLDlg>(BN_CLICKED, IDC_BROWSE, &CKOBLDlg::OnBrowse),
     MapCommand<CKOBLDlg>(BN_CLICKED, IDC_START, &CKOBLDlg::OnStartOrCancel),
     MapMessage<CKOBLDlg>(WM_CLOSE, &CKOBLDlg::OnClose),
+    // One entry each: the radios' ids are not consecutive (1006, 1013, 1007
+    // in template order) and a range over them would take Start's clicks too.
     MapCommand<CKOBLDlg>(BN_CLICKED, IDC_TASK_FILE_COPY, &CKOBLDlg::OnTaskChanged),
     MapCommand<CKOBLDlg>(BN_CLICKED, IDC_TASK_SECTOR_COPY, &CKOBLDlg::OnTaskChanged),
     MapCommand<CKOBLDlg>(BN_CLICKED, IDC_TASK_FORMAT, &CKOBLDlg::OnTaskChanged),
