@@ -30,9 +30,8 @@ BOOL CKOBLApp::InitInstance()
     SetRegistryKey(APP_REGISTRY_KEY);
     SetAppName(APP_TITLE);
 
-    // The handle is kept open on purpose: the mutex must live as long as the
-    // process, and the system closes it when the process ends.
-    if (AcquireSingleInstanceLock(APP_START_MUTEX_NAME, 1) == nullptr)
+    m_startMutex.reset(AcquireSingleInstanceLock(APP_START_MUTEX_NAME, 1));
+    if (!m_startMutex)
         return FALSE;
 
     SelectUiLanguage();

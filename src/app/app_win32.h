@@ -3,6 +3,7 @@
 // session, and runs the main dialog. The process ends when the dialog does.
 
 #include "framework/afx_app.h"
+#include "framework/afx_handle.h"
 #include "platform/platform_services.h"
 
 class CKOBLApp : public CWinApp {
@@ -15,4 +16,8 @@ public:
 
 private:
     const PlatformServices m_services;
+    // The single-instance mutex, held from InitInstance for as long as the
+    // application object lives, which is as long as the process runs: any
+    // copy started meanwhile finds it and ends.
+    CUniqueKernelHandle m_startMutex;
 };

@@ -8,8 +8,9 @@
 inline const HANDLE SINGLE_INSTANCE_NOT_CREATED = reinterpret_cast<HANDLE>(-1);
 
 // 0 when another copy holds the mutex (or it cannot be created); the new
-// mutex handle, which the caller keeps for the life of the process; or
-// SINGLE_INSTANCE_NOT_CREATED when the mutex is missing and nCreate is not 1.
+// mutex handle, which the caller owns and holds for as long as this copy
+// runs; or SINGLE_INSTANCE_NOT_CREATED when the mutex is missing and nCreate
+// is not 1 (a sentinel, not a handle: never to be closed).
 HANDLE AcquireSingleInstanceLock(const wchar_t* pszName, int nCreate);
 
 // Security that gives Everyone and Administrators the access mask, so a copy

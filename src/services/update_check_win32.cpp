@@ -1,14 +1,10 @@
 #include "services/update_check_win32.h"
 
-#include <shlobj.h>
 #include <shellapi.h>
-
-#include <cwchar>
-#include <memory>
 
 #include "app/machine_settings_win32.h"
 #include "engine/thread_guard.h"
-#include "framework/afx_handle.h"
+#include "framework/afx_folder_picker.h"
 #include "services/download_win32.h"
 #include "services/ini_file_win32.h"
 #include "services/module_version_win32.h"
@@ -20,11 +16,6 @@ namespace {
 
 constexpr int UPDATE_LAUNCHED = 0;
 constexpr int UPDATE_STOPPED = -1;
-
-struct CTaskMemDeleter {
-    void operator()(void* p) const noexcept { ::CoTaskMemFree(p); }
-};
-using CUniqueIdList = std::unique_ptr<ITEMIDLIST, CTaskMemDeleter>;
 
 // A value the check cannot go on without: present, not empty, not too long.
 bool ReadRequiredValue(const IniFile& ini, const wchar_t* pszSection, const wchar_t* pszKey, std::wstring& strValue)
@@ -108,21 +99,14 @@ int CheckForUpdateOf(const std::wstring& strModulePath, const std::wstring& strF
 
 int BrowseForDownloadFolder(const std::wstring& strTitle, std::wstring& strFolder)
 {
-    // The shell's picker needs COM on this thread; the guard gives back only
-    // what it took.
-    const CComInitGuard com(COINIT_APARTMENTTHREADED);
     BROWSEINFOW info{};
     info.hwndOwner = nullptr;
     info.pidlRoot = nullptr;
     info.lpszTitle = strTitle.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS;
-    const CUniqueIdList pidl(::SHBrowseForFolderW(&info));
-    if (!pidl)
+    std::wstring strPath;
+    if (!AfxBrowseForFolder(info, strPath) || strPath.empty())
         return 0;
-    std::wstring strPath(MAX_PATH, L'\0');
-    if (!::SHGetPathFromIDListW(pidl.get(), strPath.data()))
-        return 0;
-    strPath.resize(wcsnlen(strPath.c_str(), MAX_PATH));
     strFolder = strPath;
     return 1;
 }

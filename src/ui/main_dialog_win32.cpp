@@ -2,9 +2,6 @@
 
 #include <dbt.h>
 #include <windowsx.h>
-#include <shlobj.h>
-
-#include <memory>
 
 #include "app/message_catalogue.h"
 #include "app/settings_names.h"
@@ -12,7 +9,7 @@
 #include "engine/thread_guard.h"
 #include "framework/afx_app.h"
 #include "framework/afx_ddx.h"
-#include "framework/afx_handle.h"
+#include "framework/afx_folder_picker.h"
 #include "framework/afx_resource.h"
 #include "platform/folder_tree.h"
 #include "platform/shell_open.h"
@@ -33,22 +30,6 @@ const int kControlsLockedWhileRunning[] = {
     IDC_FILE_SYSTEM, IDC_LABEL_CAPTION, IDC_LABEL, IDC_VERIFY,
 };
 
-struct CTaskMemDeleter {
-    void operator()(void* p) const noexcept { ::CoTaskMemFree(p); }
-};
-using CUniqueIdList = std::unique_ptr<ITEMIDLIST, CTaskMemDeleter>;
-
-// The picker hands over item lists; their paths fit MAX_PATH, as the shell's
-// own call demands of its buffer. Empty when the item has no path.
-std::wstring PathOfIdList(PCIDLIST_ABSOLUTE pidl)
-{
-    std::wstring strPath(MAX_PATH, L'\0');
-    if (pidl == nullptr || !::SHGetPathFromIDListW(pidl, strPath.data()))
-        return std::wstring();
-    strPath.resize(wcsnlen(strPath.c_str(), MAX_PATH));
-    return strPath;
-}
-
 }  // namespace
 
 constexpr CMessageMapEntry<CKOBLDlg> CKOBLDlg::kMessageMap[] = {
@@ -58,6 +39,8 @@ constexpr CMessageMapEntry<CKOBLDlg> CKOBLDlg::kMessageMap[] = {
     MapCommand<CKOBLDlg>(BN_CLICKED, IDC_BROWSE, &CKOBLDlg::OnBrowse),
     MapCommand<CKOBLDlg>(BN_CLICKED, IDC_START, &CKOBLDlg::OnStartOrCancel),
     MapMessage<CKOBLDlg>(WM_CLOSE, &CKOBLDlg::OnClose),
+    // One entry each: the radios' ids are not consecutive (1006, 1013, 1007
+    // in template order) and a range over them would take Start's clicks too.
     MapCommand<CKOBLDlg>(BN_CLICKED, IDC_TASK_FILE_COPY, &CKOBLDlg::OnTaskChanged),
     MapCommand<CKOBLDlg>(BN_CLICKED, IDC_TASK_SECTOR_COPY, &CKOBLDlg::OnTaskChanged),
     MapCommand<CKOBLDlg>(BN_CLICKED, IDC_TASK_FORMAT, &CKOBLDlg::OnTaskChanged),
@@ -88,6 +71,13 @@ bool CKOBLDlg::OnWndMsg(UINT nMessage, WPARAM wParam, LPARAM lParam, LRESULT& lR
 
 void CKOBLDlg::DoDataExchange(CDataExchange* pDX)
 {
+    // First: a check that fails further down ends the exchange, and no slot
+    // may be left without its window for the workers.
+    for (int i = 0; i < MAX_DRIVE_SLOTS; ++i) {
+        DDX_Control(pDX, IDC_SLOT_LETTER_FIRST + i, m_letterViews[i]);
+        DDX_Control(pDX, IDC_SLOT_PROGRESS_FIRST + i, m_progressViews[i]);
+        DDX_Control(pDX, IDC_SLOT_STATUS_FIRST + i, m_statusViews[i]);
+    }
     DDX_Text(pDX, IDC_SOURCE_PATH, m_request.m_strSourcePath);
     DDX_Radio(pDX, IDC_TASK_FILE_COPY, m_request.m_nTaskType);
     DDX_Control(pDX, IDC_FILE_SYSTEM, m_cbFileSystem);
@@ -139,12 +129,6 @@ int CKOBLDlg::InitDialogControls()
     RECT rcWindow = GetWindowRect();
     rcWindow.bottom = rcStart.bottom + (rcWindow.right - rcStart.right);
     MoveWindow(rcWindow, TRUE);
-
-    for (int i = 0; i < MAX_DRIVE_SLOTS; ++i) {
-        m_letterViews[i].Attach(GetDlgItem(IDC_SLOT_LETTER_FIRST + i));
-        m_progressViews[i].Attach(GetDlgItem(IDC_SLOT_PROGRESS_FIRST + i));
-        m_statusViews[i].Attach(GetDlgItem(IDC_SLOT_STATUS_FIRST + i));
-    }
 
     UpdateData(FALSE);
     UpdateTaskControls(1);
@@ -243,8 +227,6 @@ void CKOBLDlg::ShowSlotError(int nSlot)
 
 void CKOBLDlg::OnBrowse()
 {
-    // The picker's shell views want an apartment on this thread.
-    CComInitGuard com(COINIT_APARTMENTTHREADED);
     BROWSEINFOW info{};
     info.hwndOwner = m_hWnd;
     info.lpszTitle = GetMessageText(m_request.m_nTaskType == TASK_FILE_COPY ? MSG_SELECT_SOURCE_FOLDER
@@ -252,11 +234,9 @@ void CKOBLDlg::OnBrowse()
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
     info.lpfn = &CKOBLDlg::BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(this);
-    const CUniqueIdList pidl(::SHBrowseForFolderW(&info));
-    if (pidl) {
-        const std::wstring strPath = PathOfIdList(pidl.get());
+    std::wstring strPath;
+    if (AfxBrowseForFolder(info, strPath))
         (m_request.m_nTaskType == TASK_FILE_COPY ? m_strSourceFolder : m_strSourceVolume) = strPath;
-    }
     UpdateData(FALSE);
     UpdateTaskControls(1);
     m_slots.RefreshDriveSlots();
@@ -281,7 +261,7 @@ void CKOBLDlg::OnBrowseSelectionChanged(HWND hPicker, LPARAM lParam)
 {
     // A raw copy reads a whole volume: the selection snaps to the drive that
     // holds it, and only a drive that could be a target may be chosen.
-    const std::wstring strDevice = PathOfIdList(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam)).substr(0, 2);
+    const std::wstring strDevice = AfxGetPathFromIdList(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam)).substr(0, 2);
     ::SendMessageW(hPicker, BFFM_ENABLEOK, 0, m_slots.IsUsableUsbDrive(strDevice) ? 1 : 0);
     ::SendMessageW(hPicker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(strDevice.c_str()));
 }

@@ -358,6 +358,36 @@ TEST_F(MainDialogRunTest, ASourceOnAUsbStickKeepsThatStickOutOfTheRun)
     EXPECT_EQ((std::vector<std::string>{"data/", "data/a.txt=alpha"}), TreeListing(Drive('E')));
 }
 
+// All 22 slots through one dialog object run twice: each run's slot views
+// speak for that run's windows, every one of them, so a run reports on each
+// drive and a second run shows its drives in its own new windows.
+TEST_F(MainDialogRunTest, EverySlotOfEachRunOfTheDialogShowsItsOwnDrive)
+{
+    std::string strSticks;
+    std::vector<std::wstring> letters;
+    for (char chLetter = 'E'; chLetter <= 'Z'; ++chLetter) {
+        strSticks += Stick(chLetter);
+        letters.push_back(std::wstring(1, static_cast<wchar_t>(chLetter)) + L":");
+    }
+    ASSERT_EQ(static_cast<size_t>(MAX_DRIVE_SLOTS), letters.size());
+    CBayServices bay(strSticks, m_folder.Path());
+    StoreSourceFolder(MakeSource().wstring());
+    CKOBLDlg dialog(bay.Services(m_shell));
+
+    RunDialogWithScript(dialog, [&](HWND hDlg) {
+        EXPECT_EQ(letters, SlotTexts(hDlg, IDC_SLOT_LETTER_FIRST));
+        CButtonPress start(hDlg, IDC_START);
+        ASSERT_TRUE(start.WaitHandled());
+        ASSERT_TRUE(WaitForIdle(hDlg));
+        EXPECT_EQ(std::vector<std::wstring>(MAX_DRIVE_SLOTS, L"OK"), SlotTexts(hDlg, IDC_SLOT_STATUS_FIRST));
+        for (int i = 0; i < MAX_DRIVE_SLOTS; ++i)
+            EXPECT_EQ(100, SendMessageW(GetDlgItem(hDlg, IDC_SLOT_PROGRESS_FIRST + i), PBM_GETPOS, 0, 0)) << i;
+    });
+    RunDialogWithScript(dialog, [&](HWND hDlg) {
+        EXPECT_EQ(letters, SlotTexts(hDlg, IDC_SLOT_LETTER_FIRST)) << "the second run's slots";
+    });
+}
+
 TEST_F(MainDialogRunTest, ARunLooksRunningFreezesTheSlotsAndEndsIdleWithEachResult)
 {
     CBayServices bay(Stick('E') + Stick('F', "1M"), m_folder.Path());
@@ -483,6 +513,30 @@ TEST_F(MainDialogTest, BrowseOpensOnTheSourceAndStoresThePickedFolder)
         PostMessageW(hPicker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         ASSERT_TRUE(WaitForWindowGone(hPicker, "the folder picker"));
         EXPECT_EQ(L"C:\\windows", WindowText(GetDlgItem(hDlg, IDC_SOURCE_PATH))) << "it opened on the source";
+    });
+}
+
+// The picker opens on the source each time; only OK changes it, to what the
+// picker shows at that moment.
+TEST_F(MainDialogTest, BrowseCancelledKeepsTheSourceAndOkTakesTheNewChoice)
+{
+    CBayServices bay(kMachineBay);
+    StoreSourceFolder(L"C:\\windows");
+    RunDialog(bay, [](HWND hDlg) {
+        struct Case {
+            UINT nAnswer;
+            const wchar_t* pszSource;
+        };
+        static const wchar_t kOther[] = L"C:\\users";
+        for (const Case& c : {Case{IDCANCEL, L"C:\\windows"}, Case{IDOK, kOther}}) {
+            PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), 0);
+            HWND hPicker = WaitForPicker(hDlg);
+            ASSERT_NE(nullptr, hPicker);
+            SendMessageW(hPicker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(kOther));
+            PostMessageW(hPicker, WM_COMMAND, MAKEWPARAM(c.nAnswer, BN_CLICKED), 0);
+            ASSERT_TRUE(WaitForWindowGone(hPicker, "the folder picker"));
+            EXPECT_EQ(c.pszSource, WindowText(GetDlgItem(hDlg, IDC_SOURCE_PATH))) << c.nAnswer;
+        }
     });
 }
 
