@@ -586,30 +586,33 @@ std::vector<std::wstring> SayOnSelection(CKOBLDlg& dialog, const wchar_t* pszPat
 
 TEST_F(MainDialogTest, InSectorCopyThePickerSnapsToTheDriveAndAllowsOnlyATarget)
 {
-    // Wine's own drives: C: is the PC's disk here, Z: a USB stick.
-    CBayServices bay("[C:]\ntype = fixed\nbus = sata\nmedia = fixed\nsize = 256G\n"
-                     "[Z:]\ntype = removable\nbus = usb\nmedia = removable\nsize = 8G\n");
+    // Wine's own drives: Z: (the host's root) is the PC's disk here, C: a
+    // USB stick. Not the other way round: told to select a folder on Z:,
+    // Wine's picker now and then stops at "My Computer" under load, where
+    // it always finds C:.
+    CBayServices bay("[C:]\ntype = removable\nbus = usb\nmedia = removable\nsize = 8G\n"
+                     "[Z:]\ntype = fixed\nbus = sata\nmedia = fixed\nsize = 256G\n");
     m_app.WriteProfileInt(SETTINGS_SECTION, SETTING_TASK_TYPE, 1);
     CKOBLDlg dialog(bay.Services(m_shell));
     RunDialogWithScript(dialog, [&](HWND hDlg) {
-        EXPECT_EQ((std::vector<std::wstring>{L"enable OK 0", L"select C:"}), SayOnSelection(dialog, L"C:\\windows"));
-        EXPECT_EQ((std::vector<std::wstring>{L"enable OK 1", L"select Z:"}), SayOnSelection(dialog, L"Z:\\tmp"));
+        EXPECT_EQ((std::vector<std::wstring>{L"enable OK 0", L"select Z:"}), SayOnSelection(dialog, L"Z:\\tmp"));
+        EXPECT_EQ((std::vector<std::wstring>{L"enable OK 1", L"select C:"}), SayOnSelection(dialog, L"C:\\windows"));
 
         // The real picker: a folder on the stick comes back as the stick.
         PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), 0);
         HWND hPicker = WaitForPicker(hDlg);
         ASSERT_NE(nullptr, hPicker);
-        static const wchar_t kOnTheStick[] = L"Z:\\tmp";
+        static const wchar_t kOnTheStick[] = L"C:\\windows";
         SendMessageW(hPicker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(kOnTheStick));
         PostMessageW(hPicker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         ASSERT_TRUE(WaitForWindowGone(hPicker, "the folder picker"));
-        EXPECT_EQ(L"Z:\\", WindowText(GetDlgItem(hDlg, IDC_SOURCE_PATH)));
+        EXPECT_EQ(L"C:\\", WindowText(GetDlgItem(hDlg, IDC_SOURCE_PATH)));
         EXPECT_EQ(L"--", WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST))) << "the source drive left the slots";
-        EXPECT_EQ((std::vector<std::wstring>{L"enable OK 0", L"select Z:"}), SayOnSelection(dialog, L"Z:\\tmp"))
+        EXPECT_EQ((std::vector<std::wstring>{L"enable OK 0", L"select C:"}), SayOnSelection(dialog, L"C:\\windows"))
             << "the source drive is no target";
 
         SendMessageW(GetDlgItem(hDlg, IDC_TASK_FILE_COPY), BM_CLICK, 0, 0);
-        EXPECT_TRUE(SayOnSelection(dialog, L"Z:\\tmp").empty()) << "a File Copy source is any folder";
+        EXPECT_TRUE(SayOnSelection(dialog, L"C:\\windows").empty()) << "a File Copy source is any folder";
     });
 }
 
