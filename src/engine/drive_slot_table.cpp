@@ -61,13 +61,13 @@ int CDriveSlotTable::IsUsableUsbDrive(const std::wstring& strDevice)
     const wchar_t chLetter = strDevice.size() == 2 ? DriveLetterOfPath(strDevice) : L'\0';
     if (chLetter == L'\0')
         return 0;
-    const uint32_t nDriveType = m_volumes.GetDriveKind(strDevice);
+    const uint32_t nDriveType = m_volumes.GetDriveKind(chLetter - L'A');
     if (nDriveType != DRIVE_KIND_REMOVABLE && nDriveType != DRIVE_KIND_FIXED)
         return 0;
     if (IsOnSourceDrive(strDevice, m_request.m_strSourcePath))
         return 0;
     std::wstring strDosPath;
-    if (!m_volumes.QueryDosDevicePath(strDevice, strDosPath))
+    if (!m_volumes.QueryDosDevicePath(chLetter - L'A', strDosPath))
         return 0;
     if (strDosPath.find(L"\\Floppy") != std::wstring::npos)
         return 0;
@@ -75,7 +75,7 @@ int CDriveSlotTable::IsUsableUsbDrive(const std::wstring& strDevice)
         return 0;
     // No media, an unformatted volume or an unreadable file system all read
     // as a total size of 0.
-    if (m_volumes.GetVolumeTotalBytes(strDevice) == 0)
+    if (m_volumes.GetVolumeTotalBytes(chLetter - L'A') == 0)
         return 0;
     return 1;
 }

@@ -44,8 +44,7 @@ protected:
     {
         m_bay = std::make_unique<CSimulatedBay>(ParseOrDie(strText));
         m_volumes.SetInner(&m_bay->Volumes());
-        m_volumes.m_driveTypeRoots.clear();
-        m_volumes.m_mediaQueries.clear();
+        m_volumes.m_asked.clear();
     }
 
     std::vector<std::wstring> Letters() const
@@ -112,9 +111,8 @@ TEST_F(DriveSlotTableTest, FailedBusQueryNeverAsksForTheMedia)
 {
     UseBay(kMixedBay);
     m_table.RefreshDriveSlots();
-    const auto& asked = m_volumes.m_mediaQueries;
-    EXPECT_EQ(asked.end(), std::find(asked.begin(), asked.end(), 'K' - 'A'));
-    EXPECT_NE(asked.end(), std::find(asked.begin(), asked.end(), 'E' - 'A'));
+    EXPECT_EQ("type dos bus", m_volumes.AskedOf(L'K'));
+    EXPECT_EQ("type dos bus media total", m_volumes.AskedOf(L'E'));
 }
 
 TEST_F(DriveSlotTableTest, MalformedRootsAreNotDrives)
@@ -137,9 +135,8 @@ TEST_F(DriveSlotTableTest, TwentyThreeUsableDrivesFillTwentyTwoSlotsAndTheLastIs
     EXPECT_EQ(MAX_DRIVE_SLOTS, m_table.GetDriveCount());
     EXPECT_EQ(L"A:", m_slots.letters[0].GetText());
     EXPECT_EQ(L"V:", m_slots.letters[21].GetText());
-    const auto& examined = m_volumes.m_driveTypeRoots;
-    EXPECT_EQ(22u, examined.size());
-    EXPECT_EQ(examined.end(), std::find(examined.begin(), examined.end(), L"W:"));
+    EXPECT_EQ("type dos bus media total", m_volumes.AskedOf(L'V'));
+    EXPECT_EQ("", m_volumes.AskedOf(L'W'));
 }
 
 TEST_F(DriveSlotTableTest, SourceDriveIsExcludedWhateverTheCaseOfItsLetter)
@@ -199,7 +196,7 @@ TEST_F(DriveSlotTableTest, ScanIsRefusedWhileARunExists)
     m_run.BeginRun();
     UseBay(UsbStick('E') + UsbStick('F'));
     EXPECT_EQ(0, m_table.RefreshDriveSlots());
-    EXPECT_TRUE(m_volumes.m_driveTypeRoots.empty()) << "a refused scan asks nothing";
+    EXPECT_TRUE(m_volumes.m_asked.empty()) << "a refused scan asks nothing";
     EXPECT_EQ(1, m_table.GetDriveCount());
     EXPECT_EQ(L"E5", m_slots.statuses[0].GetText());
     EXPECT_EQ(40, m_slots.bars[0].GetPos());
