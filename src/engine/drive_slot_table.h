@@ -15,10 +15,6 @@ constexpr int MAX_DRIVE_LETTERS = 26;
 
 constexpr wchar_t SLOT_EMPTY_LETTER[] = L"--";
 
-// True when the source path lies on the device ("E:"). Drive letters compare
-// without regard to case: a source typed as "e:\data" is still on E:.
-bool IsOnSourceDrive(const std::wstring& strDevice, const std::wstring& strSourcePath);
-
 // Whether a run exists now: the slots of a run must stay as they are.
 class IRunPresence {
 public:
@@ -42,7 +38,7 @@ public:
     int RefreshDriveSlots();
 
     // The device: letter and colon. 1 when the drive may be a target of the
-    // next run.
+    // next run (see drive_discovery.h).
     int IsUsableUsbDrive(const std::wstring& strDevice);
 
     int GetDriveCount() const { return m_nDriveCount; }

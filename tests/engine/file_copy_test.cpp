@@ -72,7 +72,7 @@ TEST(FileCopyRunTest, FreeSpaceMustCoverTheSourceAndOneMebibyteMore)
 class CNoFileSystemNames : public CRecordingVolumes {
 public:
     CNoFileSystemNames() : CRecordingVolumes(nullptr) {}
-    bool GetFileSystemName(const std::wstring&, std::wstring&) override { return false; }
+    bool GetFileSystemName(int, std::wstring&) override { return false; }
 };
 
 TEST(FileCopyRunTest, EachFileSystemsSingleFileLimitIsExactAndCaseSensitive)
@@ -234,7 +234,7 @@ TEST(FileCopyRunTest, ADriveThatFailsACheckInACancelledRunKeepsItsOwnCode)
     for (const Case& c : cases) {
         CRunHarness run;
         CRecordingVolumes volumes(nullptr);
-        volumes.m_onFreeBytesAsked = [&run](const std::wstring&) { run.Control().RequestCancel(); };
+        volumes.m_onFreeBytesAsked = [&run](int) { run.Control().RequestCancel(); };
         run.UseBay(c.strBay, &volumes);
         std::filesystem::create_directories(run.Root() / "src");
         if (c.nDeclaredSize != UINT64_MAX) {

@@ -175,7 +175,7 @@ TEST(FormatRunTest, ThreeDrivesFormatAtOnceEachFromOneToDone)
     EXPECT_EQ(100, run.m_slots.bars[0].GetPos());
     EXPECT_EQ(50, run.m_slots.bars[2].GetPos()) << "a failed format leaves the bar where it stopped";
     std::wstring strFileSystem;
-    ASSERT_TRUE(run.Bay().Volumes().GetFileSystemName(L"F:\\", strFileSystem));
+    ASSERT_TRUE(run.Bay().Volumes().GetFileSystemName(L'F' - L'A', strFileSystem));
     EXPECT_EQ(L"FAT32", strFileSystem);
     EXPECT_TRUE(TreeListing(run.DriveFolder("e")).empty());
     EXPECT_EQ((std::vector<std::string>{"old.txt=old"}), TreeListing(run.DriveFolder("g")));
