@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "engine/run_control.h"
-#include "engine/thread_guard.h"
+#include "base/thread_guard.h"
 #include "platform/slot_views.h"
 #include "platform/system_formatter.h"
 

@@ -5,7 +5,7 @@
 
 #include "engine/run_control.h"
 #include "engine/slot_result.h"
-#include "engine/thread_guard.h"
+#include "base/thread_guard.h"
 #include "platform/drive_paths.h"
 #include "platform/raw_volumes.h"
 #include "platform/sleeper.h"

@@ -3,7 +3,7 @@
 #include "engine/run_control.h"
 #include "engine/sector_copy.h"
 #include "engine/task_request.h"
-#include "engine/thread_guard.h"
+#include "base/thread_guard.h"
 #include "platform/sleeper.h"
 
 CTaskSupervisor::CTaskSupervisor(const TaskRequest& request, const CRunSlots& slots, CRunControl& run,

@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "framework/afx_handle.h"
+#include "base/win32/handles_win32.h"
 
 namespace {
 

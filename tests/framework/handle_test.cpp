@@ -4,7 +4,7 @@
 #include <thread>
 #include <utility>
 
-#include "framework/afx_handle.h"
+#include "base/win32/handles_win32.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/aligned_buffer.h"
-#include "framework/afx_handle.h"
+#include "base/win32/handles_win32.h"
 #include "platform/win32/folder_tree_win32.h"
 #include "support/import_patch_win32.h"
 

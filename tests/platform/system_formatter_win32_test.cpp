@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "framework/afx_app.h"
-#include "framework/afx_handle.h"
+#include "base/win32/handles_win32.h"
 #include "platform/fmifs_fixture.h"
 #include "platform/win32/system_formatter_win32.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "framework/afx_app.h"
-#include "ui/balloon_help_win32.h"
+#include "ui/win32/balloon_help_win32.h"
 
 namespace {
 

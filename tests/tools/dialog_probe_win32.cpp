@@ -27,7 +27,7 @@
 
 #include "app/app_title.h"
 #include "support/window_search_win32.h"
-#include "ui/resource.h"
+#include "ui/win32/resource.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "support/window_search_win32.h"
-#include "ui/download_alarm_win32.h"
+#include "ui/win32/download_alarm_win32.h"
 
 namespace {
 

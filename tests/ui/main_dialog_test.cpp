@@ -1,7 +1,7 @@
 // The real main dialog over a simulated bay, driven from a second thread
 // while the test's main thread runs the dialog's modal loop.
 
-#include "ui/main_dialog_win32.h"
+#include "ui/win32/main_dialog_win32.h"
 
 #include <dbt.h>
 #include <commctrl.h>
@@ -31,7 +31,7 @@
 #include "support/test_files.h"
 #include "support/test_profile_win32.h"
 #include "support/window_search_win32.h"
-#include "ui/resource.h"
+#include "ui/win32/resource.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/afx_handle.h"
+#include "base/win32/handles_win32.h"
 #include "platform/drive_paths.h"
 
 namespace {

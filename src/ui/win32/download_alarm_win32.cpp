@@ -1,8 +1,8 @@
-#include "ui/download_alarm_win32.h"
+#include "ui/win32/download_alarm_win32.h"
 
 #include "app/message_catalogue.h"
 #include "framework/afx_ddx.h"
-#include "ui/download_alarm_resource.h"
+#include "ui/win32/download_alarm_resource.h"
 
 CDownLoadAlarm::CDownLoadAlarm() : CDialog(IDD_DOWNLOAD_ALARM, nullptr) {}
 

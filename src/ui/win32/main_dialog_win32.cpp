@@ -1,4 +1,4 @@
-#include "ui/main_dialog_win32.h"
+#include "ui/win32/main_dialog_win32.h"
 
 #include <dbt.h>
 #include <windowsx.h>
@@ -6,16 +6,16 @@
 #include "app/message_catalogue.h"
 #include "app/settings_names.h"
 #include "engine/slot_result.h"
-#include "engine/thread_guard.h"
+#include "base/thread_guard.h"
 #include "framework/afx_app.h"
 #include "framework/afx_ddx.h"
 #include "framework/afx_folder_picker.h"
 #include "framework/afx_resource.h"
 #include "platform/folder_tree.h"
 #include "platform/shell_open.h"
-#include "ui/about_dialog_win32.h"
-#include "ui/balloon_help_win32.h"
-#include "ui/resource.h"
+#include "ui/win32/about_dialog_win32.h"
+#include "ui/win32/balloon_help_win32.h"
+#include "ui/win32/resource.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "framework/afx_system_library.h"
+#include "base/win32/system_library_win32.h"
 
 class CVersionLibrary {
 public:

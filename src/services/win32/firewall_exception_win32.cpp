@@ -1,8 +1,8 @@
-#include "services/firewall_exception_win32.h"
+#include "services/win32/firewall_exception_win32.h"
 
-#include "engine/thread_guard.h"
+#include "base/thread_guard.h"
 #include "framework/afx_app.h"
-#include "services/firewall_com_win32.h"
+#include "services/win32/firewall_com_win32.h"
 #include "services/firewall_exception.h"
 
 int AddFirewallException(const std::wstring& strEntryName)

@@ -1,4 +1,4 @@
-#include "services/download_win32.h"
+#include "services/win32/download_win32.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
-#include "framework/afx_handle.h"
-#include "framework/afx_system_library.h"
+#include "base/win32/handles_win32.h"
+#include "base/win32/system_library_win32.h"
 #include "services/update_names.h"
 
 namespace {

@@ -12,11 +12,11 @@
 
 #include <string>
 
-#include "framework/afx_handle.h"
+#include "base/win32/handles_win32.h"
 #include "framework/afx_msgmap.h"
 #include "framework/afx_popup.h"
 #include "ui/balloon_geometry.h"
-#include "ui/balloon_hooks_win32.h"
+#include "ui/win32/balloon_hooks_win32.h"
 
 // What closes the balloon.
 constexpr unsigned BALLOON_CLOSE_ON_LBUTTON_UP = 0x0001;

@@ -1,16 +1,16 @@
-#include "app/app_win32.h"
+#include "app/win32/app_win32.h"
 
 #include <commctrl.h>
 
 #include "app/app_title.h"
-#include "app/machine_settings_win32.h"
+#include "app/win32/machine_settings_win32.h"
 #include "app/message_catalogue.h"
 #include "app/settings_names.h"
-#include "app/single_instance_win32.h"
-#include "app/ui_language_win32.h"
-#include "services/firewall_exception_win32.h"
-#include "services/update_check_win32.h"
-#include "ui/main_dialog_win32.h"
+#include "app/win32/single_instance_win32.h"
+#include "app/win32/ui_language_win32.h"
+#include "services/win32/firewall_exception_win32.h"
+#include "services/win32/update_check_win32.h"
+#include "ui/win32/main_dialog_win32.h"
 
 CKOBLApp::CKOBLApp(const PlatformServices& services) : m_services(services)
 {

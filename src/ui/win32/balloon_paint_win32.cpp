@@ -1,6 +1,6 @@
 // The balloon's drawing and its icon: header, content, frame and border.
 
-#include "ui/balloon_help_win32.h"
+#include "ui/win32/balloon_help_win32.h"
 
 #include <algorithm>
 

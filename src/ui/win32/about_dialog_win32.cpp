@@ -1,12 +1,12 @@
-#include "ui/about_dialog_win32.h"
+#include "ui/win32/about_dialog_win32.h"
 
 #include <cwchar>
 #include <string>
 
 #include "framework/afx_app.h"
-#include "ui/about_resource.h"
-#include "ui/resource.h"
-#include "ui/version_string_win32.h"
+#include "ui/win32/about_resource.h"
+#include "ui/win32/resource.h"
+#include "ui/win32/version_string_win32.h"
 
 namespace {
 

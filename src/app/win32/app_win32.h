@@ -3,7 +3,7 @@
 // session, and runs the main dialog. The process ends when the dialog does.
 
 #include "framework/afx_app.h"
-#include "framework/afx_handle.h"
+#include "base/win32/handles_win32.h"
 #include "platform/platform_services.h"
 
 class CKOBLApp : public CWinApp {

@@ -1,16 +1,16 @@
-#include "services/update_check_win32.h"
+#include "services/win32/update_check_win32.h"
 
 #include <shellapi.h>
 
-#include "app/machine_settings_win32.h"
-#include "engine/thread_guard.h"
+#include "app/win32/machine_settings_win32.h"
+#include "base/thread_guard.h"
 #include "framework/afx_folder_picker.h"
-#include "services/download_win32.h"
-#include "services/ini_file_win32.h"
-#include "services/module_version_win32.h"
+#include "services/win32/download_win32.h"
+#include "services/win32/ini_file_win32.h"
+#include "services/win32/module_version_win32.h"
 #include "services/update_names.h"
 #include "services/update_rules.h"
-#include "ui/download_alarm_win32.h"
+#include "ui/win32/download_alarm_win32.h"
 
 namespace {
 

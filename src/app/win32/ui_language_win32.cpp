@@ -1,4 +1,4 @@
-#include "app/ui_language_win32.h"
+#include "app/win32/ui_language_win32.h"
 
 #include <windows.h>
 

@@ -13,7 +13,7 @@
 
 #include <windows.h>
 
-#include "framework/afx_handle.h"
+#include "base/win32/handles_win32.h"
 
 class CSystemLibrary {
 public:

@@ -1,4 +1,4 @@
-#include "ui/balloon_help_win32.h"
+#include "ui/win32/balloon_help_win32.h"
 
 #include <windowsx.h>
 #include <shellapi.h>

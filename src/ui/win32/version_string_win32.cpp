@@ -1,4 +1,4 @@
-#include "ui/version_string_win32.h"
+#include "ui/win32/version_string_win32.h"
 
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "services/version_library_win32.h"
+#include "services/win32/version_library_win32.h"
 
 namespace {
 

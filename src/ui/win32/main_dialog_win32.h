@@ -15,7 +15,7 @@
 #include "framework/afx_dialog.h"
 #include "framework/afx_msgmap.h"
 #include "platform/platform_services.h"
-#include "ui/slot_views_win32.h"
+#include "ui/win32/slot_views_win32.h"
 
 // Posted by the supervisor's thread when a run has ended.
 constexpr UINT WM_RUN_ENDED = WM_APP + 1;

@@ -1,4 +1,4 @@
-#include "services/firewall_com_win32.h"
+#include "services/win32/firewall_com_win32.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -6,7 +6,7 @@
 #include <initguid.h>
 #include <netfw.h>
 
-#include "framework/afx_com.h"
+#include "base/win32/com_owner_win32.h"
 
 namespace {
 

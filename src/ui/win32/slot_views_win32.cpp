@@ -1,4 +1,4 @@
-#include "ui/slot_views_win32.h"
+#include "ui/win32/slot_views_win32.h"
 
 #include <commctrl.h>
 

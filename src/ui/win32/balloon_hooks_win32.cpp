@@ -1,10 +1,10 @@
-#include "ui/balloon_hooks_win32.h"
+#include "ui/win32/balloon_hooks_win32.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "engine/thread_guard.h"
-#include "framework/afx_handle.h"
+#include "base/thread_guard.h"
+#include "base/win32/handles_win32.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "app/single_instance_win32.h"
+#include "app/win32/single_instance_win32.h"
 
 #include <aclapi.h>
 
-#include "framework/afx_handle.h"
+#include "base/win32/handles_win32.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "services/module_version_win32.h"
+#include "services/win32/module_version_win32.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 #include <iterator>
 #include <vector>
 
-#include "services/version_library_win32.h"
+#include "services/win32/version_library_win32.h"
 
 std::wstring GetModulePath()
 {

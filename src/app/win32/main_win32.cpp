@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/app_win32.h"
+#include "app/win32/app_win32.h"
 #include "platform/sleeper.h"
 #include "platform/win32/folder_tree_win32.h"
 #include "platform/win32/raw_volumes_win32.h"

@@ -1,4 +1,4 @@
-#include "services/ini_file_win32.h"
+#include "services/win32/ini_file_win32.h"
 
 #include <windows.h>
 

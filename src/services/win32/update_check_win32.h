@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "services/download_win32.h"
+#include "services/win32/download_win32.h"
 
 // 0 when the updater was started, -1 in every other case; every failure is
 // silent. Only the picker title is used: the prompt takes its own texts

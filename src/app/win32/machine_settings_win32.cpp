@@ -1,9 +1,9 @@
-#include "app/machine_settings_win32.h"
+#include "app/win32/machine_settings_win32.h"
 
 #include <windows.h>
 
 #include "app/settings_names.h"
-#include "framework/afx_handle.h"
+#include "base/win32/handles_win32.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/app_title.h"
-#include "app/app_win32.h"
+#include "app/win32/app_win32.h"
 #include "bay/simulated_bay.h"
 #include "framework/afx_app.h"
 #include "platform/sleeper.h"
