@@ -7,8 +7,8 @@
 
 #include "engine/aligned_buffer.h"
 
-#include "engine/run_control.h"
 #include "base/thread_guard.h"
+#include "engine/run_control.h"
 #include "platform/drive_paths.h"
 #include "platform/folder_tree.h"
 #include "platform/slot_views.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/thread_guard.h"
 #include "engine/run_control.h"
 #include "engine/slot_result.h"
-#include "base/thread_guard.h"
 #include "platform/drive_paths.h"
 #include "platform/raw_volumes.h"
 #include "platform/sleeper.h"

@@ -1,9 +1,9 @@
 #include "engine/task_supervisor.h"
 
+#include "base/thread_guard.h"
 #include "engine/run_control.h"
 #include "engine/sector_copy.h"
 #include "engine/task_request.h"
-#include "base/thread_guard.h"
 #include "platform/sleeper.h"
 
 CTaskSupervisor::CTaskSupervisor(const TaskRequest& request, const CRunSlots& slots, CRunControl& run,

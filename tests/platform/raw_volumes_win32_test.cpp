@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "base/win32/handles_win32.h"
 #include "bay/simulated_bay.h"
 #include "engine/run_control.h"
 #include "engine/sector_copy.h"
 #include "framework/afx_app.h"
-#include "base/win32/handles_win32.h"
 #include "platform/run_timing.h"
 #include "platform/sleeper.h"
 #include "platform/win32/raw_volumes_win32.h"

@@ -24,10 +24,10 @@
 
 #include "base/win32/handles_win32.h"
 #include "support/child_process_win32.h"
+#include "support/gui_wait_win32.h"
 #include "support/loopback_http_server_win32.h"
 #include "support/refused_system_library_win32.h"
 #include "support/test_files.h"
-#include "support/gui_wait_win32.h"
 #include "support/window_search_win32.h"
 
 namespace {

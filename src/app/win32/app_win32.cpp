@@ -3,9 +3,9 @@
 #include <commctrl.h>
 
 #include "app/app_title.h"
-#include "app/win32/machine_settings_win32.h"
 #include "app/message_catalogue.h"
 #include "app/settings_names.h"
+#include "app/win32/machine_settings_win32.h"
 #include "app/win32/single_instance_win32.h"
 #include "app/win32/ui_language_win32.h"
 #include "services/win32/firewall_exception_win32.h"

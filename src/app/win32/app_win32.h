@@ -2,8 +2,8 @@
 // The application object: prepares the process, keeps one copy running per
 // session, and runs the main dialog. The process ends when the dialog does.
 
-#include "framework/afx_app.h"
 #include "base/win32/handles_win32.h"
+#include "framework/afx_app.h"
 #include "platform/platform_services.h"
 
 class CKOBLApp : public CWinApp {

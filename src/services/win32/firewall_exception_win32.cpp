@@ -2,8 +2,8 @@
 
 #include "base/thread_guard.h"
 #include "framework/afx_app.h"
-#include "services/win32/firewall_com_win32.h"
 #include "services/firewall_exception.h"
+#include "services/win32/firewall_com_win32.h"
 
 int AddFirewallException(const std::wstring& strEntryName)
 {

@@ -5,11 +5,11 @@
 #include "app/win32/machine_settings_win32.h"
 #include "base/thread_guard.h"
 #include "framework/afx_folder_picker.h"
+#include "services/update_names.h"
+#include "services/update_rules.h"
 #include "services/win32/download_win32.h"
 #include "services/win32/ini_file_win32.h"
 #include "services/win32/module_version_win32.h"
-#include "services/update_names.h"
-#include "services/update_rules.h"
 #include "ui/win32/download_alarm_win32.h"
 
 namespace {
