@@ -43,7 +43,6 @@ public:
 
     int GetDriveCount() const { return m_nDriveCount; }
     int GetDriveIndex(int nSlot) const { return m_nDriveIndex[nSlot]; }
-    ITextView& GetLetterView(int nSlot) const { return *m_pDriveLetter[nSlot]; }
     IProgressView& GetProgressView(int nSlot) const { return *m_pProgress[nSlot]; }
     ITextView& GetStatusView(int nSlot) const { return *m_pStatus[nSlot]; }
 

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "base/win32/com_owner_win32.h"
 #include "base/win32/handles_win32.h"
 
 namespace {

@@ -4,6 +4,7 @@
 #include <thread>
 #include <utility>
 
+#include "base/win32/com_owner_win32.h"
 #include "base/win32/handles_win32.h"
 
 namespace {

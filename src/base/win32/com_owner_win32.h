@@ -1,12 +1,41 @@
 #pragma once
-// Move-only owners of a COM interface pointer and of a BSTR. The pointer
-// owner takes over a reference it is given (what an out-parameter returns)
-// and gives it back with Release exactly once.
+// COM's owners: the thread's apartment, and move-only owners of an interface
+// pointer and of a BSTR. The pointer owner takes over a reference it is given
+// (what an out-parameter returns) and gives it back with Release exactly once.
 
 #include <windows.h>
+#include <objbase.h>
 #include <oleauto.h>
 
 #include <utility>
+
+// COM for the current thread, for as long as the guard lives. Every
+// successful CoInitializeEx, S_FALSE ("already initialised") included, takes
+// a reference that one CoUninitialize must give back. RPC_E_CHANGED_MODE
+// took none: the thread stays in the apartment someone else chose, and
+// uninitialising would pull COM from under them.
+class CComInitGuard {
+public:
+    explicit CComInitGuard(DWORD dwCoInit) noexcept : m_hr(::CoInitializeEx(nullptr, dwCoInit)) {}
+    ~CComInitGuard()
+    {
+        if (SUCCEEDED(m_hr))
+            ::CoUninitialize();
+    }
+
+    // Bound to the thread that made it: neither copied nor moved.
+    CComInitGuard(const CComInitGuard&) = delete;
+    CComInitGuard& operator=(const CComInitGuard&) = delete;
+
+    // False for RPC_E_CHANGED_MODE too, although COM is then usable in the
+    // thread's other apartment type; a caller that can live with that asks
+    // result().
+    bool succeeded() const noexcept { return SUCCEEDED(m_hr); }
+    HRESULT result() const noexcept { return m_hr; }
+
+private:
+    HRESULT m_hr;
+};
 
 template <class T>
 class CComOwner {

@@ -8,7 +8,6 @@
 // must not overwrite the error the caller is about to report.
 
 #include <windows.h>
-#include <objbase.h>
 
 #include <utility>
 
@@ -144,37 +143,8 @@ using CUniqueLocal = CUniqueHandle<CLocalMemTraits>;
 using CUniqueSid = CUniqueHandle<CSidTraits>;
 using CUniqueFindHandle = CUniqueHandle<CFindHandleTraits>;
 using CUniqueModule = CUniqueHandle<CModuleTraits>;
-using CUniqueGdiObject = CUniqueHandle<CGdiObjectTraits<HGDIOBJ>>;
 using CUniqueFont = CUniqueHandle<CGdiObjectTraits<HFONT>>;
 using CUniqueBrush = CUniqueHandle<CGdiObjectTraits<HBRUSH>>;
 using CUniqueBitmap = CUniqueHandle<CGdiObjectTraits<HBITMAP>>;
 using CUniqueRegion = CUniqueHandle<CGdiObjectTraits<HRGN>>;
 using CUniqueHook = CUniqueHandle<CHookTraits>;
-
-// COM for the current thread, for as long as the guard lives. Every
-// successful CoInitializeEx, S_FALSE ("already initialised") included, takes
-// a reference that one CoUninitialize must give back. RPC_E_CHANGED_MODE
-// took none: the thread stays in the apartment someone else chose, and
-// uninitialising would pull COM from under them.
-class CComInitGuard {
-public:
-    explicit CComInitGuard(DWORD dwCoInit) noexcept : m_hr(::CoInitializeEx(nullptr, dwCoInit)) {}
-    ~CComInitGuard()
-    {
-        if (SUCCEEDED(m_hr))
-            ::CoUninitialize();
-    }
-
-    // Bound to the thread that made it: neither copied nor moved.
-    CComInitGuard(const CComInitGuard&) = delete;
-    CComInitGuard& operator=(const CComInitGuard&) = delete;
-
-    // False for RPC_E_CHANGED_MODE too, although COM is then usable in the
-    // thread's other apartment type; a caller that can live with that asks
-    // result().
-    bool succeeded() const noexcept { return SUCCEEDED(m_hr); }
-    HRESULT result() const noexcept { return m_hr; }
-
-private:
-    HRESULT m_hr;
-};
