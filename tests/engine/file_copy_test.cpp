@@ -335,7 +335,7 @@ TEST(FileCopyRunTest, WithVerifyADriveWhoseCopyDiffersInAnyWayShowsE8)
         run.Run(TASK_FILE_COPY);
 
         EXPECT_EQ(bVerify ? (Statuses{L"OK", L"E8", L"E8", L"E8", L"E8"}) : Statuses(5, L"OK"), run.Statuses())
-            << (bVerify ? "with Verify" : "without Verify, as the Parts have it");
+            << (bVerify ? "with Verify" : "without Verify, every write accepted is OK");
         for (int i = 0; i < 5; ++i) {
             const std::vector<int> history = run.m_slots.bars[i].History();
             EXPECT_TRUE(std::is_sorted(history.begin(), history.end())) << "the bar went back: " << drives[i].pszName;

@@ -351,7 +351,7 @@ TEST_F(SectorCopyTest, WithVerifyOnlyADriveThatGivesTheSourceBackShowsOk)
 
         run.Run(TASK_SECTOR_COPY);
 
-        EXPECT_EQ(expected, run.Statuses()) << (bVerify ? "with Verify" : "without Verify, as the Parts have it");
+        EXPECT_EQ(expected, run.Statuses()) << (bVerify ? "with Verify" : "without Verify, every write accepted is OK");
         for (size_t i = 0; i < expected.size(); ++i) {
             const std::vector<int> history = run.m_slots.bars[i].History();
             EXPECT_TRUE(NeverGoesBack(history)) << i;

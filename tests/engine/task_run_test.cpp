@@ -43,7 +43,7 @@ TEST(TaskRunTest, ASlotShowsOkOnlyAfterItsBarIsFullAndThePauseAfterIt)
     EXPECT_EQ(1, run.EndsReported());
 }
 
-TEST(TaskRunTest, WithoutATaskOrWithoutItsEngineNoSlotSucceeds)
+TEST(TaskRunTest, WithoutATaskOrFromASourceThatIsNoVolumeNoSlotSucceeds)
 {
     struct Case {
         int32_t nTask;
@@ -51,7 +51,8 @@ TEST(TaskRunTest, WithoutATaskOrWithoutItsEngineNoSlotSucceeds)
     };
     const Case cases[] = {
         {TASK_NONE, {L"", L""}},
-        // Until the raw copy exists, a slot must never claim one.
+        // A folder is no volume: the raw copy has nothing to read, and no
+        // slot may claim a copy.
         {TASK_SECTOR_COPY, {L"E7", L"E7"}},
     };
     for (const Case& c : cases) {

@@ -212,13 +212,6 @@ TEST_F(MainDialogTest, TaskRadiosSwitchTheIdleLook)
     });
 }
 
-TEST_F(MainDialogTest, EscapeAndEnterEndTheDialogThroughTheDefaults)
-{
-    CBayServices bay(kMachineBay);
-    EXPECT_EQ(IDCANCEL, RunDialog(bay, [](HWND hDlg) { PostMessageW(hDlg, WM_COMMAND, IDCANCEL, 0); }));
-    EXPECT_EQ(IDOK, RunDialog(bay, [](HWND hDlg) { PostMessageW(hDlg, WM_COMMAND, IDOK, 0); }));
-}
-
 // Sticks backed by folders of the test's own; the source lives beside them,
 // on a drive the bay does not describe.
 class MainDialogRunTest : public MainDialogTest {
