@@ -17,9 +17,8 @@
 
 #include "bay/simulated_bay.h"
 #include "engine/drive_slot_table.h"
-#include "engine/run_control.h"
 #include "engine/task_request.h"
-#include "engine/task_supervisor.h"
+#include "engine/task_run.h"
 #include "platform/platform_services.h"
 #include "support/no_shell_open.h"
 #include "platform/sleeper.h"
@@ -61,24 +60,23 @@ public:
         request.m_nTaskType = nTask;
         request.m_strSourcePath = strSource;
         request.m_nVerify = bVerify ? 1 : 0;
-        CRunControl run;
-        CDriveSlotTable slots(m_pBay->Volumes(), request, run);
+        CDriveSlotTable slots(m_pBay->Volumes(), request, m_noRun);
         CMemorySlots views;
         views.BindTo(slots);
         slots.RefreshDriveSlots();
-        CTaskSupervisor supervisor(request, slots, run, services, *this);
+        CTaskRun run(request, slots, services, *this);
         m_bEnded = false;
 
         BenchRunResult result;
         const auto start = std::chrono::steady_clock::now();
-        if (!supervisor.Start())
+        if (!run.Start())
             return result;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
             m_ended.wait(lock, [this] { return m_bEnded; });
         }
         result.dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        supervisor.FinishRun();
+        run.Finish();
         result.nSlots = slots.GetDriveCount();
         for (int i = 0; i < result.nSlots; ++i)
             result.nOk += views.statuses[i].GetText() == L"OK" ? 1 : 0;
@@ -93,6 +91,11 @@ public:
     }
 
 private:
+    // The table is scanned once, before the run exists.
+    class CNoRun : public IRunPresence {
+    public:
+        bool IsRunActive() const override { return false; }
+    } m_noRun;
     std::unique_ptr<CSimulatedBay> m_pBay;
     CNoShellOpen m_shell;
     CThreadSleeper m_sleeper;

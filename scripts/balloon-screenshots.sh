@@ -11,7 +11,7 @@ corvantis_start_xvfb
 prefix="$PWD/build/windows/wineprefix"
 mkdir -p docs
 for look in plain 3d; do
-  LC_ALL=C scripts/wine-run "$prefix" build/windows/tests/corvantis_balloon_shots.exe "$look" 6 &
+  LC_ALL=C scripts/wine-run "$prefix" build/windows/tools/corvantis_balloon_shots.exe "$look" 6 &
   shots_pid=$!
   sleep 4   # the prefix's desktop starts, the balloons show and paint
   import -window root -crop 1024x768+0+0 +repage "docs/balloon-$look.png"

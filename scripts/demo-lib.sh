@@ -7,7 +7,7 @@ corvantis_prefix="$corvantis_root/build/windows/wineprefix"
 
 corvantis_wine() { "$corvantis_root/scripts/wine-run" "$corvantis_prefix" "$@"; }
 
-# corvantis_probe COMMAND SECONDS: the dialog probe (tests/tools/dialog_probe_win32.cpp),
+# corvantis_probe COMMAND SECONDS: the dialog probe (scripts/tools/dialog_probe_win32.cpp),
 # which keeps its own bound; ended by force a little after it, should a
 # window it asks never answer. Its status: 0 done, 3 the program showed a
 # message box (printed on stderr), 124 ended by force, else it failed.
@@ -16,7 +16,7 @@ corvantis_probe() {
   set -o pipefail
   # wine-run names the probe's failing status; the callers say what it meant.
   { timeout -k 5 "$bound" "$corvantis_root/scripts/wine-run" "$corvantis_prefix" \
-      "$corvantis_root/build/windows/tests/corvantis_probe.exe" "$@" 2>&1 1>&3 3>&- \
+      "$corvantis_root/build/windows/tools/corvantis_probe.exe" "$@" 2>&1 1>&3 3>&- \
       | sed -u -E 's/\r$//; /^wine-run: corvantis_probe\.exe (ended with exit status|was ended by signal) [0-9]+$/d' >&2
   } 3>&1 || status=$?
   [ "$status" -ne 124 ] || echo "error: the dialog probe did not end within $bound s" >&2

@@ -45,7 +45,7 @@ print_ctest_failures() {
       # With --output-on-failure CTest prints a test's output after its
       # result line, up to the next test's "Start" line or the summary.
       awk -v name="$name" '
-        index($0, "Test #") && index($0, " " name " ") { on = 1; print; next }
+        $0 ~ /Test +#[0-9]+: / && index($0, " " name " ") { on = 1; print; next }
         on && (/^ +Start +[0-9]+: / || /^[0-9]+% tests passed/) { on = 0 }
         on { print }' "$log" | tail -n 200
     done

@@ -11,7 +11,7 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows -j2 --target corvantis_update_prompt >/dev/null
 corvantis_start_xvfb
 
-tool="$corvantis_root/build/windows/tests/services/corvantis_update_prompt.exe"
+tool="$corvantis_root/build/windows/tools/corvantis_update_prompt.exe"
 for shot in en:en_US.UTF-8 ko:ko_KR.UTF-8; do
   name=${shot%%:*}
   coproc PROMPT { env LC_ALL="${shot#*:}" "$corvantis_root/scripts/wine-run" "$corvantis_prefix" "$tool" show; }

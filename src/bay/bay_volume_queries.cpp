@@ -1,16 +1,12 @@
 #include "bay/bay_volume_queries.h"
 
+#include "platform/drive_paths.h"
+
 const BayDrive* CBayVolumeQueries::DriveOfIndex(int nDriveIndex) const
 {
-    if (nDriveIndex < 0 || nDriveIndex >= 26)
+    if (!IsDriveIndex(nDriveIndex))
         return nullptr;
     return m_state.PresentDrive(static_cast<wchar_t>(L'A' + nDriveIndex));
-}
-
-const BayDrive* CBayVolumeQueries::DriveOfPath(const std::wstring& strPathOnVolume) const
-{
-    const BayPath path = m_state.Resolve(strPathOnVolume);
-    return path.kind == BayPathKind::Drive ? path.pDrive : nullptr;
 }
 
 uint32_t CBayVolumeQueries::GetLogicalDrives()
@@ -23,15 +19,15 @@ uint32_t CBayVolumeQueries::GetLogicalDrives()
     return nMask;
 }
 
-uint32_t CBayVolumeQueries::GetDriveKind(const std::wstring& strDevice)
+uint32_t CBayVolumeQueries::GetDriveKind(int nDriveIndex)
 {
-    const BayDrive* pDrive = m_state.PresentDriveOfDevice(strDevice);
+    const BayDrive* pDrive = DriveOfIndex(nDriveIndex);
     return pDrive != nullptr ? pDrive->nDriveType : DRIVE_KIND_NO_ROOT_DIR;
 }
 
-bool CBayVolumeQueries::QueryDosDevicePath(const std::wstring& strDevice, std::wstring& strDosPath)
+bool CBayVolumeQueries::QueryDosDevicePath(int nDriveIndex, std::wstring& strDosPath)
 {
-    const BayDrive* pDrive = m_state.PresentDriveOfDevice(strDevice);
+    const BayDrive* pDrive = DriveOfIndex(nDriveIndex);
     if (pDrive == nullptr)
         return false;
     strDosPath = pDrive->strDosDevice;
@@ -50,20 +46,20 @@ uint32_t CBayVolumeQueries::QueryMediaType(int nDriveIndex)
     return pDrive != nullptr ? pDrive->nMediaType : MEDIA_KIND_UNKNOWN;
 }
 
-uint64_t CBayVolumeQueries::GetVolumeTotalBytes(const std::wstring& strPathOnVolume)
+uint64_t CBayVolumeQueries::GetVolumeTotalBytes(int nDriveIndex)
 {
-    const BayDrive* pDrive = DriveOfPath(strPathOnVolume);
+    const BayDrive* pDrive = DriveOfIndex(nDriveIndex);
     return pDrive != nullptr ? pDrive->nTotalBytes : 0;
 }
 
-uint64_t CBayVolumeQueries::GetVolumeFreeBytes(const std::wstring& strPathOnVolume)
+uint64_t CBayVolumeQueries::GetVolumeFreeBytes(int nDriveIndex)
 {
-    const BayDrive* pDrive = DriveOfPath(strPathOnVolume);
+    const BayDrive* pDrive = DriveOfIndex(nDriveIndex);
     return pDrive != nullptr ? m_state.FreeBytes(pDrive->chLetter) : 0;
 }
 
-bool CBayVolumeQueries::GetFileSystemName(const std::wstring& strPathOnVolume, std::wstring& strName)
+bool CBayVolumeQueries::GetFileSystemName(int nDriveIndex, std::wstring& strName)
 {
-    const BayDrive* pDrive = DriveOfPath(strPathOnVolume);
+    const BayDrive* pDrive = DriveOfIndex(nDriveIndex);
     return pDrive != nullptr && m_state.FileSystemName(pDrive->chLetter, strName);
 }

@@ -1,20 +1,13 @@
 #include "engine/drive_slot_table.h"
 
-#include "engine/run_control.h"
-#include "engine/storage_class.h"
+#include "engine/drive_discovery.h"
 #include "engine/task_request.h"
 #include "platform/drive_paths.h"
 #include "platform/slot_views.h"
 #include "platform/volume_queries.h"
 
-bool IsOnSourceDrive(const std::wstring& strDevice, const std::wstring& strSourcePath)
-{
-    const wchar_t chSource = DriveLetterOfPath(strSourcePath);
-    return chSource != L'\0' && chSource == DriveLetterOfPath(strDevice);
-}
-
-CDriveSlotTable::CDriveSlotTable(IVolumeQueries& volumes, const TaskRequest& request, const CRunControl& run)
-    : m_volumes(volumes), m_request(request), m_run(run)
+CDriveSlotTable::CDriveSlotTable(IVolumeQueries& volumes, const TaskRequest& request, const IRunPresence& runs)
+    : m_volumes(volumes), m_request(request), m_runs(runs)
 {
 }
 
@@ -34,11 +27,13 @@ void CDriveSlotTable::ShowSlot(int nSlot, const std::wstring& strLetter)
 
 int CDriveSlotTable::RefreshDriveSlots()
 {
-    if (m_run.IsRunning())
+    if (m_runs.IsRunActive())
         return 0;
 
     m_nDriveCount = 0;
     const uint32_t nMask = m_volumes.GetLogicalDrives();
+    // Letters past the last slot's drive are not examined: there is no slot
+    // for them, and their questions would only cost time.
     for (int i = 0; i < MAX_DRIVE_LETTERS && m_nDriveCount < MAX_DRIVE_SLOTS; ++i) {
         if ((nMask & (1u << i)) == 0)
             continue;
@@ -58,24 +53,8 @@ int CDriveSlotTable::IsUsableUsbDrive(const std::wstring& strDevice)
 {
     // The folder picker hands over whatever the shell gives; only a letter
     // and a colon name a drive.
-    const wchar_t chLetter = strDevice.size() == 2 ? DriveLetterOfPath(strDevice) : L'\0';
-    if (chLetter == L'\0')
+    const int nDriveIndex = strDevice.size() == 2 ? DriveIndexOfPath(strDevice) : NO_DRIVE_INDEX;
+    if (nDriveIndex == NO_DRIVE_INDEX)
         return 0;
-    const uint32_t nDriveType = m_volumes.GetDriveKind(strDevice);
-    if (nDriveType != DRIVE_KIND_REMOVABLE && nDriveType != DRIVE_KIND_FIXED)
-        return 0;
-    if (IsOnSourceDrive(strDevice, m_request.m_strSourcePath))
-        return 0;
-    std::wstring strDosPath;
-    if (!m_volumes.QueryDosDevicePath(strDevice, strDosPath))
-        return 0;
-    if (strDosPath.find(L"\\Floppy") != std::wstring::npos)
-        return 0;
-    if (!IsWritableStorageClass(GetStorageClass(m_volumes, chLetter - L'A')))
-        return 0;
-    // No media, an unformatted volume or an unreadable file system all read
-    // as a total size of 0.
-    if (m_volumes.GetVolumeTotalBytes(strDevice) == 0)
-        return 0;
-    return 1;
+    return ExamineDrive(m_volumes, nDriveIndex, m_request.m_strSourcePath) == DRIVE_VERDICT_USABLE ? 1 : 0;
 }

@@ -5,7 +5,6 @@
 #include <array>
 #include <string>
 
-class CRunControl;
 class IProgressView;
 class ITextView;
 class IVolumeQueries;
@@ -16,15 +15,18 @@ constexpr int MAX_DRIVE_LETTERS = 26;
 
 constexpr wchar_t SLOT_EMPTY_LETTER[] = L"--";
 
-// True when the source path lies on the device ("E:"). Drive letters compare
-// without regard to case: a source typed as "e:\data" is still on E:.
-bool IsOnSourceDrive(const std::wstring& strDevice, const std::wstring& strSourcePath);
+// Whether a run exists now: the slots of a run must stay as they are.
+class IRunPresence {
+public:
+    virtual ~IRunPresence() = default;
+    virtual bool IsRunActive() const = 0;
+};
 
 class CDriveSlotTable {
 public:
     // The table reads the request's source (its drive is never a target)
-    // and asks the run control whether a run is going.
-    CDriveSlotTable(IVolumeQueries& volumes, const TaskRequest& request, const CRunControl& run);
+    // and asks whether a run exists before every scan.
+    CDriveSlotTable(IVolumeQueries& volumes, const TaskRequest& request, const IRunPresence& runs);
 
     CDriveSlotTable(const CDriveSlotTable&) = delete;
     CDriveSlotTable& operator=(const CDriveSlotTable&) = delete;
@@ -36,12 +38,11 @@ public:
     int RefreshDriveSlots();
 
     // The device: letter and colon. 1 when the drive may be a target of the
-    // next run.
+    // next run (see drive_discovery.h).
     int IsUsableUsbDrive(const std::wstring& strDevice);
 
     int GetDriveCount() const { return m_nDriveCount; }
     int GetDriveIndex(int nSlot) const { return m_nDriveIndex[nSlot]; }
-    ITextView& GetLetterView(int nSlot) const { return *m_pDriveLetter[nSlot]; }
     IProgressView& GetProgressView(int nSlot) const { return *m_pProgress[nSlot]; }
     ITextView& GetStatusView(int nSlot) const { return *m_pStatus[nSlot]; }
 
@@ -50,7 +51,7 @@ private:
 
     IVolumeQueries& m_volumes;
     const TaskRequest& m_request;
-    const CRunControl& m_run;
+    const IRunPresence& m_runs;
     std::array<ITextView*, MAX_DRIVE_SLOTS> m_pDriveLetter{};
     std::array<IProgressView*, MAX_DRIVE_SLOTS> m_pProgress{};
     std::array<ITextView*, MAX_DRIVE_SLOTS> m_pStatus{};

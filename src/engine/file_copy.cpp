@@ -7,8 +7,9 @@
 
 #include "engine/aligned_buffer.h"
 
+#include "base/thread_guard.h"
 #include "engine/run_control.h"
-#include "engine/thread_guard.h"
+#include "platform/drive_paths.h"
 #include "platform/folder_tree.h"
 #include "platform/slot_views.h"
 #include "platform/volume_queries.h"
@@ -63,14 +64,14 @@ int64_t FolderCopyJob::GetFolderSize(const std::wstring& strFolder, int64_t* pLa
 
 int64_t FolderCopyJob::GetVolumeFreeBytes(const std::wstring& strRoot)
 {
-    const uint64_t nFree = m_volumes.GetVolumeFreeBytes(strRoot);
+    const uint64_t nFree = m_volumes.GetVolumeFreeBytes(DriveIndexOfPath(strRoot));
     return nFree > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(nFree);
 }
 
 int64_t FolderCopyJob::GetFileSizeLimit(const std::wstring& strRoot, FsKind* pKind)
 {
     std::wstring strFileSystem;
-    if (!m_volumes.GetFileSystemName(strRoot, strFileSystem))
+    if (!m_volumes.GetFileSystemName(DriveIndexOfPath(strRoot), strFileSystem))
         return 0;
     // Exact and case-sensitive: that is how volumes report these two names.
     FsKind kind = FS_KIND_OTHER;

@@ -3,8 +3,8 @@
 #include <cwctype>
 #include <memory>
 
+#include "base/thread_guard.h"
 #include "engine/run_control.h"
-#include "engine/thread_guard.h"
 #include "platform/slot_views.h"
 #include "platform/system_formatter.h"
 

@@ -1,17 +1,5 @@
 #include "engine/run_control.h"
 
-void CRunControl::BeginRun()
-{
-    m_nCancel.store(0, std::memory_order_release);
-    ReleaseWorkers();
-    m_bRunning.store(true, std::memory_order_release);
-}
-
-void CRunControl::EndRun()
-{
-    m_bRunning.store(false, std::memory_order_release);
-}
-
 void CRunControl::HoldWorkers()
 {
     std::lock_guard<std::mutex> lock(m_holdMutex);

@@ -1,6 +1,7 @@
 #pragma once
-// Whether a run is going, whether the operator cancelled it, and the hold
-// that keeps the workers still while the cancel question is open.
+// Whether the operator cancelled a run, and the hold that keeps its workers
+// still while the cancel question is open. Each run has its own, so a run
+// starts uncancelled and unheld by construction.
 //
 // Workers are held at their own check points rather than suspended at
 // arbitrary ones: a thread suspended inside the heap's lock would freeze the
@@ -13,11 +14,6 @@
 
 class CRunControl {
 public:
-    // UI thread: a run begins (cancel flag 0, nobody held) or has ended.
-    void BeginRun();
-    void EndRun();
-    bool IsRunning() const { return m_bRunning.load(std::memory_order_acquire); }
-
     // UI thread, only with the workers held.
     void RequestCancel() { m_nCancel.store(1, std::memory_order_release); }
 
@@ -38,7 +34,6 @@ public:
 
 private:
     std::atomic<int32_t> m_nCancel{0};
-    std::atomic<bool> m_bRunning{false};
     std::atomic<bool> m_bHeld{false};
     std::mutex m_holdMutex;
     std::condition_variable m_holdReleased;

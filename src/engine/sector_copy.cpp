@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/thread_guard.h"
 #include "engine/run_control.h"
 #include "engine/slot_result.h"
-#include "engine/thread_guard.h"
 #include "platform/drive_paths.h"
 #include "platform/raw_volumes.h"
 #include "platform/sleeper.h"
@@ -295,14 +295,14 @@ void CSectorCopy::DropSectorCopyTarget(int32_t nWriter)
 
 int64_t CSectorCopy::GetVolumeCapacity(const std::wstring& strPathOnVolume)
 {
-    const wchar_t chLetter = DriveLetterOfPath(strPathOnVolume);
-    if (chLetter == L'\0')
+    const int nDriveIndex = DriveIndexOfPath(strPathOnVolume);
+    if (nDriveIndex == NO_DRIVE_INDEX)
         return 0;
-    std::unique_ptr<IRawVolume> volume = m_rawVolumes.OpenVolume(MakeDriveDevice(chLetter - L'A'));
+    std::unique_ptr<IRawVolume> volume = m_rawVolumes.OpenVolume(MakeDriveDevice(nDriveIndex));
     int64_t nLength = 0;
     if (volume && volume->GetLength(nLength) && nLength > 0)
         return nLength;
-    const uint64_t nCapacity = m_volumes.GetVolumeTotalBytes(strPathOnVolume);
+    const uint64_t nCapacity = m_volumes.GetVolumeTotalBytes(nDriveIndex);
     return nCapacity > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())
                ? std::numeric_limits<int64_t>::max()
                : static_cast<int64_t>(nCapacity);
@@ -310,9 +310,10 @@ int64_t CSectorCopy::GetVolumeCapacity(const std::wstring& strPathOnVolume)
 
 int CSectorCopy::OpenLockedVolume(const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume)
 {
+    const int nDriveIndex = DriveIndexOfPath(strDevice);
     for (int nAttempt = 0; nAttempt < m_timing.m_nVolumeAttempts; ++nAttempt) {
         std::wstring strDosPath;
-        if (m_volumes.QueryDosDevicePath(strDevice, strDosPath)) {
+        if (m_volumes.QueryDosDevicePath(nDriveIndex, strDosPath)) {
             volume = m_rawVolumes.OpenVolume(strDevice);
             if (volume && volume->Lock() && volume->Dismount())
                 return 1;

@@ -1,6 +1,6 @@
 #include "engine/slot_drivers.h"
 
-#include "engine/drive_slot_table.h"
+#include "engine/run_slots.h"
 #include "engine/file_copy.h"
 #include "engine/format_volume.h"
 #include "engine/run_control.h"
@@ -11,7 +11,7 @@
 #include "platform/sleeper.h"
 #include "platform/slot_views.h"
 
-CSlotDrivers::CSlotDrivers(const TaskRequest& request, const CDriveSlotTable& slots, CRunControl& run,
+CSlotDrivers::CSlotDrivers(const TaskRequest& request, const CRunSlots& slots, CRunControl& run,
                            const PlatformServices& services, CSectorCopy& sectorCopy)
     : m_request(request), m_slots(slots), m_run(run), m_services(services), m_sectorCopy(sectorCopy)
 {

@@ -6,14 +6,14 @@
 
 #include "platform/platform_services.h"
 
-class CDriveSlotTable;
 class CRunControl;
+class CRunSlots;
 class CSectorCopy;
 struct TaskRequest;
 
 class CSlotDrivers {
 public:
-    CSlotDrivers(const TaskRequest& request, const CDriveSlotTable& slots, CRunControl& run,
+    CSlotDrivers(const TaskRequest& request, const CRunSlots& slots, CRunControl& run,
                  const PlatformServices& services, CSectorCopy& sectorCopy);
 
     // The driver of the request's task; a task of -1 (no task radio checked)
@@ -39,7 +39,7 @@ private:
     int EndWithCode(int nSlot, int nCode);
 
     const TaskRequest& m_request;
-    const CDriveSlotTable& m_slots;
+    const CRunSlots& m_slots;
     CRunControl& m_run;
     const PlatformServices& m_services;
     CSectorCopy& m_sectorCopy;

@@ -1,6 +1,5 @@
 #pragma once
-// The outcome a drive slot shows: "OK", or "E" and a code; and the message
-// behind a code, as the error balloon shows it.
+// The outcome a drive slot shows: "OK", or "E" and a code.
 
 #include <cstdint>
 #include <string>
@@ -26,13 +25,3 @@ std::wstring FormatSlotResult(int nCode);
 // the C library reads a number: leading digits after the 'E', 0 when there
 // are none. False when the text does not show an error at all.
 bool ParseSlotErrorCode(const std::wstring& strStatus, int& nCode);
-
-// What the error balloon of a slot says: false, with nothing set, for a
-// status that shows no error.
-bool BuildSlotErrorMessage(const std::wstring& strStatus, std::wstring& strTitle, std::wstring& strBody);
-
-// The balloon's title for a code, in the current language; "Unknown Error!"
-// for a code no driver sets.
-std::wstring GetSlotErrorTitle(int nCode);
-// The balloon's body: "Error Code : [5]" in English.
-std::wstring FormatSlotErrorBody(int nCode);

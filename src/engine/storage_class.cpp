@@ -2,7 +2,7 @@
 
 #include "platform/volume_queries.h"
 
-StorageClass ClassifyStorage(uint32_t nBusType, uint32_t nMediaType)
+StorageClass GetStorageClass(uint32_t nBusType, uint32_t nMediaType)
 {
     if (nBusType == BUS_KIND_UNKNOWN)
         return STORAGE_CLASS_UNQUERIED;
@@ -21,12 +21,4 @@ StorageClass ClassifyStorage(uint32_t nBusType, uint32_t nMediaType)
     default:
         return STORAGE_CLASS_OTHER;
     }
-}
-
-StorageClass GetStorageClass(IVolumeQueries& volumes, int nDriveIndex)
-{
-    const uint32_t nBus = volumes.QueryBusType(nDriveIndex);
-    if (nBus == BUS_KIND_UNKNOWN)
-        return STORAGE_CLASS_UNQUERIED;
-    return ClassifyStorage(nBus, volumes.QueryMediaType(nDriveIndex));
 }

@@ -1,11 +1,9 @@
 #pragma once
 // What kind of storage sits behind a drive letter, as far as deciding whether
-// it may be written goes. A pure function of bus and media type so the whole
-// table can be checked without devices.
+// it may be written goes: a pure function of the bus and media types its
+// device reports.
 
 #include <cstdint>
-
-class IVolumeQueries;
 
 enum StorageClass : int {
     STORAGE_CLASS_UNQUERIED = -1,   // bus query failed or reported bus type 0
@@ -16,10 +14,7 @@ enum StorageClass : int {
     STORAGE_CLASS_USB_FIXED = 16,
 };
 
-StorageClass ClassifyStorage(uint32_t nBusType, uint32_t nMediaType);
-
-// Queries the bus first; the media is asked for only when the bus is known.
-StorageClass GetStorageClass(IVolumeQueries& volumes, int nDriveIndex);
+StorageClass GetStorageClass(uint32_t nBusType, uint32_t nMediaType);
 
 inline bool IsWritableStorageClass(StorageClass storageClass)
 {

@@ -1,12 +1,12 @@
 #include "engine/task_supervisor.h"
 
+#include "base/thread_guard.h"
 #include "engine/run_control.h"
 #include "engine/sector_copy.h"
 #include "engine/task_request.h"
-#include "engine/thread_guard.h"
 #include "platform/sleeper.h"
 
-CTaskSupervisor::CTaskSupervisor(const TaskRequest& request, CDriveSlotTable& slots, CRunControl& run,
+CTaskSupervisor::CTaskSupervisor(const TaskRequest& request, const CRunSlots& slots, CRunControl& run,
                                  const PlatformServices& services, IRunListener& listener, ThreadLauncher launcher,
                                  RingAllocator allocator)
     : m_request(request),
@@ -24,14 +24,14 @@ CTaskSupervisor::CTaskSupervisor(const TaskRequest& request, CDriveSlotTable& sl
 CTaskSupervisor::~CTaskSupervisor()
 {
     // The dialog refuses to end during a run, so this waits for nothing in
-    // practice; it keeps a run from outliving the state it works on.
+    // practice; it keeps the threads from outliving the state they work on.
     if (m_hSupervisor.joinable())
         m_hSupervisor.join();
 }
 
 int CTaskSupervisor::Start()
 {
-    if (m_run.IsRunning())
+    if (m_hSupervisor.joinable())
         return 0;
     // Live from the start, so a Cancel pressed before the supervisor has
     // created its workers still finds them.
@@ -40,13 +40,11 @@ int CTaskSupervisor::Start()
         m_params[j].nSlot = j;
         m_params[j].bLive.store(j < nDriveCount, std::memory_order_release);
     }
-    m_run.BeginRun();
     try {
         m_hSupervisor = m_launcher([this] { TaskSupervisorProc(); });
     } catch (...) {
         for (SlotWorkerParam& param : m_params)
             param.bLive.store(false, std::memory_order_release);
-        m_run.EndRun();
         return 0;
     }
     return 1;
@@ -56,7 +54,6 @@ void CTaskSupervisor::FinishRun()
 {
     if (m_hSupervisor.joinable())
         m_hSupervisor.join();
-    m_run.EndRun();
 }
 
 int CTaskSupervisor::CountLiveWorkers() const

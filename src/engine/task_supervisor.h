@@ -1,14 +1,14 @@
 #pragma once
-// One run: a supervisor thread that starts one worker per filled slot, waits
-// for all of them by polling, and reports the end of the run to the UI
-// thread, which then calls FinishRun. The supervisor owns the workers and
-// their parameters for the length of the run.
+// The threads of one run: a supervisor thread that starts one worker per
+// filled slot, waits for all of them by polling, and reports the end of the
+// run, after which the UI thread calls FinishRun. The supervisor owns the
+// workers and their parameters; its run (CTaskRun) owns it.
 
 #include <array>
 #include <atomic>
 #include <thread>
 
-#include "engine/drive_slot_table.h"
+#include "engine/run_slots.h"
 #include "engine/sector_copy.h"
 #include "engine/slot_drivers.h"
 #include "engine/thread_launcher.h"
@@ -20,7 +20,7 @@ class IRunListener {
 public:
     virtual ~IRunListener() = default;
     // From the supervisor's thread, as its last act. The UI thread answers
-    // with CTaskSupervisor::FinishRun.
+    // by finishing the run (CTaskRun::Finish).
     virtual void OnRunEnded() = 0;
 };
 
@@ -36,7 +36,7 @@ class CTaskSupervisor {
 public:
     // The launcher starts every thread of a run and the allocator makes the
     // sector copy's ring; tests replace them to make either fail.
-    CTaskSupervisor(const TaskRequest& request, CDriveSlotTable& slots, CRunControl& run,
+    CTaskSupervisor(const TaskRequest& request, const CRunSlots& slots, CRunControl& run,
                     const PlatformServices& services, IRunListener& listener,
                     ThreadLauncher launcher = LaunchThread, RingAllocator allocator = AllocateRing);
     ~CTaskSupervisor();
@@ -44,13 +44,12 @@ public:
     CTaskSupervisor(const CTaskSupervisor&) = delete;
     CTaskSupervisor& operator=(const CTaskSupervisor&) = delete;
 
-    // UI thread, with the request filled and the slots freshly scanned.
-    // Clears the cancel flag and starts the supervisor; 0 when its thread
-    // cannot be started, for whatever reason, and no run exists then.
+    // UI thread, once: starts the supervisor; 0 when its thread cannot be
+    // started, for whatever reason, and then nothing runs.
     int Start();
 
-    // UI thread, once the listener has reported the end: from here a scan
-    // and a new Start are accepted again.
+    // UI thread, once the listener has reported the end: the supervisor's
+    // thread has ended or is about to, and is waited for.
     void FinishRun();
 
     // Workers whose driver has not returned yet.
@@ -62,7 +61,7 @@ private:
     void SlotWorkerProc(SlotWorkerParam& param);
 
     const TaskRequest& m_request;
-    CDriveSlotTable& m_slots;
+    const CRunSlots& m_slots;
     CRunControl& m_run;
     const PlatformServices& m_services;
     IRunListener& m_listener;

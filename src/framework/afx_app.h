@@ -16,7 +16,7 @@
 
 #include <string>
 
-#include "framework/afx_handle.h"
+#include "base/win32/handles_win32.h"
 
 class CWnd;
 

@@ -1,6 +1,6 @@
 #pragma once
 // Message maps: a constexpr table after each class, from message (and for
-// WM_COMMAND, notification code and control id range) to handler.
+// WM_COMMAND, notification code and control id) to handler.
 //
 // Declare the table as a static member so that it may name private handlers,
 // define it after the class and reject overlaps at compile time (inside a
@@ -15,7 +15,6 @@
 //   constexpr CMessageMapEntry<CMyDlg> CMyDlg::kMessageMap[] = {
 //       MapMessage<CMyDlg>(WM_TIMER, &CMyDlg::OnTimer),
 //       MapCommand<CMyDlg>(BN_CLICKED, IDC_START, &CMyDlg::OnStart),
-//       MapCommandRange<CMyDlg>(BN_CLICKED, IDC_SLOT_FIRST, IDC_SLOT_LAST, &CMyDlg::OnSlot),
 //   };
 //
 //   bool CMyDlg::OnWndMsg(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult)
@@ -30,44 +29,28 @@
 
 #include <windows.h>
 
-#include <array>
 #include <cstddef>
 
 template <class T>
 struct CMessageMapEntry {
     UINT nMessage;
     UINT nCode;
-    UINT nIdFirst;
-    UINT nIdLast;
+    UINT nId;
     LRESULT (T::*pfnMessage)(WPARAM, LPARAM);
     void (T::*pfnCommand)();
-    // Range handlers that need to know which control of the range spoke.
-    void (T::*pfnCommandId)(UINT nId);
 };
 
 // Any message; for WM_COMMAND this takes every notification from every id.
 template <class T>
 constexpr CMessageMapEntry<T> MapMessage(UINT nMessage, LRESULT (T::*pfn)(WPARAM, LPARAM))
 {
-    return {nMessage, 0, 0, 0xFFFF, pfn, nullptr, nullptr};
+    return {nMessage, 0, 0, pfn, nullptr};
 }
 
 template <class T>
 constexpr CMessageMapEntry<T> MapCommand(UINT nCode, UINT nId, void (T::*pfn)())
 {
-    return {WM_COMMAND, nCode, nId, nId, nullptr, pfn, nullptr};
-}
-
-template <class T>
-constexpr CMessageMapEntry<T> MapCommandRange(UINT nCode, UINT nIdFirst, UINT nIdLast, void (T::*pfn)())
-{
-    return {WM_COMMAND, nCode, nIdFirst, nIdLast, nullptr, pfn, nullptr};
-}
-
-template <class T>
-constexpr CMessageMapEntry<T> MapCommandRange(UINT nCode, UINT nIdFirst, UINT nIdLast, void (T::*pfn)(UINT nId))
-{
-    return {WM_COMMAND, nCode, nIdFirst, nIdLast, nullptr, nullptr, pfn};
+    return {WM_COMMAND, nCode, nId, nullptr, pfn};
 }
 
 namespace afx_detail {
@@ -86,16 +69,13 @@ constexpr bool EntriesOverlap(const CMessageMapEntry<T>& a, const CMessageMapEnt
     // A raw WM_COMMAND entry takes every command, so it overlaps any other.
     if (!IsCommandEntry(a) || !IsCommandEntry(b))
         return true;
-    return a.nCode == b.nCode && a.nIdFirst <= b.nIdLast && b.nIdFirst <= a.nIdLast;
+    return a.nCode == b.nCode && a.nId == b.nId;
 }
 
 template <class T>
 constexpr bool HasDuplicates(const CMessageMapEntry<T>* pEntries, std::size_t nCount)
 {
     for (std::size_t i = 0; i < nCount; ++i) {
-        // An empty range can never match and would hide a typo in the ids.
-        if (IsCommandEntry(pEntries[i]) && pEntries[i].nIdFirst > pEntries[i].nIdLast)
-            return true;
         for (std::size_t j = i + 1; j < nCount; ++j) {
             if (EntriesOverlap(pEntries[i], pEntries[j]))
                 return true;
@@ -116,14 +96,9 @@ bool Dispatch(T& wnd, const CMessageMapEntry<T>* pEntries, std::size_t nCount, U
             lResult = (wnd.*entry.pfnMessage)(wParam, lParam);
             return true;
         }
-        const UINT nCode = HIWORD(wParam);
-        const UINT nId = LOWORD(wParam);
-        if (nCode != entry.nCode || nId < entry.nIdFirst || nId > entry.nIdLast)
+        if (HIWORD(wParam) != entry.nCode || LOWORD(wParam) != entry.nId)
             continue;
-        if (entry.pfnCommandId != nullptr)
-            (wnd.*entry.pfnCommandId)(nId);
-        else
-            (wnd.*entry.pfnCommand)();
+        (wnd.*entry.pfnCommand)();
         // WM_COMMAND's result is ignored by its senders; zero is the
         // documented "processed".
         lResult = 0;
@@ -134,18 +109,12 @@ bool Dispatch(T& wnd, const CMessageMapEntry<T>* pEntries, std::size_t nCount, U
 
 } // namespace afx_detail
 
-// True when two entries could claim the same message (for commands: same code
-// and overlapping id ranges), or a command range is empty.
+// True when two entries could claim the same message (for commands: the same
+// code from the same id).
 template <class T, std::size_t N>
 constexpr bool HasDuplicateEntries(const CMessageMapEntry<T> (&map)[N])
 {
     return afx_detail::HasDuplicates(map, N);
-}
-
-template <class T, std::size_t N>
-constexpr bool HasDuplicateEntries(const std::array<CMessageMapEntry<T>, N>& map)
-{
-    return afx_detail::HasDuplicates(map.data(), N);
 }
 
 // First matching entry wins. True when an entry took the message; lResult
@@ -155,11 +124,4 @@ bool DispatchMessageMap(T& wnd, const CMessageMapEntry<T> (&map)[N], UINT nMessa
                         LRESULT& lResult)
 {
     return afx_detail::Dispatch(wnd, map, N, nMessage, wParam, lParam, lResult);
-}
-
-template <class T, std::size_t N>
-bool DispatchMessageMap(T& wnd, const std::array<CMessageMapEntry<T>, N>& map, UINT nMessage, WPARAM wParam,
-                        LPARAM lParam, LRESULT& lResult)
-{
-    return afx_detail::Dispatch(wnd, map.data(), N, nMessage, wParam, lParam, lResult);
 }

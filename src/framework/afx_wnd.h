@@ -97,13 +97,18 @@ public:
             SendMessage(WM_SETICON, bBig ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(hIcon)));
     }
 
+    // The program's one reader of a window's text, safe from any thread (for
+    // a window of another thread both calls are sent messages).
+    //
     // Any length: the text can change between asking for its length and
     // reading it, so the buffer grows until the text fits with room to spare.
+    // The first buffer has that room already, so a text that stays as it was
+    // is read once.
     static std::wstring ReadWindowText(HWND hWnd)
     {
         if (hWnd == nullptr)
             return {};
-        int nCapacity = ::GetWindowTextLengthW(hWnd) + 1;
+        int nCapacity = ::GetWindowTextLengthW(hWnd) + 2;
         for (;;) {
             std::wstring strText(static_cast<size_t>(nCapacity), L'\0');
             const int nCopied = ::GetWindowTextW(hWnd, strText.data(), nCapacity);

@@ -20,8 +20,8 @@ wchar_t DriveLetterOfPath(const std::wstring& strPath)
     return (chLetter >= L'A' && chLetter <= L'Z') ? chLetter : L'\0';
 }
 
-std::wstring DriveRootOfPath(const std::wstring& strPath)
+int DriveIndexOfPath(const std::wstring& strPath)
 {
     const wchar_t chLetter = DriveLetterOfPath(strPath);
-    return chLetter == L'\0' ? std::wstring() : MakeDriveRoot(chLetter - L'A');
+    return chLetter == L'\0' ? NO_DRIVE_INDEX : chLetter - L'A';
 }

@@ -3,8 +3,19 @@
 // devices and their volumes. The Windows implementation makes the exact
 // device calls; the simulated bay answers from its description.
 //
-// "device" arguments are letter and colon ("E:"); "a path on the volume" may
-// be the device, the root or any folder on it ("E:", "E:\", "E:\dir").
+// Every question names its drive by index (0 for A:, 25 for Z:): the bit
+// of GetLogicalDrives, the number the scan walks and the slot table keeps.
+// The system's calls each take a form of their own (a root "E:\" for the
+// drive type and the volume's size and name, "E:" for the DOS device,
+// "\\.\E:" for the storage queries), so no one string would suit them
+// all: each implementation builds from the index exactly the form each call
+// takes, and no caller can hand over the wrong one. The engines hold roots
+// and folders; they turn a path into its drive's index with
+// DriveIndexOfPath, so which volume a folder lies on is decided in the core,
+// once, and not again by every implementation. An index outside 0..25 names
+// no drive and gets each question's failure answer, so NO_DRIVE_INDEX, what
+// a path naming no drive (a share, a relative path) gives, can be passed on
+// as it is.
 
 #include <cstdint>
 #include <string>
@@ -44,22 +55,22 @@ public:
 
     // Bit i set: drive letter 'A' + i exists.
     virtual uint32_t GetLogicalDrives() = 0;
-    // GetDriveTypeW of the device's drive.
-    virtual uint32_t GetDriveKind(const std::wstring& strDevice) = 0;
-    // The DOS device path behind the device ("\Device\HarddiskVolume5");
+    // GetDriveTypeW of the drive's root; DRIVE_KIND_NO_ROOT_DIR for no drive.
+    virtual uint32_t GetDriveKind(int nDriveIndex) = 0;
+    // The DOS device path behind the drive ("\Device\HarddiskVolume5");
     // false when the name cannot be resolved.
-    virtual bool QueryDosDevicePath(const std::wstring& strDevice, std::wstring& strDosPath) = 0;
-    // STORAGE_BUS_TYPE of the device of drive index 0..25; 0 on any failure.
+    virtual bool QueryDosDevicePath(int nDriveIndex, std::wstring& strDosPath) = 0;
+    // STORAGE_BUS_TYPE of the drive's device; 0 on any failure.
     virtual uint32_t QueryBusType(int nDriveIndex) = 0;
-    // Media type of the device of drive index 0..25; 0 on any failure.
+    // Media type of the drive's device; 0 on any failure.
     virtual uint32_t QueryMediaType(int nDriveIndex) = 0;
-    // Total size of the volume (its file system's capacity); 0 when there is
-    // no readable volume.
-    virtual uint64_t GetVolumeTotalBytes(const std::wstring& strPathOnVolume) = 0;
+    // Total size of the drive's volume (its file system's capacity); 0 when
+    // there is no readable volume.
+    virtual uint64_t GetVolumeTotalBytes(int nDriveIndex) = 0;
     // Free bytes of the whole volume, whatever the caller's quota; 0 when
     // they cannot be asked.
-    virtual uint64_t GetVolumeFreeBytes(const std::wstring& strPathOnVolume) = 0;
+    virtual uint64_t GetVolumeFreeBytes(int nDriveIndex) = 0;
     // The volume's file-system name ("FAT32", "NTFS"); false when it cannot
     // be read.
-    virtual bool GetFileSystemName(const std::wstring& strPathOnVolume, std::wstring& strName) = 0;
+    virtual bool GetFileSystemName(int nDriveIndex, std::wstring& strName) = 0;
 };

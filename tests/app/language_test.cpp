@@ -7,14 +7,14 @@
 #include "app/app_title.h"
 #include "app/message_catalogue.h"
 #include "app/ui_language.h"
-#include "app/ui_language_win32.h"
+#include "app/win32/ui_language_win32.h"
 #include "bay/simulated_bay.h"
 #include "framework/afx_app.h"
-#include "support/no_shell_open.h"
 #include "support/bay_services.h"
 #include "support/dialog_runner_win32.h"
 #include "support/gui_wait_win32.h"
-#include "ui/resource.h"
+#include "support/no_shell_open.h"
+#include "ui/win32/resource.h"
 
 namespace {
 

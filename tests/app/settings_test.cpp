@@ -10,18 +10,18 @@
 #include <gtest/gtest.h>
 
 #include "app/app_title.h"
-#include "app/machine_settings_win32.h"
 #include "app/settings_names.h"
+#include "app/win32/machine_settings_win32.h"
+#include "base/win32/handles_win32.h"
 #include "bay/simulated_bay.h"
 #include "framework/afx_app.h"
 #include "support/bay_services.h"
-#include "framework/afx_handle.h"
-#include "support/no_shell_open.h"
 #include "support/dialog_runner_win32.h"
 #include "support/gui_wait_win32.h"
+#include "support/no_shell_open.h"
 #include "support/stored_values_win32.h"
 #include "support/test_files.h"
-#include "ui/resource.h"
+#include "ui/win32/resource.h"
 
 namespace {
 

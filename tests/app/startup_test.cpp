@@ -1,6 +1,6 @@
 // Start-up: one copy per session, and what the product executable carries.
 
-#include "app/single_instance_win32.h"
+#include "app/win32/single_instance_win32.h"
 
 #include <aclapi.h>
 
@@ -18,8 +18,8 @@
 #include <gtest/gtest.h>
 
 #include "app/app_title.h"
-#include "app/app_win32.h"
-#include "framework/afx_handle.h"
+#include "app/win32/app_win32.h"
+#include "base/win32/handles_win32.h"
 #include "support/bay_services.h"
 #include "support/child_process_win32.h"
 #include "support/import_patch_win32.h"
@@ -28,7 +28,7 @@
 #include "support/stored_values_win32.h"
 #include "support/test_files.h"
 #include "support/window_search_win32.h"
-#include "ui/version_string_win32.h"
+#include "ui/win32/version_string_win32.h"
 
 namespace {
 

@@ -71,21 +71,21 @@ TEST_F(BayFolderTreeTest, AFullDriveFailsTheCopyAndAReplacedFileGivesItsBytesBac
     IVolumeQueries& volumes = bay.Volumes();
 
     ASSERT_TRUE(Copy(bay, Host("one-and-a-half"), L"E:\\first"));
-    EXPECT_EQ(1427136u, volumes.GetVolumeFreeBytes(L"E:"));
+    EXPECT_EQ(1427136u, volumes.GetVolumeFreeBytes(L'E' - L'A'));
     // The first MiB fits, the rest does not.
     EXPECT_FALSE(Copy(bay, Host("one-and-a-half"), L"E:\\second"));
     EXPECT_FALSE(Exists("e/second")) << "no partial file";
-    EXPECT_EQ(1427136u, volumes.GetVolumeFreeBytes(L"E:"));
+    EXPECT_EQ(1427136u, volumes.GetVolumeFreeBytes(L'E' - L'A'));
 
     ASSERT_TRUE(Copy(bay, Host("one-and-a-half"), L"E:\\first")) << "the old file's bytes make room";
-    EXPECT_EQ(1427136u, volumes.GetVolumeFreeBytes(L"E:"));
+    EXPECT_EQ(1427136u, volumes.GetVolumeFreeBytes(L'E' - L'A'));
     ASSERT_TRUE(Copy(bay, Host("small"), L"E:\\first"));
-    EXPECT_EQ(2999990u, volumes.GetVolumeFreeBytes(L"E:"));
+    EXPECT_EQ(2999990u, volumes.GetVolumeFreeBytes(L'E' - L'A'));
     EXPECT_EQ("0123456789", ReadFile("e/first"));
 
     ASSERT_TRUE(Copy(bay, L"E:\\first", Host("host-copy"))) << "the host has no free bytes to run out of";
     EXPECT_EQ("0123456789", ReadFile("host-copy"));
-    EXPECT_EQ(2999990u, volumes.GetVolumeFreeBytes(L"E:"));
+    EXPECT_EQ(2999990u, volumes.GetVolumeFreeBytes(L'E' - L'A'));
 }
 
 TEST_F(BayFolderTreeTest, EachFileSystemTakesFilesUpToItsLimit)
@@ -107,7 +107,7 @@ TEST_F(BayFolderTreeTest, EachFileSystemTakesFilesUpToItsLimit)
         bay.DeclareFileSize(Host("big"), c.nBytes);
 
         EXPECT_EQ(c.bTaken, Copy(bay, Host("big"), L"E:\\big")) << c.pszFileSystem << " " << c.nBytes;
-        const uint64_t nFree = bay.Volumes().GetVolumeFreeBytes(L"E:");
+        const uint64_t nFree = bay.Volumes().GetVolumeFreeBytes(L'E' - L'A');
         if (c.bTaken) {
             EXPECT_EQ(8589934592u - c.nBytes, nFree);
             EXPECT_EQ("12345", ReadFile("e/big"));
@@ -137,7 +137,7 @@ struct ProgressWatch {
     {
         auto& watch = *static_cast<ProgressWatch*>(pContext);
         watch.transferred.push_back(nTransferred);
-        watch.freeBytes.push_back(watch.bay.Volumes().GetVolumeFreeBytes(L"E:"));
+        watch.freeBytes.push_back(watch.bay.Volumes().GetVolumeFreeBytes(L'E' - L'A'));
         if (watch.transferred.size() == watch.nCancelAtCall)
             watch.cancel = 1;
         return watch.transferred.size() == watch.nStopAtCall ? COPY_PROGRESS_STOP : COPY_PROGRESS_CONTINUE;
@@ -165,7 +165,7 @@ TEST_F(BayFolderTreeTest, ProgressComesPerBlockAndEitherStopEndsTheCopyWithoutAT
         EXPECT_FALSE(watch.Copy(Host("src"), L"E:\\stopped"));
         EXPECT_EQ(c[2], watch.transferred.size()) << c[0] << "/" << c[1];
         EXPECT_FALSE(Exists("e/stopped"));
-        EXPECT_EQ(7864320u, bay.Volumes().GetVolumeFreeBytes(L"E:"));
+        EXPECT_EQ(7864320u, bay.Volumes().GetVolumeFreeBytes(L'E' - L'A'));
     }
 }
 
@@ -185,7 +185,7 @@ TEST_F(BayFolderTreeTest, APulledStickFailsTheWriteThatCrossesTheMarkAndAllAfter
     EXPECT_FALSE(bay.Folders().MakeFolder(L"E:\\after"));
     EXPECT_TRUE(Copy(bay, L"E:\\a", Host("rescued"))) << "it still reads";
 
-    EXPECT_EQ(16777216u - 2097152u, bay.Volumes().GetVolumeFreeBytes(L"E:"));
+    EXPECT_EQ(16777216u - 2097152u, bay.Volumes().GetVolumeFreeBytes(L'E' - L'A'));
     EXPECT_EQ(1u << 4, bay.Volumes().GetLogicalDrives());
 }
 
@@ -238,7 +238,7 @@ TEST_F(BayFolderTreeTest, AWornStickTakesEveryCopyAndStoresEachByteFromItsMarkOn
         EXPECT_TRUE(ReadFile("e/small") == WrongFrom(strSmall, c.nSmallRight));
         // Nothing else tells the worn stick from a good one.
         EXPECT_EQ((std::vector<std::wstring>{L"big 1572864", L"small 10"}), Listing(bay.Folders(), L"E:"));
-        EXPECT_EQ(16777216u - 1572874u, bay.Volumes().GetVolumeFreeBytes(L"E:"));
+        EXPECT_EQ(16777216u - 1572874u, bay.Volumes().GetVolumeFreeBytes(L'E' - L'A'));
     }
 }
 
@@ -257,7 +257,7 @@ TEST_F(BayFolderTreeTest, RefusedCopiesLeaveEverythingAsItWas)
     for (const auto& [strFrom, strTo] : cases) {
         EXPECT_FALSE(Copy(bay, strFrom, strTo)) << std::string(strTo.begin(), strTo.end());
         EXPECT_EQ("keep", ReadFile("e/f"));
-        EXPECT_EQ(1048576u, bay.Volumes().GetVolumeFreeBytes(L"E:"));
+        EXPECT_EQ(1048576u, bay.Volumes().GetVolumeFreeBytes(L'E' - L'A'));
     }
     EXPECT_FALSE(Exists("g"));
 }

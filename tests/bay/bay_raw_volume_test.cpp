@@ -71,7 +71,7 @@ TEST_F(BayRawVolumeTest, AnImageIsAVolumeThatNeitherGrowsNorTakesFreeBytes)
     EXPECT_EQ(0u, nWritten);
     EXPECT_TRUE(WriteText(*second, "!!", nWritten)) << "the failed write left the position";
     EXPECT_EQ("WXYZ" + strImage.substr(4, 99994) + "!!", ReadFile("e.img"));
-    EXPECT_EQ(0u, bay.Volumes().GetVolumeFreeBytes(L"E:"));
+    EXPECT_EQ(0u, bay.Volumes().GetVolumeFreeBytes(L'E' - L'A'));
 
     EXPECT_TRUE(first->SeekToStart());
     EXPECT_EQ("WXYZ", ReadSome(*first, 4)) << "another open sees the write";
@@ -177,13 +177,13 @@ TEST_F(BayRawVolumeTest, AWriteCrossingItsBoundFailsAndRemoveAfterPullsTheStickO
         std::wstring strText;
         int64_t nLength = 0;
         EXPECT_EQ(c.bRemoved ? 0x20u : 0x30u, volumes.GetLogicalDrives());
-        EXPECT_EQ(c.bRemoved ? DRIVE_KIND_NO_ROOT_DIR : DRIVE_KIND_REMOVABLE, volumes.GetDriveKind(L"E:"));
-        EXPECT_EQ(!c.bRemoved, volumes.QueryDosDevicePath(L"E:", strText));
-        EXPECT_EQ(c.bRemoved ? BUS_KIND_UNKNOWN : BUS_KIND_USB, volumes.QueryBusType(4));
-        EXPECT_EQ(c.bRemoved ? MEDIA_KIND_UNKNOWN : MEDIA_KIND_REMOVABLE, volumes.QueryMediaType(4));
-        EXPECT_EQ(c.bRemoved ? 0u : 1073741824u, volumes.GetVolumeTotalBytes(L"E:\\"));
-        EXPECT_EQ(c.bRemoved ? 0u : 1073741824u, volumes.GetVolumeFreeBytes(L"E:\\"));
-        EXPECT_EQ(!c.bRemoved, volumes.GetFileSystemName(L"E:\\", strText));
+        EXPECT_EQ(c.bRemoved ? DRIVE_KIND_NO_ROOT_DIR : DRIVE_KIND_REMOVABLE, volumes.GetDriveKind(L'E' - L'A'));
+        EXPECT_EQ(!c.bRemoved, volumes.QueryDosDevicePath(L'E' - L'A', strText));
+        EXPECT_EQ(c.bRemoved ? BUS_KIND_UNKNOWN : BUS_KIND_USB, volumes.QueryBusType(L'E' - L'A'));
+        EXPECT_EQ(c.bRemoved ? MEDIA_KIND_UNKNOWN : MEDIA_KIND_REMOVABLE, volumes.QueryMediaType(L'E' - L'A'));
+        EXPECT_EQ(c.bRemoved ? 0u : 1073741824u, volumes.GetVolumeTotalBytes(L'E' - L'A'));
+        EXPECT_EQ(c.bRemoved ? 0u : 1073741824u, volumes.GetVolumeFreeBytes(L'E' - L'A'));
+        EXPECT_EQ(!c.bRemoved, volumes.GetFileSystemName(L'E' - L'A', strText));
         EXPECT_EQ(!c.bRemoved, bay.Folders().PathExists(L"E:\\"));
         EXPECT_EQ(!c.bRemoved, bay.RawVolumes().OpenVolume(L"E:") != nullptr);
         EXPECT_EQ(c.bRemoved ? "(fails)" : "w", ReadSome(*other, 1));
@@ -241,7 +241,7 @@ TEST_F(BayRawVolumeTest, ACounterfeitStickReportsItsFullLengthAndWritesOverItsSt
         }
         EXPECT_TRUE(ReadFile("e.img") == c.strStored + std::string(65536 - c.nStored, '.'))
             << "the image past the stored bytes is never touched";
-        EXPECT_EQ(68719476736u, bay.Volumes().GetVolumeTotalBytes(L"E:\\"));
+        EXPECT_EQ(68719476736u, bay.Volumes().GetVolumeTotalBytes(L'E' - L'A'));
     }
 }
 
@@ -343,7 +343,7 @@ TEST_F(BayRawVolumeTest, OneReaderAndTwentyTwoWritersAtOnceWhileTheUiAsks)
     std::thread ui([&] {
         while (!bDone) {
             EXPECT_EQ(0x3FFFFF8u, bay.Volumes().GetLogicalDrives());
-            EXPECT_EQ(1048576u, bay.Volumes().GetVolumeFreeBytes(L"Z:\\")) << "raw writes take no free bytes";
+            EXPECT_EQ(1048576u, bay.Volumes().GetVolumeFreeBytes(L'Z' - L'A')) << "raw writes take no free bytes";
             std::this_thread::yield();
         }
     });

@@ -20,38 +20,32 @@ TEST_F(SimulatedBayTest, AnswersLikeTheSystemForPresentAndAbsentDrives)
     IVolumeQueries& volumes = bay.Volumes();
     EXPECT_EQ((1u << 0) | (1u << 4) | (1u << 24) | (1u << 25), volumes.GetLogicalDrives());
 
-    EXPECT_EQ(DRIVE_KIND_FIXED, volumes.GetDriveKind(L"E:"));
-    EXPECT_EQ(DRIVE_KIND_FIXED, volumes.GetDriveKind(L"e:\\"));
-    EXPECT_EQ(DRIVE_KIND_NO_ROOT_DIR, volumes.GetDriveKind(L"F:"));
-    EXPECT_EQ(DRIVE_KIND_NO_ROOT_DIR, volumes.GetDriveKind(L"E:\\dir"));
-
+    const int nE = L'E' - L'A';
+    EXPECT_EQ(DRIVE_KIND_FIXED, volumes.GetDriveKind(nE));
     std::wstring strDevice;
-    EXPECT_TRUE(volumes.QueryDosDevicePath(L"E:", strDevice));
+    EXPECT_TRUE(volumes.QueryDosDevicePath(nE, strDevice));
     EXPECT_EQ(L"\\Device\\HarddiskVolume3", strDevice);
-    EXPECT_FALSE(volumes.QueryDosDevicePath(L"F:", strDevice));
+    EXPECT_EQ(BUS_KIND_SATA, volumes.QueryBusType(nE));
+    EXPECT_EQ(MEDIA_KIND_FIXED, volumes.QueryMediaType(nE));
+    EXPECT_EQ(2147483648u, volumes.GetVolumeTotalBytes(nE));
+    EXPECT_EQ(1073741824u, volumes.GetVolumeFreeBytes(nE));
+    std::wstring strName;
+    EXPECT_TRUE(volumes.GetFileSystemName(nE, strName));
+    EXPECT_EQ(L"exFAT", strName);
+    EXPECT_TRUE(volumes.GetFileSystemName(0, strName));
+    EXPECT_EQ(L"FAT32", strName) << "A:, the default";
 
-    EXPECT_EQ(BUS_KIND_SATA, volumes.QueryBusType(4));
-    EXPECT_EQ(MEDIA_KIND_FIXED, volumes.QueryMediaType(4));
-    for (int nIndex : {-1, 5, 26}) {
+    // F: is not in the bay; -1 and 26 name no letter at all.
+    for (int nIndex : {L'F' - L'A', -1, 26}) {
+        EXPECT_EQ(DRIVE_KIND_NO_ROOT_DIR, volumes.GetDriveKind(nIndex)) << nIndex;
+        EXPECT_FALSE(volumes.QueryDosDevicePath(nIndex, strDevice)) << nIndex;
         EXPECT_EQ(BUS_KIND_UNKNOWN, volumes.QueryBusType(nIndex)) << nIndex;
         EXPECT_EQ(MEDIA_KIND_UNKNOWN, volumes.QueryMediaType(nIndex)) << nIndex;
     }
-
-    // Any path on the volume names it.
-    for (const wchar_t* pszPath : {L"E:", L"e:\\", L"E:\\dir\\sub"}) {
-        EXPECT_EQ(2147483648u, volumes.GetVolumeTotalBytes(pszPath)) << pszPath;
-        EXPECT_EQ(1073741824u, volumes.GetVolumeFreeBytes(pszPath)) << pszPath;
-        std::wstring strName;
-        EXPECT_TRUE(volumes.GetFileSystemName(pszPath, strName)) << pszPath;
-        EXPECT_EQ(L"exFAT", strName);
-    }
-    std::wstring strName;
-    EXPECT_TRUE(volumes.GetFileSystemName(L"A:\\", strName));
-    EXPECT_EQ(L"FAT32", strName) << "the default";
-    for (const wchar_t* pszPath : {L"Z:", L"F:", L"Y:", L"E:\\..\\x"}) {
-        EXPECT_EQ(0u, volumes.GetVolumeFreeBytes(pszPath)) << pszPath;
-        EXPECT_FALSE(volumes.GetFileSystemName(pszPath, strName)) << pszPath << ": no readable volume";
-        EXPECT_EQ(pszPath[0] == L'Y' ? 1048576u : 0u, volumes.GetVolumeTotalBytes(pszPath)) << pszPath;
+    for (int nIndex : {L'Z' - L'A', L'F' - L'A', L'Y' - L'A', -1, 26}) {
+        EXPECT_EQ(0u, volumes.GetVolumeFreeBytes(nIndex)) << nIndex;
+        EXPECT_FALSE(volumes.GetFileSystemName(nIndex, strName)) << nIndex << ": no readable volume";
+        EXPECT_EQ(nIndex == L'Y' - L'A' ? 1048576u : 0u, volumes.GetVolumeTotalBytes(nIndex)) << nIndex;
     }
 }
 
@@ -142,7 +136,7 @@ TEST_F(SimulatedBayTest, TwentyTwoDrivesTakeCopiesAndGiveThemBackAtOnceWhileTheU
         uint64_t nLastFree = UINT64_MAX;
         while (!bDone) {
             EXPECT_EQ(0x3FFFFF0u, bay.Volumes().GetLogicalDrives());
-            const uint64_t nFree = bay.Volumes().GetVolumeFreeBytes(L"Z:\\");
+            const uint64_t nFree = bay.Volumes().GetVolumeFreeBytes(L'Z' - L'A');
             EXPECT_LE(nFree, nLastFree) << "nothing is given back while files only arrive";
             nLastFree = nFree;
             std::this_thread::yield();
@@ -155,7 +149,7 @@ TEST_F(SimulatedBayTest, TwentyTwoDrivesTakeCopiesAndGiveThemBackAtOnceWhileTheU
 
     for (int i = 0; i < nDrives; ++i) {
         const char chLetter = static_cast<char>('E' + i);
-        EXPECT_EQ(67108864u - 4 * 1572864u, bay.Volumes().GetVolumeFreeBytes(std::wstring(1, chLetter) + L":"));
+        EXPECT_EQ(67108864u - 4 * 1572864u, bay.Volumes().GetVolumeFreeBytes(chLetter - 'A'));
         EXPECT_EQ(4 * 1572864u, bay.BytesRead(static_cast<wchar_t>(chLetter)));
         EXPECT_EQ(i != nDrives - 1, strContent == ReadFile(std::string("d") + chLetter + "/copies/3")) << chLetter;
     }

@@ -1,6 +1,5 @@
 #include "engine/drive_slot_table.h"
 
-#include <algorithm>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -44,8 +43,7 @@ protected:
     {
         m_bay = std::make_unique<CSimulatedBay>(ParseOrDie(strText));
         m_volumes.SetInner(&m_bay->Volumes());
-        m_volumes.m_driveTypeRoots.clear();
-        m_volumes.m_mediaQueries.clear();
+        m_volumes.m_asked.clear();
     }
 
     std::vector<std::wstring> Letters() const
@@ -67,9 +65,14 @@ protected:
     std::unique_ptr<CSimulatedBay> m_bay;
     CRecordingVolumes m_volumes{nullptr};
     TaskRequest m_request;
-    CRunControl m_run;
+    // Whether a run exists, as the dialog would answer.
+    class CRunPresence : public IRunPresence {
+    public:
+        bool IsRunActive() const override { return bActive; }
+        bool bActive = false;
+    } m_runs;
     CMemorySlots m_slots;
-    CDriveSlotTable m_table{m_volumes, m_request, m_run};
+    CDriveSlotTable m_table{m_volumes, m_request, m_runs};
 
     void SetUp() override { m_slots.BindTo(m_table); }
 };
@@ -91,30 +94,13 @@ TEST_F(DriveSlotTableTest, OnlyUsbDrivesWithMediaFillSlotsInLetterOrder)
         EXPECT_EQ(0, m_slots.bars[i].GetPos()) << i;
         EXPECT_EQ(L"", m_slots.statuses[i].GetText()) << i;
     }
-}
 
-TEST_F(DriveSlotTableTest, EachRejectionRule)
-{
-    UseBay(kMixedBay);
-    EXPECT_EQ(0, m_table.IsUsableUsbDrive(L"C:")) << "internal disk";
-    EXPECT_EQ(1, m_table.IsUsableUsbDrive(L"E:"));
-    EXPECT_EQ(0, m_table.IsUsableUsbDrive(L"F:")) << "DVD drive";
-    EXPECT_EQ(1, m_table.IsUsableUsbDrive(L"G:")) << "USB hard disk";
-    EXPECT_EQ(0, m_table.IsUsableUsbDrive(L"H:")) << "card reader on another bus";
-    EXPECT_EQ(0, m_table.IsUsableUsbDrive(L"I:")) << "total size 0";
-    EXPECT_EQ(0, m_table.IsUsableUsbDrive(L"J:")) << "floppy device, even on USB";
-    EXPECT_EQ(0, m_table.IsUsableUsbDrive(L"K:")) << "failed bus query";
-    EXPECT_EQ(0, m_table.IsUsableUsbDrive(L"L:")) << "remote drive type";
-    EXPECT_EQ(0, m_table.IsUsableUsbDrive(L"Z:")) << "no such drive";
-}
-
-TEST_F(DriveSlotTableTest, FailedBusQueryNeverAsksForTheMedia)
-{
-    UseBay(kMixedBay);
-    m_table.RefreshDriveSlots();
-    const auto& asked = m_volumes.m_mediaQueries;
-    EXPECT_EQ(asked.end(), std::find(asked.begin(), asked.end(), 'K' - 'A'));
-    EXPECT_NE(asked.end(), std::find(asked.begin(), asked.end(), 'E' - 'A'));
+    // What the scan spared the drives it turned down.
+    EXPECT_EQ("type", m_volumes.AskedOf(L'F')) << "DVD drive";
+    EXPECT_EQ("type", m_volumes.AskedOf(L'L')) << "network share";
+    EXPECT_EQ("type dos", m_volumes.AskedOf(L'J')) << "floppy drive";
+    EXPECT_EQ("type dos bus", m_volumes.AskedOf(L'K')) << "failed bus query";
+    EXPECT_EQ("type dos bus media", m_volumes.AskedOf(L'H')) << "card reader";
 }
 
 TEST_F(DriveSlotTableTest, MalformedRootsAreNotDrives)
@@ -137,35 +123,22 @@ TEST_F(DriveSlotTableTest, TwentyThreeUsableDrivesFillTwentyTwoSlotsAndTheLastIs
     EXPECT_EQ(MAX_DRIVE_SLOTS, m_table.GetDriveCount());
     EXPECT_EQ(L"A:", m_slots.letters[0].GetText());
     EXPECT_EQ(L"V:", m_slots.letters[21].GetText());
-    const auto& examined = m_volumes.m_driveTypeRoots;
-    EXPECT_EQ(22u, examined.size());
-    EXPECT_EQ(examined.end(), std::find(examined.begin(), examined.end(), L"W:"));
+    EXPECT_EQ("type dos bus media total", m_volumes.AskedOf(L'V'));
+    EXPECT_EQ("", m_volumes.AskedOf(L'W'));
 }
 
-TEST_F(DriveSlotTableTest, SourceDriveIsExcludedWhateverTheCaseOfItsLetter)
+TEST_F(DriveSlotTableTest, EachScanLeavesOutTheDriveOfTheSourceAsItIsThen)
 {
     UseBay(UsbStick('E') + UsbStick('F'));
-    struct SourceCase {
-        int32_t nTask;
-        const wchar_t* pszSource;
-        std::vector<std::wstring> firstTwo;
-    };
-    const SourceCase cases[] = {
-        {TASK_FILE_COPY, L"E:\\photos", {L"F:", L"--"}},
-        {TASK_FILE_COPY, L"e:\\photos", {L"F:", L"--"}},
-        {TASK_SECTOR_COPY, L"F:\\", {L"E:", L"--"}},
-        {TASK_SECTOR_COPY, L"f:", {L"E:", L"--"}},
-        {TASK_FILE_COPY, L"C:\\data", {L"E:", L"F:"}},
-        {TASK_FORMAT, L"", {L"E:", L"F:"}},
-        {TASK_FILE_COPY, L"E", {L"E:", L"F:"}},
-    };
-    for (const SourceCase& c : cases) {
-        m_request.m_nTaskType = c.nTask;
-        m_request.m_strSourcePath = c.pszSource;
-        m_table.RefreshDriveSlots();
-        const std::vector<std::wstring> firstTwo{m_slots.letters[0].GetText(), m_slots.letters[1].GetText()};
-        EXPECT_EQ(c.firstTwo, firstTwo) << "case " << (&c - cases);
-    }
+    m_request.m_strSourcePath = L"e:\\photos";
+    m_table.RefreshDriveSlots();
+    EXPECT_EQ(L"F:", m_slots.letters[0].GetText());
+    EXPECT_EQ(L"--", m_slots.letters[1].GetText());
+
+    m_request.m_strSourcePath.clear();
+    m_table.RefreshDriveSlots();
+    EXPECT_EQ(L"E:", m_slots.letters[0].GetText());
+    EXPECT_EQ(L"F:", m_slots.letters[1].GetText());
 }
 
 TEST_F(DriveSlotTableTest, RescanReplacesTheWholeTable)
@@ -196,16 +169,16 @@ TEST_F(DriveSlotTableTest, ScanIsRefusedWhileARunExists)
     m_slots.statuses[0].SetText(L"E5");
     m_slots.bars[0].SetPos(40);
 
-    m_run.BeginRun();
+    m_runs.bActive = true;
     UseBay(UsbStick('E') + UsbStick('F'));
     EXPECT_EQ(0, m_table.RefreshDriveSlots());
-    EXPECT_TRUE(m_volumes.m_driveTypeRoots.empty()) << "a refused scan asks nothing";
+    EXPECT_TRUE(m_volumes.m_asked.empty()) << "a refused scan asks nothing";
     EXPECT_EQ(1, m_table.GetDriveCount());
     EXPECT_EQ(L"E5", m_slots.statuses[0].GetText());
     EXPECT_EQ(40, m_slots.bars[0].GetPos());
     EXPECT_EQ(L"--", m_slots.letters[1].GetText());
 
-    m_run.EndRun();
+    m_runs.bActive = false;
     EXPECT_EQ(1, m_table.RefreshDriveSlots());
     EXPECT_EQ(2, m_table.GetDriveCount());
     EXPECT_EQ(L"", m_slots.statuses[0].GetText());

@@ -72,7 +72,7 @@ TEST(FileCopyRunTest, FreeSpaceMustCoverTheSourceAndOneMebibyteMore)
 class CNoFileSystemNames : public CRecordingVolumes {
 public:
     CNoFileSystemNames() : CRecordingVolumes(nullptr) {}
-    bool GetFileSystemName(const std::wstring&, std::wstring&) override { return false; }
+    bool GetFileSystemName(int, std::wstring&) override { return false; }
 };
 
 TEST(FileCopyRunTest, EachFileSystemsSingleFileLimitIsExactAndCaseSensitive)
@@ -204,7 +204,7 @@ TEST(FileCopyRunTest, CancelDuringALargeFileStopsItWhileChecksKeepTheirOwnCodes)
     // The operator confirms the cancel once a quarter of E: is written.
     run.m_slots.bars[0].m_onSet = [&run](int nPos) {
         if (nPos >= 25)
-            run.m_run.RequestCancel();
+            run.Control().RequestCancel();
     };
 
     run.Run(TASK_FILE_COPY);
@@ -234,7 +234,7 @@ TEST(FileCopyRunTest, ADriveThatFailsACheckInACancelledRunKeepsItsOwnCode)
     for (const Case& c : cases) {
         CRunHarness run;
         CRecordingVolumes volumes(nullptr);
-        volumes.m_onFreeBytesAsked = [&run](const std::wstring&) { run.m_run.RequestCancel(); };
+        volumes.m_onFreeBytesAsked = [&run](int) { run.Control().RequestCancel(); };
         run.UseBay(c.strBay, &volumes);
         std::filesystem::create_directories(run.Root() / "src");
         if (c.nDeclaredSize != UINT64_MAX) {
@@ -335,7 +335,7 @@ TEST(FileCopyRunTest, WithVerifyADriveWhoseCopyDiffersInAnyWayShowsE8)
         run.Run(TASK_FILE_COPY);
 
         EXPECT_EQ(bVerify ? (Statuses{L"OK", L"E8", L"E8", L"E8", L"E8"}) : Statuses(5, L"OK"), run.Statuses())
-            << (bVerify ? "with Verify" : "without Verify, as the Parts have it");
+            << (bVerify ? "with Verify" : "without Verify, every write accepted is OK");
         for (int i = 0; i < 5; ++i) {
             const std::vector<int> history = run.m_slots.bars[i].History();
             EXPECT_TRUE(std::is_sorted(history.begin(), history.end())) << "the bar went back: " << drives[i].pszName;

@@ -28,10 +28,11 @@ TEST(FormatVolumeTest, FormatExGetsTheClusterSizeOfTheNameAndEverythingElseAsGiv
         {L"NTFS", 4096}, {L"ntfs", 4096}, {L"exFAT", 4096}, {L"FAT16", 4096}, {L"", 4096},
     };
     CRunHarness run;
+    CRunControl control;
     run.UseBay("[E:]\nfolder = e\nsize = 64M\n");
     CMemoryProgressView bar;
     for (const Case& c : cases)
-        FormatVolume(run.Bay().Formatter(), L"E:\\", L"CORVANTIS", c.pszFileSystem, 1, &bar, &run.m_run);
+        FormatVolume(run.Bay().Formatter(), L"E:\\", L"CORVANTIS", c.pszFileSystem, 1, &bar, &control);
 
     const std::vector<BayFormatCall> calls = run.Bay().FormatCalls();
     ASSERT_EQ(std::size(cases), calls.size());
@@ -65,11 +66,12 @@ TEST(FormatVolumeTest, TheBarFollowsTheCallbacksAndOnlyADoneWithOneSucceeds)
     };
     for (const Case& c : cases) {
         CRunHarness run;
+        CRunControl control;
         run.UseBay("[E:]\nfolder = e\nsize = 64M\nformat = " + c.strScript + "\n");
         CMemoryProgressView bar;
         bar.SetPos(1);
         bar.ClearHistory();
-        EXPECT_EQ(c.nResult, FormatVolume(run.Bay().Formatter(), L"E:\\", L"", L"FAT32", 1, &bar, &run.m_run))
+        EXPECT_EQ(c.nResult, FormatVolume(run.Bay().Formatter(), L"E:\\", L"", L"FAT32", 1, &bar, &control))
             << c.strScript;
         EXPECT_EQ(c.bar, bar.History()) << c.strScript;
     }
@@ -88,14 +90,15 @@ TEST(FormatVolumeTest, ACancelStopsTheFormatAtTheNextCallbackWhateverItReports)
     };
     for (const Case& c : cases) {
         CRunHarness run;
+        CRunControl control;
         run.UseBay("[E:]\nfolder = e\nsize = 64M\nformat = progress:10 done:1\n");
         WriteTestFile(run.DriveFolder("e") / "data.txt", "precious");
         CMemoryProgressView bar;
         if (c.bCancelFirst)
-            run.m_run.RequestCancel();
+            control.RequestCancel();
         else
-            bar.m_onSet = [&run](int) { run.m_run.RequestCancel(); };
-        EXPECT_EQ(0, FormatVolume(run.Bay().Formatter(), L"E:\\", L"", L"FAT32", 1, &bar, &run.m_run)) << c.pszName;
+            bar.m_onSet = [&control](int) { control.RequestCancel(); };
+        EXPECT_EQ(0, FormatVolume(run.Bay().Formatter(), L"E:\\", L"", L"FAT32", 1, &bar, &control)) << c.pszName;
         EXPECT_EQ(c.bar, bar.History()) << c.pszName;
         EXPECT_EQ("precious", ReadTestFile(run.DriveFolder("e") / "data.txt")) << "the drive is untouched";
     }
@@ -105,11 +108,12 @@ TEST(FormatVolumeTest, WithoutTheLibraryOrItsFormatExNothingIsTouched)
 {
     for (BayFormatterPresence presence : {BayFormatterPresence::NoLibrary, BayFormatterPresence::NoFormatEx}) {
         CRunHarness run;
+        CRunControl control;
         run.UseBay("[E:]\nfolder = e\nsize = 64M\n");
         WriteTestFile(run.DriveFolder("e") / "data.txt", "precious");
         run.Bay().SetFormatterPresence(presence);
         CMemoryProgressView bar;
-        EXPECT_EQ(0, FormatVolume(run.Bay().Formatter(), L"E:\\", L"", L"FAT32", 1, &bar, &run.m_run));
+        EXPECT_EQ(0, FormatVolume(run.Bay().Formatter(), L"E:\\", L"", L"FAT32", 1, &bar, &control));
         EXPECT_TRUE(run.Bay().FormatCalls().empty());
         EXPECT_EQ(-1, g_formatThreadTable.Find()) << "the thread's entry is released";
         EXPECT_EQ("precious", ReadTestFile(run.DriveFolder("e") / "data.txt"));
@@ -171,7 +175,7 @@ TEST(FormatRunTest, ThreeDrivesFormatAtOnceEachFromOneToDone)
     EXPECT_EQ(100, run.m_slots.bars[0].GetPos());
     EXPECT_EQ(50, run.m_slots.bars[2].GetPos()) << "a failed format leaves the bar where it stopped";
     std::wstring strFileSystem;
-    ASSERT_TRUE(run.Bay().Volumes().GetFileSystemName(L"F:\\", strFileSystem));
+    ASSERT_TRUE(run.Bay().Volumes().GetFileSystemName(L'F' - L'A', strFileSystem));
     EXPECT_EQ(L"FAT32", strFileSystem);
     EXPECT_TRUE(TreeListing(run.DriveFolder("e")).empty());
     EXPECT_EQ((std::vector<std::string>{"old.txt=old"}), TreeListing(run.DriveFolder("g")));

@@ -77,6 +77,8 @@ protected:
 
     CRunHarness m_run;
     RunTiming m_timing = m_run.m_timing;
+    // The cancel of the engine alone, without a run.
+    CRunControl m_control;
 };
 
 // Accepts a ring of at most nChunks chunks.
@@ -109,7 +111,7 @@ TEST_F(SectorCopyTest, TheRingHoldsTheSourceAndOneMoreUpToAThousandAndShrinksWhe
         m_run.UseBay(ImageDrive('S') + ImageDrive('E'));
         std::unique_ptr<CSectorCopy> pEngine = MakeEngine(RingOfAtMost(c.nAllowedChunks));
         // One writer that never comes: the reader fills the ring and waits.
-        EXPECT_EQ(c.nRing > 0 ? 1 : 0, pEngine->StartSectorCopy(L"S:\\", 1, &m_run.m_run, SECTOR_CHUNK_SIZE))
+        EXPECT_EQ(c.nRing > 0 ? 1 : 0, pEngine->StartSectorCopy(L"S:\\", 1, &m_control, SECTOR_CHUNK_SIZE))
             << c.nSourceLength;
         EXPECT_EQ(c.nRing, pEngine->GetRingChunks()) << c.nSourceLength;
         if (c.nRing > 0) {
@@ -133,7 +135,7 @@ TEST_F(SectorCopyTest, ASlowWriterHoldsTheReaderUntilItLeavesTheJob)
     MakeImage('F', std::string(strSource.size(), '\0'));
     m_run.UseBay(ImageDrive('S') + ImageDrive('E') + ImageDrive('F'));
     std::unique_ptr<CSectorCopy> pEngine = MakeEngine(RingOfAtMost(4));
-    ASSERT_EQ(1, pEngine->StartSectorCopy(L"S:", 2, &m_run.m_run, SECTOR_CHUNK_SIZE));
+    ASSERT_EQ(1, pEngine->StartSectorCopy(L"S:", 2, &m_control, SECTOR_CHUNK_SIZE));
     ASSERT_EQ(4, pEngine->GetRingChunks()) << "41, 36, 32, ... shrink to 4";
 
     // Writer 2 (F:) has not begun: writer 1 gets as far as the ring reaches.
@@ -159,12 +161,12 @@ TEST_F(SectorCopyTest, CancelWhileTheReaderWaitsEndsTheReaderAndEveryWriter)
     MakeImage('F', std::string(40 * CHUNK, '\0'));
     m_run.UseBay(ImageDrive('S') + ImageDrive('E') + ImageDrive('F'));
     std::unique_ptr<CSectorCopy> pEngine = MakeEngine(RingOfAtMost(4));
-    ASSERT_EQ(1, pEngine->StartSectorCopy(L"S:", 2, &m_run.m_run, SECTOR_CHUNK_SIZE));
+    ASSERT_EQ(1, pEngine->StartSectorCopy(L"S:", 2, &m_control, SECTOR_CHUNK_SIZE));
     int nResult = -1;
     std::thread writer([&] { nResult = pEngine->CopySectorsToDrive(L"E:\\", 1, nullptr); });
     ASSERT_TRUE(Eventually([&] { return pEngine->GetChunkCount(1) == 4; }));
 
-    m_run.m_run.RequestCancel();
+    m_control.RequestCancel();
     writer.join();
     EXPECT_EQ(0, nResult) << "its reader is gone";
     EXPECT_EQ(0, pEngine->CopySectorsToDrive(L"F:\\", 2, nullptr)) << "a writer arriving late";
@@ -302,10 +304,10 @@ TEST_F(SectorCopyTest, ARunWhoseSupervisorCannotBeStartedLeavesNoRunBehind)
     m_run.m_request.m_nTaskType = TASK_SECTOR_COPY;
     m_run.Scan();
 
-    EXPECT_EQ(0, m_run.Supervisor().Start());
-    EXPECT_FALSE(m_run.m_run.IsRunning()) << "the dialog stays idle and may close";
-    EXPECT_EQ(0, m_run.Supervisor().CountLiveWorkers());
-    EXPECT_EQ(1, m_run.Supervisor().Start()) << "the next Start runs";
+    EXPECT_EQ(0, m_run.StartRun());
+    EXPECT_FALSE(m_run.IsRunActive()) << "the dialog stays idle and may close";
+    EXPECT_EQ(0, m_run.LastRun().CountLiveWorkers());
+    EXPECT_EQ(1, m_run.StartRun()) << "the next Start runs";
     m_run.WaitForEnd();
     EXPECT_EQ((Statuses{L"OK"}), m_run.Statuses());
 }
@@ -349,7 +351,7 @@ TEST_F(SectorCopyTest, WithVerifyOnlyADriveThatGivesTheSourceBackShowsOk)
 
         run.Run(TASK_SECTOR_COPY);
 
-        EXPECT_EQ(expected, run.Statuses()) << (bVerify ? "with Verify" : "without Verify, as the Parts have it");
+        EXPECT_EQ(expected, run.Statuses()) << (bVerify ? "with Verify" : "without Verify, every write accepted is OK");
         for (size_t i = 0; i < expected.size(); ++i) {
             const std::vector<int> history = run.m_slots.bars[i].History();
             EXPECT_TRUE(NeverGoesBack(history)) << i;
@@ -372,7 +374,7 @@ TEST_F(SectorCopyTest, ACancelDuringTheCheckEndsTheDriveWithE5)
     // The operator confirms the cancel once the check is under way.
     m_run.m_slots.bars[0].m_onSet = [this](int nPos) {
         if (nPos > 60)
-            m_run.m_run.RequestCancel();
+            m_run.Control().RequestCancel();
     };
     m_run.m_request.m_strSourcePath = L"S:\\";
     m_run.m_request.m_nVerify = 1;

@@ -43,7 +43,7 @@ TEST(TaskRunTest, ASlotShowsOkOnlyAfterItsBarIsFullAndThePauseAfterIt)
     EXPECT_EQ(1, run.EndsReported());
 }
 
-TEST(TaskRunTest, WithoutATaskOrWithoutItsEngineNoSlotSucceeds)
+TEST(TaskRunTest, WithoutATaskOrFromASourceThatIsNoVolumeNoSlotSucceeds)
 {
     struct Case {
         int32_t nTask;
@@ -51,7 +51,8 @@ TEST(TaskRunTest, WithoutATaskOrWithoutItsEngineNoSlotSucceeds)
     };
     const Case cases[] = {
         {TASK_NONE, {L"", L""}},
-        // Until the raw copy exists, a slot must never claim one.
+        // A folder is no volume: the raw copy has nothing to read, and no
+        // slot may claim a copy.
         {TASK_SECTOR_COPY, {L"E7", L"E7"}},
     };
     for (const Case& c : cases) {
@@ -90,7 +91,7 @@ TEST(TaskRunTest, TheCancelQuestionHoldsTheWorkersAndOnlyOkCancels)
                 bSeen = true;
                 std::unique_lock<std::mutex> lock(mutex);
                 if (++nArrived == 2) {
-                    run.m_run.HoldWorkers();
+                    run.Control().HoldWorkers();
                     bHeld = true;
                     changed.notify_all();
                 }
@@ -99,7 +100,7 @@ TEST(TaskRunTest, TheCancelQuestionHoldsTheWorkersAndOnlyOkCancels)
         }
         run.m_request.m_nTaskType = TASK_FILE_COPY;
         run.Scan();
-        ASSERT_EQ(1, run.Supervisor().Start());
+        ASSERT_EQ(1, run.StartRun());
         {
             std::unique_lock<std::mutex> lock(mutex);
             ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return bHeld; }));
@@ -110,17 +111,17 @@ TEST(TaskRunTest, TheCancelQuestionHoldsTheWorkersAndOnlyOkCancels)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         EXPECT_EQ(heldE, run.m_slots.bars[0].History()) << "E: moved while held";
         EXPECT_EQ(heldF, run.m_slots.bars[1].History()) << "F: moved while held";
-        EXPECT_GE(run.Supervisor().CountLiveWorkers(), 1);
+        EXPECT_GE(run.LastRun().CountLiveWorkers(), 1);
 
         if (bConfirm)
-            run.m_run.RequestCancel();
-        run.m_run.ReleaseWorkers();
+            run.Control().RequestCancel();
+        run.Control().ReleaseWorkers();
         run.WaitForEnd();
 
         const Statuses expected = bConfirm ? Statuses{L"E5", L"E5", L"E1"} : Statuses{L"OK", L"OK", L"E1"};
         EXPECT_EQ(expected, run.Statuses()) << "confirmed: " << bConfirm;
-        EXPECT_EQ(bConfirm, run.m_run.IsCancelled());
-        EXPECT_EQ(0, run.Supervisor().CountLiveWorkers());
+        EXPECT_EQ(bConfirm, run.Control().IsCancelled());
+        EXPECT_EQ(0, run.LastRun().CountLiveWorkers());
     }
 }
 

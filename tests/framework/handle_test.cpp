@@ -4,7 +4,8 @@
 #include <thread>
 #include <utility>
 
-#include "framework/afx_handle.h"
+#include "base/win32/com_owner_win32.h"
+#include "base/win32/handles_win32.h"
 
 namespace {
 

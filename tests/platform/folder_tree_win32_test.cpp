@@ -9,8 +9,8 @@
 #include <tuple>
 #include <vector>
 
+#include "base/win32/handles_win32.h"
 #include "engine/aligned_buffer.h"
-#include "framework/afx_handle.h"
 #include "platform/win32/folder_tree_win32.h"
 #include "support/import_patch_win32.h"
 

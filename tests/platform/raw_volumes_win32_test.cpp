@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "base/win32/handles_win32.h"
 #include "bay/simulated_bay.h"
 #include "engine/run_control.h"
 #include "engine/sector_copy.h"
 #include "framework/afx_app.h"
-#include "framework/afx_handle.h"
 #include "platform/run_timing.h"
 #include "platform/sleeper.h"
 #include "platform/win32/raw_volumes_win32.h"
@@ -280,7 +280,6 @@ TEST(RawVolumesWin32, SectorCopyMakesTheTargetImageTheSourceImage)
     timing.m_nVolumeAttempts = 1;
     timing.m_volumeRetryPause = std::chrono::milliseconds(1);
     CRunControl control;
-    control.BeginRun();
 
     CSectorCopy copy(bay.Volumes(), rawVolumes, sleeper, timing);
     ASSERT_EQ(copy.StartSectorCopy(L"R:\\", 1, &control, static_cast<int32_t>(CHUNK)), 1);
@@ -293,7 +292,6 @@ TEST(RawVolumesWin32, SectorCopyMakesTheTargetImageTheSourceImage)
     }
     EXPECT_EQ(writer.get(), 1);
     EXPECT_EQ(copy.ResetSectorCopy(), 1);
-    control.EndRun();
 
     EXPECT_EQ(Mismatch(ReadImage(L'R'), source), "") << "the source changed";
     EXPECT_EQ(Mismatch(ReadImage(L'T'), source), "");

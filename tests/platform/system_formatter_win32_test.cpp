@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/win32/handles_win32.h"
 #include "framework/afx_app.h"
-#include "framework/afx_handle.h"
 #include "platform/fmifs_fixture.h"
 #include "platform/win32/system_formatter_win32.h"
 

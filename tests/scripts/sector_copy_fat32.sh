@@ -59,8 +59,8 @@ export CORVANTIS_BAY="Z:${work//\//\\}\\bay.txt"
 LC_ALL=C wine_run "$build/CorvantisUsbCopyDemo.exe" &
 demo=$!
 trap 'kill $demo 2>/dev/null || true' EXIT
-results=$(wine_run "$build/tests/corvantis_probe.exe" sector-copy 300 | tr -d '\r') || fail "the run did not complete"
-wine_run "$build/tests/corvantis_probe.exe" close 30 >/dev/null || true
+results=$(wine_run "$build/tools/corvantis_probe.exe" sector-copy 300 | tr -d '\r') || fail "the run did not complete"
+wine_run "$build/tools/corvantis_probe.exe" close 30 >/dev/null || true
 wait "$demo" || true
 trap - EXIT
 

@@ -2,7 +2,7 @@
 // mostly stubs: whatever they answer, the call returns one of its codes and
 // leaves the thread's COM as it found it.
 
-#include "services/firewall_exception_win32.h"
+#include "services/win32/firewall_exception_win32.h"
 
 #include <windows.h>
 #include <objbase.h>

@@ -3,7 +3,7 @@
 // updater is started. A recording program stands in for both the program
 // (its version resource says "1, 0, 0, 4") and the updater.
 
-#include "services/update_check_win32.h"
+#include "services/win32/update_check_win32.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -22,12 +22,12 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/afx_handle.h"
+#include "base/win32/handles_win32.h"
 #include "support/child_process_win32.h"
+#include "support/gui_wait_win32.h"
 #include "support/loopback_http_server_win32.h"
 #include "support/refused_system_library_win32.h"
 #include "support/test_files.h"
-#include "support/gui_wait_win32.h"
 #include "support/window_search_win32.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "framework/afx_handle.h"
+#include "base/win32/handles_win32.h"
 #include "support/gui_wait_win32.h"
 
 // A process of the given executable, ended by force if the test leaves it running.

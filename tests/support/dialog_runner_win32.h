@@ -18,8 +18,8 @@
 
 #include "app/app_title.h"
 #include "support/gui_wait_win32.h"
-#include "ui/main_dialog_win32.h"
-#include "ui/resource.h"
+#include "ui/win32/main_dialog_win32.h"
+#include "ui/win32/resource.h"
 
 // Idle: the task radios enabled, which a run of any task disables (the
 // button's caption would do too, but it speaks the dialog's language). Only

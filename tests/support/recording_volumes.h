@@ -1,12 +1,13 @@
 #pragma once
-// Passes discovery's queries on to another implementation and notes which
-// drives were asked about, so tests can tell what a scan examined; a test
-// may also act at the moment a drive's free bytes are asked for.
+// Passes the volume queries on to another implementation and notes each
+// question, so tests can tell what a scan asked of which drive; a test may
+// also act at the moment a drive's free bytes are asked for.
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/drive_paths.h"
 #include "platform/volume_queries.h"
 
 class CRecordingVolumes : public IVolumeQueries {
@@ -15,38 +16,66 @@ public:
 
     void SetInner(IVolumeQueries* pInner) { m_pInner = pInner; }
 
+    // The questions asked of one drive, in order: "type dos bus media total".
+    std::string AskedOf(wchar_t chLetter) const
+    {
+        std::string strAsked;
+        for (const Question& question : m_asked) {
+            if (question.nDriveIndex != chLetter - L'A')
+                continue;
+            strAsked += (strAsked.empty() ? "" : " ") + question.strWhat;
+        }
+        return strAsked;
+    }
+
     uint32_t GetLogicalDrives() override { return m_pInner->GetLogicalDrives(); }
-    uint32_t GetDriveKind(const std::wstring& strDevice) override
+    uint32_t GetDriveKind(int nDriveIndex) override
     {
-        m_driveTypeRoots.push_back(strDevice);
-        return m_pInner->GetDriveKind(strDevice);
+        Note(nDriveIndex, "type");
+        return m_pInner->GetDriveKind(nDriveIndex);
     }
-    bool QueryDosDevicePath(const std::wstring& strDevice, std::wstring& strDosPath) override
+    bool QueryDosDevicePath(int nDriveIndex, std::wstring& strDosPath) override
     {
-        return m_pInner->QueryDosDevicePath(strDevice, strDosPath);
+        Note(nDriveIndex, "dos");
+        return m_pInner->QueryDosDevicePath(nDriveIndex, strDosPath);
     }
-    uint32_t QueryBusType(int nDriveIndex) override { return m_pInner->QueryBusType(nDriveIndex); }
+    uint32_t QueryBusType(int nDriveIndex) override
+    {
+        Note(nDriveIndex, "bus");
+        return m_pInner->QueryBusType(nDriveIndex);
+    }
     uint32_t QueryMediaType(int nDriveIndex) override
     {
-        m_mediaQueries.push_back(nDriveIndex);
+        Note(nDriveIndex, "media");
         return m_pInner->QueryMediaType(nDriveIndex);
     }
-    uint64_t GetVolumeTotalBytes(const std::wstring& strPath) override { return m_pInner->GetVolumeTotalBytes(strPath); }
-    uint64_t GetVolumeFreeBytes(const std::wstring& strPath) override
+    uint64_t GetVolumeTotalBytes(int nDriveIndex) override
     {
-        if (m_onFreeBytesAsked)
-            m_onFreeBytesAsked(strPath);
-        return m_pInner->GetVolumeFreeBytes(strPath);
+        Note(nDriveIndex, "total");
+        return m_pInner->GetVolumeTotalBytes(nDriveIndex);
     }
-    bool GetFileSystemName(const std::wstring& strPath, std::wstring& strName) override
+    uint64_t GetVolumeFreeBytes(int nDriveIndex) override
     {
-        return m_pInner->GetFileSystemName(strPath, strName);
+        Note(nDriveIndex, "free");
+        if (m_onFreeBytesAsked)
+            m_onFreeBytesAsked(nDriveIndex);
+        return m_pInner->GetVolumeFreeBytes(nDriveIndex);
+    }
+    bool GetFileSystemName(int nDriveIndex, std::wstring& strName) override
+    {
+        Note(nDriveIndex, "fs");
+        return m_pInner->GetFileSystemName(nDriveIndex, strName);
     }
 
-    std::vector<std::wstring> m_driveTypeRoots;
-    std::vector<int> m_mediaQueries;
-    std::function<void(const std::wstring& strPath)> m_onFreeBytesAsked;
+    struct Question {
+        int nDriveIndex;
+        std::string strWhat;
+    };
+    std::vector<Question> m_asked;
+    std::function<void(int nDriveIndex)> m_onFreeBytesAsked;
 
 private:
+    void Note(int nDriveIndex, const char* pszWhat) { m_asked.push_back({nDriveIndex, pszWhat}); }
+
     IVolumeQueries* m_pInner;
 };

@@ -21,7 +21,7 @@
 #include "engine/drive_slot_table.h"
 #include "engine/run_control.h"
 #include "engine/task_request.h"
-#include "engine/task_supervisor.h"
+#include "engine/task_run.h"
 #include "platform/platform_services.h"
 #include "support/no_shell_open.h"
 #include "platform/sleeper.h"
@@ -52,7 +52,9 @@ private:
     std::vector<long long> m_pauses;
 };
 
-class CRunHarness : public IRunListener {
+// Runs are built as the dialog builds them: a CTaskRun from the request and
+// the freshly scanned table, started, waited for, finished.
+class CRunHarness : public IRunListener, public IRunPresence {
 public:
     CRunHarness()
     {
@@ -94,14 +96,15 @@ public:
         m_pServices = std::make_unique<PlatformServices>(
             PlatformServices{*pVolumes, m_pBay->Folders(), *pRawVolumes, m_pBay->Formatter(), m_shell,
                              m_sleeper, m_timing});
-        m_pTable = std::make_unique<CDriveSlotTable>(*pVolumes, m_request, m_run);
+        m_pTable = std::make_unique<CDriveSlotTable>(*pVolumes, m_request, *this);
         m_slots.BindTo(*m_pTable);
-        m_pSupervisor = std::make_unique<CTaskSupervisor>(m_request, *m_pTable, m_run, *m_pServices, *this,
-                                                          m_launcher, m_allocator);
     }
 
     CSimulatedBay& Bay() { return *m_pBay; }
-    CTaskSupervisor& Supervisor() { return *m_pSupervisor; }
+    // The run under way, or the last one until the next begins.
+    CTaskRun& LastRun() { return *m_pRun; }
+    CRunControl& Control() { return m_pRun->Control(); }
+    bool IsRunActive() const override { return m_pRun != nullptr && !m_bFinished; }
     const std::filesystem::path& Root() const { return m_folder.Path(); }
     std::filesystem::path DriveFolder(const std::string& strName) const { return Root() / strName; }
 
@@ -114,8 +117,21 @@ public:
     {
         m_request.m_nTaskType = nTask;
         Scan();
-        ASSERT_EQ(1, m_pSupervisor->Start());
+        ASSERT_EQ(1, StartRun());
         WaitForEnd();
+    }
+
+    // The run made from the request and the table as they are now; 0, and
+    // no run then, when it cannot be started.
+    int StartRun()
+    {
+        m_pRun.reset();
+        m_pRun = std::make_unique<CTaskRun>(m_request, *m_pTable, *m_pServices, *this, m_launcher, m_allocator);
+        m_bFinished = false;
+        if (m_pRun->Start())
+            return 1;
+        m_bFinished = true;
+        return 0;
     }
 
     // The scan that Start makes; the bars' histories begin after it.
@@ -132,10 +148,11 @@ public:
     {
         if (!WaitForReportedEnd(std::chrono::seconds(60))) {
             ADD_FAILURE() << "the run did not end within 60 s";
-            m_run.RequestCancel();
+            m_pRun->Control().RequestCancel();
             ASSERT_TRUE(WaitForReportedEnd(std::chrono::seconds(60))) << "nor within 60 s of a cancel";
         }
-        m_pSupervisor->FinishRun();
+        m_pRun->Finish();
+        m_bFinished = true;
     }
     bool WaitForReportedEnd(std::chrono::seconds bound)
     {
@@ -168,7 +185,6 @@ public:
     }
 
     TaskRequest m_request;
-    CRunControl m_run;
     CMemorySlots m_slots;
     RunTiming m_timing;
     CRecordingSleeper m_sleeper;
@@ -181,9 +197,11 @@ private:
     std::unique_ptr<CSimulatedBay> m_pBay;
     std::unique_ptr<PlatformServices> m_pServices;
     std::unique_ptr<CDriveSlotTable> m_pTable;
-    std::unique_ptr<CTaskSupervisor> m_pSupervisor;
     std::mutex m_endMutex;
     std::condition_variable m_ended;
     int m_nEnds = 0;
     int m_nSeenEnds = 0;
+    bool m_bFinished = true;
+    // Last, so it goes first: its threads use everything above.
+    std::unique_ptr<CTaskRun> m_pRun;
 };

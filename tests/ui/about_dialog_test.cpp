@@ -2,7 +2,7 @@
 // it shows, read from this test executable's own version resource (it
 // carries the product's resources).
 
-#include "ui/about_dialog_win32.h"
+#include "ui/win32/about_dialog_win32.h"
 
 #include <regex>
 #include <string>
@@ -17,7 +17,7 @@
 #include "support/refused_system_library_win32.h"
 #include "support/test_files.h"
 #include "support/window_search_win32.h"
-#include "ui/version_string_win32.h"
+#include "ui/win32/version_string_win32.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // status, and balloons made directly for the options, all driven with real
 // mouse and key input so that the thread hooks see what an operator does.
 
-#include "ui/balloon_help_win32.h"
+#include "ui/win32/balloon_help_win32.h"
 
 #include <algorithm>
 #include <chrono>
@@ -16,7 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "app/message_catalogue.h"
-#include "app/ui_language_win32.h"
+#include "app/win32/ui_language_win32.h"
 #include "framework/afx_app.h"
 #include "support/bay_services.h"
 #include "support/dialog_runner_win32.h"
@@ -24,8 +24,8 @@
 #include "support/no_shell_open.h"
 #include "support/test_profile_win32.h"
 #include "support/window_search_win32.h"
-#include "ui/main_dialog_win32.h"
-#include "ui/resource.h"
+#include "ui/win32/main_dialog_win32.h"
+#include "ui/win32/resource.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "platform/win32/folder_tree_win32.h"
 
-#include "framework/afx_handle.h"
+#include "base/win32/handles_win32.h"
 
 // CopyFileExW polls *pbCancel while it copies, and the UI thread stores 1 into the
 // run's atomic from another thread. A lock-free std::atomic<int32_t> is a

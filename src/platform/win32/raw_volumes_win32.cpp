@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <winioctl.h>
 
-#include "framework/afx_handle.h"
+#include "base/win32/handles_win32.h"
 #include "platform/drive_paths.h"
 
 static_assert(FSCTL_LOCK_VOLUME == 0x90018, "volume lock code");

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "framework/afx_handle.h"
+#include "base/win32/handles_win32.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/afx_handle.h"
+#include "base/win32/handles_win32.h"
 #include "platform/drive_paths.h"
 
 namespace {
@@ -42,16 +42,11 @@ uint32_t ReadUInt32(const std::vector<BYTE>& buffer, size_t nOffset)
     return nValue;
 }
 
-// GetDriveTypeW takes a root directory; the two character form would name
-// the drive's current directory instead.
-std::wstring RootDirectory(const std::wstring& strDevice)
-{
-    return strDevice + L"\\";
-}
-
 CUniqueFileHandle OpenDevice(int nDriveIndex)
 {
-    const std::wstring strDevice = std::wstring(L"\\\\.\\") + static_cast<wchar_t>(L'A' + nDriveIndex) + L":";
+    if (!IsDriveIndex(nDriveIndex))
+        return CUniqueFileHandle();
+    const std::wstring strDevice = L"\\\\.\\" + MakeDriveDevice(nDriveIndex);
     return CUniqueFileHandle(CreateFileW(strDevice.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                          nullptr, OPEN_EXISTING, 0, nullptr));
 }
@@ -63,15 +58,21 @@ uint32_t CWin32VolumeQueries::GetLogicalDrives()
     return ::GetLogicalDrives();
 }
 
-uint32_t CWin32VolumeQueries::GetDriveKind(const std::wstring& strDevice)
+uint32_t CWin32VolumeQueries::GetDriveKind(int nDriveIndex)
 {
-    return ::GetDriveTypeW(RootDirectory(strDevice).c_str());
+    if (!IsDriveIndex(nDriveIndex))
+        return DRIVE_KIND_NO_ROOT_DIR;
+    // A root directory: the two character form would name the drive's
+    // current directory instead.
+    return ::GetDriveTypeW(MakeDriveRoot(nDriveIndex).c_str());
 }
 
-bool CWin32VolumeQueries::QueryDosDevicePath(const std::wstring& strDevice, std::wstring& strDosPath)
+bool CWin32VolumeQueries::QueryDosDevicePath(int nDriveIndex, std::wstring& strDosPath)
 {
+    if (!IsDriveIndex(nDriveIndex))
+        return false;
     std::vector<wchar_t> buffer(QUERY_DOS_DEVICE_CHARS, L'\0');
-    if (::QueryDosDeviceW(strDevice.c_str(), buffer.data(), QUERY_DOS_DEVICE_CHARS) == 0)
+    if (::QueryDosDeviceW(MakeDriveDevice(nDriveIndex).c_str(), buffer.data(), QUERY_DOS_DEVICE_CHARS) == 0)
         return false;
     strDosPath = buffer.data();   // the first of the returned names
     return true;
@@ -112,41 +113,36 @@ uint32_t CWin32VolumeQueries::QueryMediaType(int nDriveIndex)
     return 0;
 }
 
-uint64_t CWin32VolumeQueries::GetVolumeTotalBytes(const std::wstring& strPathOnVolume)
+uint64_t CWin32VolumeQueries::GetVolumeTotalBytes(int nDriveIndex)
 {
-    // A path that names no drive is not passed on: the system would read a
-    // relative one against the current directory, another drive's.
-    const std::wstring strRoot = DriveRootOfPath(strPathOnVolume);
-    if (strRoot.empty())
+    if (!IsDriveIndex(nDriveIndex))
         return 0;
     // Preset to 0 and the call's result ignored: a drive without media or
     // with an unreadable file system leaves it at 0, which rejects the drive.
     ULARGE_INTEGER total{};
-    ::GetDiskFreeSpaceExW(strRoot.c_str(), nullptr, &total, nullptr);
+    ::GetDiskFreeSpaceExW(MakeDriveRoot(nDriveIndex).c_str(), nullptr, &total, nullptr);
     return total.QuadPart;
 }
 
-uint64_t CWin32VolumeQueries::GetVolumeFreeBytes(const std::wstring& strPathOnVolume)
+uint64_t CWin32VolumeQueries::GetVolumeFreeBytes(int nDriveIndex)
 {
-    const std::wstring strRoot = DriveRootOfPath(strPathOnVolume);
-    if (strRoot.empty())
+    if (!IsDriveIndex(nDriveIndex))
         return 0;
     // The fourth argument, the whole volume's free space: the second is only
     // what a disk quota leaves this user.
     ULARGE_INTEGER totalFree{};
-    if (!::GetDiskFreeSpaceExW(strRoot.c_str(), nullptr, nullptr, &totalFree))
+    if (!::GetDiskFreeSpaceExW(MakeDriveRoot(nDriveIndex).c_str(), nullptr, nullptr, &totalFree))
         return 0;
     return totalFree.QuadPart;
 }
 
-bool CWin32VolumeQueries::GetFileSystemName(const std::wstring& strPathOnVolume, std::wstring& strName)
+bool CWin32VolumeQueries::GetFileSystemName(int nDriveIndex, std::wstring& strName)
 {
-    const std::wstring strRoot = DriveRootOfPath(strPathOnVolume);
-    if (strRoot.empty())
+    if (!IsDriveIndex(nDriveIndex))
         return false;
     std::vector<wchar_t> buffer(FILE_SYSTEM_NAME_CHARS, L'\0');
-    if (!::GetVolumeInformationW(strRoot.c_str(), nullptr, 0, nullptr, nullptr, nullptr, buffer.data(),
-                                 FILE_SYSTEM_NAME_CHARS))
+    if (!::GetVolumeInformationW(MakeDriveRoot(nDriveIndex).c_str(), nullptr, 0, nullptr, nullptr, nullptr,
+                                 buffer.data(), FILE_SYSTEM_NAME_CHARS))
         return false;
     // Read up to the terminator, never past the buffer, whatever was written.
     strName.assign(buffer.begin(), std::find(buffer.begin(), buffer.end(), L'\0'));

@@ -7,11 +7,11 @@
 class CWin32VolumeQueries : public IVolumeQueries {
 public:
     uint32_t GetLogicalDrives() override;
-    uint32_t GetDriveKind(const std::wstring& strDevice) override;
-    bool QueryDosDevicePath(const std::wstring& strDevice, std::wstring& strDosPath) override;
+    uint32_t GetDriveKind(int nDriveIndex) override;
+    bool QueryDosDevicePath(int nDriveIndex, std::wstring& strDosPath) override;
     uint32_t QueryBusType(int nDriveIndex) override;
     uint32_t QueryMediaType(int nDriveIndex) override;
-    uint64_t GetVolumeTotalBytes(const std::wstring& strPathOnVolume) override;
-    uint64_t GetVolumeFreeBytes(const std::wstring& strPathOnVolume) override;
-    bool GetFileSystemName(const std::wstring& strPathOnVolume, std::wstring& strName) override;
+    uint64_t GetVolumeTotalBytes(int nDriveIndex) override;
+    uint64_t GetVolumeFreeBytes(int nDriveIndex) override;
+    bool GetFileSystemName(int nDriveIndex, std::wstring& strName) override;
 };

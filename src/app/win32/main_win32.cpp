@@ -1,0 +1,31 @@
+// Entry of the product: the dialog over the machine's own drives.
+
+#include <windows.h>
+
+#include "app/win32/app_win32.h"
+#include "platform/sleeper.h"
+#include "platform/win32/folder_tree_win32.h"
+#include "platform/win32/raw_volumes_win32.h"
+#include "platform/win32/shell_open_win32.h"
+#include "platform/win32/system_formatter_win32.h"
+#include "platform/win32/volume_queries_win32.h"
+
+int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
+{
+    // Elevated, and usually started from a downloads folder: from here on no
+    // DLL is loaded from beside the program or from the current directory,
+    // whoever asks for it, the system's own DLLs included. Our own loads by
+    // name ask for the system folder anyway, so a failure here leaves them
+    // safe.
+    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+
+    CWin32VolumeQueries volumes;
+    CWin32FolderTree folders;
+    CWin32RawVolumes rawVolumes;
+    CWin32SystemFormatter formatter;
+    CWin32ShellOpen shell;
+    CThreadSleeper sleeper;
+    const PlatformServices services{volumes, folders, rawVolumes, formatter, shell, sleeper, RunTiming{}};
+    CKOBLApp app(services);
+    return AfxWinMain(app, hInstance);
+}
