@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -20,9 +22,9 @@
 #include "engine/task_request.h"
 #include "engine/task_run.h"
 #include "platform/platform_services.h"
-#include "support/no_shell_open.h"
 #include "platform/sleeper.h"
 #include "support/memory_slot_views.h"
+#include "support/no_shell_open.h"
 
 struct BenchRunResult {
     double dSeconds = 0.0;
@@ -103,6 +105,17 @@ private:
     std::condition_variable m_ended;
     bool m_bEnded = false;
 };
+
+// The process's peak resident size in bytes (Linux), 0 where unknown.
+inline uint64_t PeakResidentBytes()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string strLine; std::getline(status, strLine);) {
+        if (strLine.rfind("VmHWM:", 0) == 0)
+            return std::strtoull(strLine.c_str() + 6, nullptr, 10) * 1024;
+    }
+    return 0;
+}
 
 // A folder in memory where there is one, so the drives' speeds, not the
 // host's disk, set the pace.

@@ -172,17 +172,6 @@ double CopyChunkToEveryTarget(CSimulatedBay& bay, int nTargets, uint64_t nSize, 
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// The process's peak resident size in bytes (Linux), 0 where unknown.
-uint64_t PeakResidentBytes()
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string strLine; std::getline(status, strLine);) {
-        if (strLine.rfind("VmHWM:", 0) == 0)
-            return std::strtoull(strLine.c_str() + 6, nullptr, 10) * 1024;
-    }
-    return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)

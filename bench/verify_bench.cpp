@@ -101,17 +101,6 @@ std::string LayOutBay(const std::filesystem::path& root, const BenchOptions& opt
     return strText;
 }
 
-// The process's peak resident size in bytes (Linux), 0 where unknown.
-uint64_t PeakResidentBytes()
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string strLine; std::getline(status, strLine);) {
-        if (strLine.rfind("VmHWM:", 0) == 0)
-            return std::strtoull(strLine.c_str() + 6, nullptr, 10) * 1024;
-    }
-    return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
