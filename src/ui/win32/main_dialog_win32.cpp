@@ -140,7 +140,8 @@ int CKOBLDlg::InitDialogControls()
 int CKOBLDlg::UpdateTaskControls(int nReadControls)
 {
     const bool bRunning = IsRunActive();
-    // During a run the members are what the workers read: leave them alone.
+    // During a run the controls show what Start took, and the run holds its
+    // own copy: nothing is read back from them until it has ended.
     if (nReadControls == 1 && !bRunning)
         UpdateData(TRUE);
 
