@@ -40,6 +40,15 @@ void PrintUtf8(std::FILE* pStream, const std::wstring& strText)
     std::fflush(pStream);
 }
 
+// The dialog's place on the screen, last: the screenshot scripts crop to it.
+void PrintWindowPlace(HWND hDlg)
+{
+    RECT rc{};
+    GetWindowRect(hDlg, &rc);
+    std::printf("window: %ld %ld %ld %ld\n", rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+    std::fflush(stdout);
+}
+
 // A message box of the program, wherever it came: what it tells, as one line
 // on stderr, so that a script shows it whole beside its own error.
 bool ReportMessageBox(DWORD nProcessId)
@@ -64,10 +73,7 @@ int Report(HWND hDlg)
         PrintUtf8(stdout, L"slot " + std::to_wstring(i + 1) + L": "
                               + WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST + i)) + L"\n");
     }
-    RECT rc{};
-    GetWindowRect(hDlg, &rc);
-    std::printf("window: %ld %ld %ld %ld\n", rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
-    std::fflush(stdout);
+    PrintWindowPlace(hDlg);
     return 0;
 }
 
@@ -109,10 +115,7 @@ int RunTask(HWND hDlg, int nTaskRadio, std::chrono::seconds bound)
         PrintUtf8(stdout, L"slot " + std::to_wstring(i + 1) + L": " + strLetter + L" "
                               + WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + i)) + L"\n");
     }
-    RECT rc{};
-    GetWindowRect(hDlg, &rc);
-    std::printf("window: %ld %ld %ld %ld\n", rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
-    std::fflush(stdout);
+    PrintWindowPlace(hDlg);
     return 0;
 }
 
