@@ -117,6 +117,13 @@ void LayOutImages(const std::filesystem::path& root, uint64_t nSize, size_t nTar
         WriteImage(root / (std::string("target-") + static_cast<char>('E' + i) + ".img"), nSize);
 }
 
+// A chunk, or what is left of the volume at its end: a transfer across the
+// end fails whole.
+uint32_t ChunkAt(uint64_t nDone, uint64_t nSize)
+{
+    return static_cast<uint32_t>(std::min<uint64_t>(SECTOR_CHUNK_SIZE, nSize - nDone));
+}
+
 // N copies one after another, each reading the whole source. bWhole says
 // whether every copy went through: a baseline that stopped early would
 // flatter the engine.
@@ -135,12 +142,12 @@ double CopyOneAfterAnother(CSimulatedBay& bay, int nTargets, uint64_t nSize, boo
         while (source && target && nDone < nSize) {
             uint32_t nRead = 0;
             uint32_t nWritten = 0;
-            if (!source->Read(buffer.data(), SECTOR_CHUNK_SIZE, nRead) || nRead == 0
+            if (!source->Read(buffer.data(), ChunkAt(nDone, nSize), nRead) || nRead == 0
                 || !target->Write(buffer.data(), nRead, nWritten))
                 break;
             nDone += nRead;
         }
-        bWhole = bWhole && nDone == nSize;
+        bWhole = bWhole && nDone == nSize && target->Flush();
     }
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -159,7 +166,7 @@ double CopyChunkToEveryTarget(CSimulatedBay& bay, int nTargets, uint64_t nSize, 
     uint64_t nDone = 0;
     while (source && nDone < nSize) {
         uint32_t nRead = 0;
-        if (!source->Read(buffer.data(), SECTOR_CHUNK_SIZE, nRead) || nRead == 0)
+        if (!source->Read(buffer.data(), ChunkAt(nDone, nSize), nRead) || nRead == 0)
             break;
         for (std::unique_ptr<IRawVolume>& target : targets) {
             uint32_t nWritten = 0;
@@ -168,6 +175,8 @@ double CopyChunkToEveryTarget(CSimulatedBay& bay, int nTargets, uint64_t nSize, 
         }
         nDone += nRead;
     }
+    for (std::unique_ptr<IRawVolume>& target : targets)
+        bWhole = bWhole && target && target->Flush();
     bWhole = bWhole && nDone == nSize;
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }

@@ -310,6 +310,15 @@ bool ParseCount(KeyInput& in, uint32_t& nCount)
     return NoteRawKey(in);
 }
 
+bool ParseSectorSize(KeyInput& in)
+{
+    uint64_t nBytes = 0;
+    if (!ParseUnsigned(in.strValue, nBytes) || (nBytes != 512 && nBytes != 1024 && nBytes != 2048 && nBytes != 4096))
+        return false;
+    in.drive.nSectorBytes = static_cast<uint32_t>(nBytes);
+    return true;
+}
+
 struct KeyRow {
     const char* pszName;
     bool (*parse)(KeyInput& in);
@@ -347,6 +356,7 @@ const KeyRow kKeys[] = {
          return ParseFormatScript(in.strValue, in.drive.formatScript);
      }},
     {"format-step", ParseFormatStep},
+    {"sector-size", ParseSectorSize},
 };
 
 class CParser {

@@ -37,13 +37,24 @@
 //                              and every later one does, as when the stick is pulled out during a
 //                              check: raw reads of an image drive, file reads of a folder drive
 //                              opened for reading (not the copies taken from it)
+//   sector-size = 4096         bytes per sector: 512 (the default), 1024, 2048 or 4096 (a 4K-native
+//                              disk). Raw transfers and file reads past the cache are whole sectors
+//                              at whole-sector positions from a buffer on a sector, or they fail
+//
+// Every drive keeps what was written to it in its cache until its volume is
+// flushed (a raw volume's Flush, or the folder tree's FlushVolume): a drive
+// pulled out before that (remove-after, or a test's Replug) loses it. A raw
+// write's sectors then hold BAY_LOST_BYTE, and files and folders made since
+// the flush are gone.
 //
 // "image = path" backs a drive with an image file instead of a folder; a drive
 // with neither exists only for discovery. The folder or image must exist.
 // Relative paths are taken from the folder of the description file.
 //
 // An image drive opens as a raw volume, whole, as the sector copy reads and
-// writes it; its length is the image file's, and raw writes take no free
+// writes it; its length is the image file's in whole sectors (a volume ends
+// on a sector), a transfer that would cross that end fails whole and moves
+// nothing, as Windows fails one past a partition's end, and raw writes take no free
 // bytes (they are below the file system). Its file system counts as mounted
 // until the volume is dismounted: when a volume written while mounted is
 // closed, the image's first 4 KiB get back what they held before the writes,
@@ -65,6 +76,7 @@
 #include <string>
 #include <vector>
 
+#include "bay/bay_sector.h"
 #include "platform/volume_queries.h"
 
 enum class BayBacking { None, Folder, Image };
@@ -104,6 +116,7 @@ struct BayDrive {
     uint32_t nOpenRefusals = 0;
     uint32_t nLockRefusals = 0;
     std::optional<uint64_t> wrapAtBytes;      // never 0
+    uint32_t nSectorBytes = BAY_DEFAULT_SECTOR_BYTES;
     std::vector<BayDeclaredSize> declaredSizes;
     std::vector<BayFormatStep> formatScript;  // the default script unless described
     uint32_t nFormatStepMs = 0;

@@ -96,6 +96,8 @@ bool CBayFileCopy::Start()
     if (!m_target)
         return false;
     m_bTargetOpened = true;
+    if (m_chDrive != L'\0')
+        m_state.NoteWrittenPath(m_chDrive, m_to.hostPath);
     if (bReplacing) {
         m_state.ForgetFileSize(m_to.hostPath);
         if (m_chDrive != L'\0')

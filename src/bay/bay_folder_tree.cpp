@@ -15,21 +15,26 @@ FolderListing CBayFolderTree::ListFolder(const std::wstring& strFolder, std::vec
 {
     entries.clear();
     const BayPath folder = m_state.Resolve(strFolder);
+    // A path refused, a drive gone, a volume without files: the system's
+    // listing fails, and not as denied.
+    if (folder.kind == BayPathKind::Refused || folder.hostPath.empty())
+        return FOLDER_LIST_FAILED;
     std::error_code ec;
-    if (folder.kind == BayPathKind::Refused || folder.hostPath.empty()
-        || !std::filesystem::is_directory(folder.hostPath, ec))
-        return FOLDER_NOT_LISTED;
+    if (!std::filesystem::is_directory(folder.hostPath, ec))
+        return FOLDER_NOT_FOUND;
+    if (m_state.ListingDenied(folder.hostPath))
+        return FOLDER_ACCESS_DENIED;
 
     std::filesystem::directory_iterator it(folder.hostPath, ec);
     if (ec)
-        return FOLDER_NOT_LISTED;
+        return ec == std::errc::permission_denied ? FOLDER_ACCESS_DENIED : FOLDER_LIST_FAILED;
     std::vector<FolderEntry> listed;
     for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
         FolderEntry entry;
         // A name with no wide form fails the listing: skipping it would
         // leave a file uncopied without a word.
         if (!WideFromPath(it->path().filename(), entry.strName))
-            return FOLDER_BROKEN_OFF;
+            return FOLDER_LIST_FAILED;
         const std::filesystem::file_status status = it->status(ec);
         entry.bFolder = std::filesystem::is_directory(status);
         if (!entry.bFolder) {
@@ -41,7 +46,7 @@ FolderListing CBayFolderTree::ListFolder(const std::wstring& strFolder, std::vec
         listed.push_back(entry);
     }
     if (ec)
-        return FOLDER_BROKEN_OFF;
+        return FOLDER_LIST_FAILED;
     // The host's order is arbitrary; a sorted one keeps runs repeatable.
     std::sort(listed.begin(), listed.end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.strName < b.strName; });
@@ -53,11 +58,11 @@ FolderListing CBayFolderTree::ListFolder(const std::wstring& strFolder, std::vec
     }
     entries.insert(entries.end(), listed.begin(), listed.end());
     // A listing that breaks before its first entry is one that could not
-    // start, as FindFirstFileW refused it.
+    // start, as when FindFirstFileW meets an I/O error.
     if (const std::optional<size_t> nBreak = m_state.ListingBreak(folder.hostPath)) {
         if (*nBreak == 0 || *nBreak < entries.size()) {
             entries.clear();
-            return *nBreak == 0 ? FOLDER_NOT_LISTED : FOLDER_BROKEN_OFF;
+            return FOLDER_LIST_FAILED;
         }
     }
     return FOLDER_LISTED;
@@ -71,7 +76,22 @@ bool CBayFolderTree::MakeFolder(const std::wstring& strPath)
     if (path.kind == BayPathKind::Drive && m_state.WritesFailing(path.pDrive->chLetter))
         return false;
     std::error_code ec;
-    return std::filesystem::create_directory(path.hostPath, ec) && !ec;
+    if (!std::filesystem::create_directory(path.hostPath, ec) || ec)
+        return false;
+    if (path.kind == BayPathKind::Drive)
+        m_state.NoteWrittenPath(path.pDrive->chLetter, path.hostPath);
+    return true;
+}
+
+bool CBayFolderTree::FlushVolume(const std::wstring& strRoot)
+{
+    const BayPath root = m_state.Resolve(strRoot);
+    if (root.kind == BayPathKind::Refused)
+        return false;
+    // A host folder is the host's to keep.
+    if (root.kind == BayPathKind::Host)
+        return true;
+    return m_state.Flush(root.pDrive->chLetter);
 }
 
 bool CBayFolderTree::PathExists(const std::wstring& strPath)
@@ -97,8 +117,10 @@ namespace {
 
 class CBayFileReader : public IFileReader {
 public:
-    CBayFileReader(CBayState& state, wchar_t chDrive, std::ifstream file, uint64_t nLength, bool bPastCache)
-        : m_state(state), m_chDrive(chDrive), m_file(std::move(file)), m_nLength(nLength), m_bPastCache(bPastCache)
+    CBayFileReader(CBayState& state, wchar_t chDrive, uint32_t nSectorBytes, std::ifstream file, uint64_t nLength,
+                   bool bPastCache)
+        : m_state(state), m_chDrive(chDrive), m_nSectorBytes(nSectorBytes), m_file(std::move(file)),
+          m_nLength(nLength), m_bPastCache(bPastCache)
     {
     }
 
@@ -107,7 +129,7 @@ public:
         nRead = 0;
         // The bay keeps no cache to go past, but the product must read as
         // Windows lets it with FILE_FLAG_NO_BUFFERING.
-        if (m_bPastCache && (!IsSectorAligned(pBuffer) || nBytes % BAY_SECTOR_BYTES != 0))
+        if (m_bPastCache && (!IsSectorAligned(pBuffer, m_nSectorBytes) || !IsWholeSectors(nBytes, m_nSectorBytes)))
             return false;
         const uint64_t nWanted = m_nPosition >= m_nLength ? 0 : std::min<uint64_t>(nBytes, m_nLength - m_nPosition);
         auto doneAt = std::chrono::steady_clock::now();
@@ -130,6 +152,7 @@ public:
 private:
     CBayState& m_state;
     const wchar_t m_chDrive;   // '\0' for a host file, which reads at the host's pace and counts nowhere
+    const uint32_t m_nSectorBytes;
     std::ifstream m_file;
     const uint64_t m_nLength;  // at the open
     const bool m_bPastCache;
@@ -151,6 +174,8 @@ std::unique_ptr<IFileReader> CBayFolderTree::OpenFileForReading(const std::wstri
     std::ifstream file(path.hostPath, std::ios::binary);
     if (!file)
         return nullptr;
-    const wchar_t chDrive = path.kind == BayPathKind::Drive ? path.pDrive->chLetter : L'\0';
-    return std::make_unique<CBayFileReader>(m_state, chDrive, std::move(file), nLength, bPastCache);
+    const bool bOnDrive = path.kind == BayPathKind::Drive;
+    return std::make_unique<CBayFileReader>(m_state, bOnDrive ? path.pDrive->chLetter : L'\0',
+                                            bOnDrive ? path.pDrive->nSectorBytes : BAY_DEFAULT_SECTOR_BYTES,
+                                            std::move(file), nLength, bPastCache);
 }

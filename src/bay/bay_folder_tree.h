@@ -12,7 +12,8 @@ public:
     // A declared size stands in for the real one; a folder other than a
     // root lists "." and ".." first, as FindFirstFileW does. A listing set
     // to break off gives its first entries and then fails, as FindNextFileW
-    // does on a source that goes away.
+    // does on a source that goes away; a folder denied to everyone, one not
+    // there and one on a drive gone fail each as the system's listing does.
     FolderListing ListFolder(const std::wstring& strFolder, std::vector<FolderEntry>& entries) override;
     bool MakeFolder(const std::wstring& strPath) override;
     bool PathExists(const std::wstring& strPath) override;
@@ -24,6 +25,9 @@ public:
     // a drive reads at its read speed, counts in its bytes read and stops at
     // its read-fail-after; a host file reads at the host's pace.
     std::unique_ptr<IFileReader> OpenFileForReading(const std::wstring& strPath, bool bPastCache) override;
+    // Waits for the drive to do every write it took; from then on nothing
+    // copied or made on it is lost when it is pulled out.
+    bool FlushVolume(const std::wstring& strRoot) override;
 
 private:
     CBayState& m_state;

@@ -9,14 +9,15 @@
 
 #include "bay/bay_description.h"
 
-// Windows without long-path support refuses a path of this many characters
-// or more (MAX_PATH counts the terminating null).
-constexpr size_t BAY_PATH_LIMIT = 260;
+// The longest path Windows takes in its extended form ("\\?\" and a full
+// path), which the product hands the system: one of this many characters
+// or more is refused. MAX_PATH's 260 is no limit here.
+constexpr size_t BAY_PATH_LIMIT = 32767;
 
 enum class BayPathKind {
     Host,      // not on a bay drive
     Drive,     // on a bay drive
-    Refused,   // too long, climbing out of a drive's folder with "..", or on a drive pulled out
+    Refused,   // beyond the extended form's length, climbing out of a drive's folder with "..", or on a drive pulled out
 };
 
 struct BayPath {

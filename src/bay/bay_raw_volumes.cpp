@@ -17,25 +17,68 @@ namespace {
 // (boot sector and the first sectors of its tables).
 constexpr uint64_t BAY_MOUNTED_CACHE_BYTES = 4096;
 
+// The bytes of an image drive's volume in its image file. A drive that
+// stores fewer bytes than it reports (wrap-at) keeps the byte of each offset
+// at offset modulo what it stores; a transfer that runs past that end goes
+// on at the image's start, so it is made in runs that stop there.
+class CBayImage {
+public:
+    CBayImage(std::fstream file, uint64_t nWrapAt) : m_file(std::move(file)), m_nWrapAt(nWrapAt) {}
+
+    bool FetchAt(uint64_t nPosition, char* pBytes, uint64_t nBytes)
+    {
+        m_file.clear();
+        for (uint64_t nDone = 0; nDone < nBytes;) {
+            const uint64_t nRun = RunFrom(nPosition + nDone, nBytes - nDone);
+            if (!m_file.seekg(static_cast<std::streamoff>(ImageOffset(nPosition + nDone)))
+                || !m_file.read(pBytes + nDone, static_cast<std::streamsize>(nRun)))
+                return false;
+            nDone += nRun;
+        }
+        return true;
+    }
+
+    // Flushed at once: another open, or the test, reads the image next.
+    bool StoreAt(uint64_t nPosition, const char* pBytes, uint64_t nBytes)
+    {
+        m_file.clear();
+        for (uint64_t nDone = 0; nDone < nBytes;) {
+            const uint64_t nRun = RunFrom(nPosition + nDone, nBytes - nDone);
+            if (!m_file.seekp(static_cast<std::streamoff>(ImageOffset(nPosition + nDone)))
+                || !m_file.write(pBytes + nDone, static_cast<std::streamsize>(nRun)))
+                return false;
+            nDone += nRun;
+        }
+        return static_cast<bool>(m_file.flush());
+    }
+
+private:
+    uint64_t ImageOffset(uint64_t nPosition) const { return m_nWrapAt != 0 ? nPosition % m_nWrapAt : nPosition; }
+    uint64_t RunFrom(uint64_t nPosition, uint64_t nBytes) const
+    {
+        return m_nWrapAt != 0 ? std::min(nBytes, m_nWrapAt - nPosition % m_nWrapAt) : nBytes;
+    }
+
+    std::fstream m_file;
+    const uint64_t m_nWrapAt;   // 0: the drive stores all it reports
+};
+
 class CBayRawVolume : public IRawVolume {
 public:
     CBayRawVolume(CBayState& state, const BayDrive& drive, std::fstream file, uint64_t nLength, bool bWritable)
-        : m_state(state), m_chLetter(drive.chLetter), m_nWrapAt(drive.wrapAtBytes.value_or(0)),
-          m_file(std::move(file)), m_nLength(nLength), m_bWritable(bWritable)
+        : m_state(state), m_chLetter(drive.chLetter), m_nSectorBytes(drive.nSectorBytes),
+          m_image(std::move(file), drive.wrapAtBytes.value_or(0)), m_nLength(nLength), m_bWritable(bWritable)
     {
     }
 
     ~CBayRawVolume() override
     {
-        // Closing flushes: the drive has what was written before the volume
-        // is let go, so a copy's end is not counted before the drive's.
-        if (m_bWrote)
-            std::this_thread::sleep_until(m_state.WritesDoneAt(m_chLetter));
         // A file system still mounted never learned of the raw writes: when
         // the lock ends the system writes its cached view of the volume's
-        // start back over them, as Windows does.
+        // start back over them, as Windows does. Closing flushes nothing:
+        // what was not flushed stays in the drive's cache.
         if (!m_mountedCache.empty())
-            StoreAt(0, m_mountedCache.data(), m_mountedCache.size());
+            m_image.StoreAt(0, m_mountedCache.data(), m_mountedCache.size());
         if (m_bHoldsLock)
             m_state.ReleaseLock(m_chLetter);
     }
@@ -67,31 +110,28 @@ public:
     bool Read(void* pBuffer, uint32_t nBytes, uint32_t& nRead) override
     {
         nRead = 0;
-        if (!IsSectorAligned(pBuffer))
+        if (!IsWholeTransfer(pBuffer, nBytes))
             return false;
-        const uint64_t nWanted = m_nPosition >= m_nLength ? 0 : std::min<uint64_t>(nBytes, m_nLength - m_nPosition);
         auto doneAt = std::chrono::steady_clock::now();
-        if (!m_state.TakeRead(m_chLetter, nWanted, doneAt))
+        if (!m_state.TakeRead(m_chLetter, nBytes, doneAt))
             return false;
-        if (nWanted == 0)
-            return true;
         // The count went up before the bytes were fetched, so two opens
         // reading at once cannot both slip under read-fail-after.
-        if (!FetchAt(m_nPosition, static_cast<char*>(pBuffer), nWanted)) {
-            m_state.GiveBackRead(m_chLetter, nWanted);
+        if (!m_image.FetchAt(m_nPosition, static_cast<char*>(pBuffer), nBytes)) {
+            m_state.GiveBackRead(m_chLetter, nBytes);
             return false;
         }
         // The drive is still reading; no lock is held while waiting for it.
         std::this_thread::sleep_until(doneAt);
-        m_nPosition += nWanted;
-        nRead = static_cast<uint32_t>(nWanted);
+        m_nPosition += nBytes;
+        nRead = nBytes;
         return true;
     }
 
     bool Write(const void* pBuffer, uint32_t nBytes, uint32_t& nWritten) override
     {
         nWritten = 0;
-        if (!IsSectorAligned(pBuffer) || !m_bWritable || m_nPosition > m_nLength || nBytes > m_nLength - m_nPosition)
+        if (!IsWholeTransfer(pBuffer, nBytes) || !m_bWritable)
             return false;
         BayWriteTaken taken;
         if (!m_state.TakeWrite(m_chLetter, nBytes, BayWriteKind::Raw, taken))
@@ -104,8 +144,9 @@ public:
             StoreWrong(m_storedWrong.data() + taken.nStoredRight, nBytes - taken.nStoredRight);
             pStored = m_storedWrong.data();
         }
-        if (!StoreAt(m_nPosition, pStored, nBytes))
+        if (!m_image.StoreAt(m_nPosition, pStored, nBytes))
             return false;
+        m_state.NoteRawWrite(m_chLetter, m_nPosition, nBytes);
         // The drive is still writing; no lock is held while waiting for it.
         std::this_thread::sleep_until(taken.doneAt);
         m_nPosition += nBytes;
@@ -113,6 +154,8 @@ public:
         m_bWrote = true;
         return true;
     }
+
+    bool Flush() override { return m_state.Flush(m_chLetter); }
 
     bool GetLength(int64_t& nBytes) override
     {
@@ -125,54 +168,28 @@ public:
 private:
     bool IsPresent() const { return m_state.PresentDrive(m_chLetter) != nullptr; }
 
+    // Whole sectors at a whole-sector position from a buffer on a sector,
+    // and nothing past the volume's end: Windows fails any other transfer
+    // whole, short of the end as much as across it.
+    bool IsWholeTransfer(const void* pBuffer, uint32_t nBytes) const
+    {
+        return IsSectorAligned(pBuffer, m_nSectorBytes) && IsWholeSectors(nBytes, m_nSectorBytes)
+               && IsWholeSectors(m_nPosition, m_nSectorBytes) && m_nPosition <= m_nLength
+               && nBytes <= m_nLength - m_nPosition;
+    }
+
     void RememberMountedStart()
     {
         m_mountedCache.assign(static_cast<size_t>(std::min(BAY_MOUNTED_CACHE_BYTES, m_nLength)), '\0');
-        if (!FetchAt(0, m_mountedCache.data(), m_mountedCache.size()))
+        if (!m_image.FetchAt(0, m_mountedCache.data(), m_mountedCache.size()))
             m_mountedCache.clear();
-    }
-
-    // A drive that stores fewer bytes than it reports keeps the byte of each
-    // offset at offset modulo what it stores. A transfer that runs past that
-    // end goes on at the image's start, so it is made in runs that stop there.
-    uint64_t ImageOffset(uint64_t nPosition) const { return m_nWrapAt != 0 ? nPosition % m_nWrapAt : nPosition; }
-    uint64_t RunFrom(uint64_t nPosition, uint64_t nBytes) const
-    {
-        return m_nWrapAt != 0 ? std::min(nBytes, m_nWrapAt - nPosition % m_nWrapAt) : nBytes;
-    }
-
-    bool FetchAt(uint64_t nPosition, char* pBytes, uint64_t nBytes)
-    {
-        m_file.clear();
-        for (uint64_t nDone = 0; nDone < nBytes;) {
-            const uint64_t nRun = RunFrom(nPosition + nDone, nBytes - nDone);
-            if (!m_file.seekg(static_cast<std::streamoff>(ImageOffset(nPosition + nDone)))
-                || !m_file.read(pBytes + nDone, static_cast<std::streamsize>(nRun)))
-                return false;
-            nDone += nRun;
-        }
-        return true;
-    }
-
-    // Flushed at once: another open, or the test, reads the image next.
-    bool StoreAt(uint64_t nPosition, const char* pBytes, uint64_t nBytes)
-    {
-        m_file.clear();
-        for (uint64_t nDone = 0; nDone < nBytes;) {
-            const uint64_t nRun = RunFrom(nPosition + nDone, nBytes - nDone);
-            if (!m_file.seekp(static_cast<std::streamoff>(ImageOffset(nPosition + nDone)))
-                || !m_file.write(pBytes + nDone, static_cast<std::streamsize>(nRun)))
-                return false;
-            nDone += nRun;
-        }
-        return static_cast<bool>(m_file.flush());
     }
 
     CBayState& m_state;
     const wchar_t m_chLetter;
-    const uint64_t m_nWrapAt;   // 0: the drive stores all it reports
-    std::fstream m_file;
-    const uint64_t m_nLength;   // the image's size at the open; a volume does not grow
+    const uint32_t m_nSectorBytes;
+    CBayImage m_image;
+    const uint64_t m_nLength;   // at the open, in whole sectors; a volume does not grow
     const bool m_bWritable;
     uint64_t m_nPosition = 0;
     bool m_bHoldsLock = false;
@@ -192,7 +209,7 @@ std::unique_ptr<IRawVolume> CBayRawVolumes::OpenVolume(const std::wstring& strDe
         return nullptr;
     // Only the size is asked: a sparse image of a terabyte is never read whole.
     std::error_code ec;
-    const uint64_t nLength = std::filesystem::file_size(pDrive->backingPath, ec);
+    const uint64_t nFileBytes = std::filesystem::file_size(pDrive->backingPath, ec);
     if (ec)
         return nullptr;
     // A read-only image still opens; its writes fail before the drive counts them.
@@ -202,5 +219,26 @@ std::unique_ptr<IRawVolume> CBayRawVolumes::OpenVolume(const std::wstring& strDe
         file.open(pDrive->backingPath, std::ios::binary | std::ios::in);
     if (!file.is_open())
         return nullptr;
+    const uint64_t nLength = nFileBytes - nFileBytes % pDrive->nSectorBytes;
     return std::make_unique<CBayRawVolume>(m_state, *pDrive, std::move(file), nLength, bWritable);
+}
+
+bool LoseRawWrites(const BayDrive& drive, const std::map<uint64_t, uint64_t>& runs)
+{
+    if (runs.empty())
+        return true;
+    std::fstream file(drive.backingPath, std::ios::binary | std::ios::in | std::ios::out);
+    if (!file.is_open())
+        return false;
+    CBayImage image(std::move(file), drive.wrapAtBytes.value_or(0));
+    const std::vector<char> lost(1024 * 1024, BAY_LOST_BYTE);
+    for (const auto& [nStart, nEnd] : runs) {
+        for (uint64_t nAt = nStart; nAt < nEnd;) {
+            const uint64_t nRun = std::min<uint64_t>(lost.size(), nEnd - nAt);
+            if (!image.StoreAt(nAt, lost.data(), nRun))
+                return false;
+            nAt += nRun;
+        }
+    }
+    return true;
 }

@@ -4,15 +4,18 @@
 // between opens (its lock, the refusals it has left, the bytes read and
 // written, whether it is still there) lives in the bay's state.
 //
-// The volume is the image file, whole: it never grows, so a write that does
-// not fit before the image's end writes nothing and fails, as a volume
-// refuses sectors past its last. A read at the end gives what is left.
+// The volume is the image file in whole sectors of the drive's sector size:
+// it never grows, and a read or write that would cross its end, or that is
+// not whole sectors at a whole-sector position from a buffer on a sector,
+// moves nothing and fails, as Windows fails it. Writes stay in the drive's
+// cache until the volume is flushed (see LoseRawWrites).
 // Raw writes go at the drive's pace, stop at its fail-after and remove-after
 // and are stored wrong past its corrupt-after; raw reads go at its read
 // speed and stop at its read-fail-after. A drive with wrap-at keeps every
 // offset at offset modulo wrap-at of its image, while its length stays the
 // image's.
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -30,3 +33,7 @@ public:
 private:
     CBayState& m_state;
 };
+
+// The drive was pulled out with these [offset, end) runs still in its
+// cache: they now hold BAY_LOST_BYTE. False when the image cannot be written.
+bool LoseRawWrites(const BayDrive& drive, const std::map<uint64_t, uint64_t>& runs);

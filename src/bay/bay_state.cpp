@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -182,6 +183,70 @@ std::optional<size_t> CBayState::ListingBreak(const std::filesystem::path& hostP
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto it = m_listingBreaks.find(NormalKey(hostPath));
     return it == m_listingBreaks.end() ? std::nullopt : std::optional<size_t>(it->second);
+}
+
+void CBayState::DenyListing(const std::filesystem::path& hostPath)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_deniedListings.insert(NormalKey(hostPath));
+}
+
+bool CBayState::ListingDenied(const std::filesystem::path& hostPath) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_deniedListings.count(NormalKey(hostPath)) != 0;
+}
+
+void CBayState::NoteRawWrite(wchar_t chLetter, uint64_t nOffset, uint64_t nBytes)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DriveNow* pNow = FindNow(chLetter);
+    if (pNow == nullptr || nBytes == 0)
+        return;
+    // Runs that touch merge, so a copy from the start keeps one run.
+    std::map<uint64_t, uint64_t>& runs = pNow->unflushed.rawRuns;
+    uint64_t nStart = nOffset;
+    uint64_t nEnd = nOffset + nBytes;
+    auto it = runs.upper_bound(nStart);
+    if (it != runs.begin() && std::prev(it)->second >= nStart)
+        --it;
+    while (it != runs.end() && it->first <= nEnd) {
+        nStart = std::min(nStart, it->first);
+        nEnd = std::max(nEnd, it->second);
+        it = runs.erase(it);
+    }
+    runs[nStart] = nEnd;
+}
+
+void CBayState::NoteWrittenPath(wchar_t chLetter, const std::filesystem::path& hostPath)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (DriveNow* pNow = FindNow(chLetter))
+        pNow->unflushed.paths.push_back(NormalKey(hostPath));
+}
+
+bool CBayState::Flush(wchar_t chLetter)
+{
+    const auto doneAt = WritesDoneAt(chLetter);
+    // The drive is still writing; no lock is held while waiting for it.
+    std::this_thread::sleep_until(doneAt);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DriveNow* pNow = FindNow(chLetter);
+    if (pNow == nullptr || pNow->bRemoved || pNow->bWritesFailing)
+        return false;
+    pNow->unflushed = BayUnflushed();
+    return true;
+}
+
+BayUnflushed CBayState::Replug(wchar_t chLetter)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DriveNow* pNow = FindNow(chLetter);
+    if (pNow == nullptr)
+        return BayUnflushed();
+    pNow->bRemoved = false;
+    pNow->bLocked = false;
+    return std::exchange(pNow->unflushed, BayUnflushed());
 }
 
 bool CBayState::WritesFailing(wchar_t chLetter) const
@@ -406,6 +471,8 @@ void CBayState::ApplyFormat(const std::wstring& strRoot, const std::wstring& str
     now.nFreeBytes = root.pDrive->nTotalBytes;
     now.nBytesWritten = 0;
     now.bWritesFailing = false;
+    // FormatEx returns once the new volume is on the medium.
+    now.unflushed = BayUnflushed();
     for (auto it = m_declaredSizes.begin(); it != m_declaredSizes.end();)
         it = IsUnder(it->first, root.pDrive->backingPath) ? m_declaredSizes.erase(it) : std::next(it);
 }

@@ -14,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,18 @@ struct BayWriteTaken {
 // with what was written catches every one of them.
 void StoreWrong(char* pBytes, size_t nBytes);
 
+// What a raw sector holds when the write meant for it was still in the
+// drive's cache as the drive was pulled out.
+constexpr char BAY_LOST_BYTE = '\x5A';
+
+// What a drive had not yet made safe when it was pulled out: raw writes as
+// [offset, end) runs, and the host paths of files and folders written or
+// made since the last flush, in that order.
+struct BayUnflushed {
+    std::map<uint64_t, uint64_t> rawRuns;
+    std::vector<std::filesystem::path> paths;
+};
+
 class CBayState {
 public:
     explicit CBayState(BayDescription description);
@@ -81,6 +94,21 @@ public:
     // gives before it breaks off; none when it lists whole.
     void BreakListingAfter(const std::filesystem::path& hostPath, size_t nEntries);
     std::optional<size_t> ListingBreak(const std::filesystem::path& hostPath) const;
+    // Folders whose listing is denied, as to everyone.
+    void DenyListing(const std::filesystem::path& hostPath);
+    bool ListingDenied(const std::filesystem::path& hostPath) const;
+
+    // Writes the drive holds in its cache until its volume is flushed.
+    void NoteRawWrite(wchar_t chLetter, uint64_t nOffset, uint64_t nBytes);
+    void NoteWrittenPath(wchar_t chLetter, const std::filesystem::path& hostPath);
+    // Once the drive has done every write taken so far, nothing it holds is
+    // lost any more. False, and nothing made safe, for a drive that is gone
+    // or whose writes fail.
+    bool Flush(wchar_t chLetter);
+    // The drive is pulled out and plugged in again: it answers as present,
+    // its lock is gone, and what it had not made safe is handed over, for
+    // the facades to lose.
+    BayUnflushed Replug(wchar_t chLetter);
 
     bool WritesFailing(wchar_t chLetter) const;
     // Whether a file of nBytes may start on the drive: its writes still work
@@ -142,6 +170,7 @@ private:
         uint64_t nBytesRead = 0;
         bool bReadsFailing = false;
         std::chrono::steady_clock::time_point readBusyUntil;
+        BayUnflushed unflushed;
     };
 
     // With m_mutex held; nullptr for a letter the bay has not.
@@ -153,6 +182,7 @@ private:
     std::map<wchar_t, DriveNow> m_drives;
     std::map<std::filesystem::path, uint64_t> m_declaredSizes;
     std::map<std::filesystem::path, size_t> m_listingBreaks;
+    std::set<std::filesystem::path> m_deniedListings;
     BayFormatterPresence m_formatterPresence = BayFormatterPresence::Present;
     std::vector<BayFormatCall> m_formatCalls;
 };

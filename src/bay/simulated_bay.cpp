@@ -1,5 +1,6 @@
 #include "bay/simulated_bay.h"
 
+#include <system_error>
 #include <utility>
 
 #include "bay/bay_folder_tree.h"
@@ -52,6 +53,35 @@ void CSimulatedBay::BreakListingAfter(const std::wstring& strPath, size_t nEntri
     const BayPath path = m_pState->Resolve(strPath);
     if (path.kind != BayPathKind::Refused && !path.hostPath.empty())
         m_pState->BreakListingAfter(path.hostPath, nEntries);
+}
+
+void CSimulatedBay::DenyListing(const std::wstring& strPath)
+{
+    const BayPath path = m_pState->Resolve(strPath);
+    if (path.kind != BayPathKind::Refused && !path.hostPath.empty())
+        m_pState->DenyListing(path.hostPath);
+}
+
+void CSimulatedBay::Replug(wchar_t chLetter)
+{
+    const BayDrive* pDrive = FindBayDrive(m_pState->Description(), chLetter);
+    if (pDrive == nullptr)
+        return;
+    const BayUnflushed lost = m_pState->Replug(pDrive->chLetter);
+    if (pDrive->backing == BayBacking::Image)
+        LoseRawWrites(*pDrive, lost.rawRuns);
+    // Newest first: a file goes before the folder it was copied into.
+    for (auto it = lost.paths.rbegin(); it != lost.paths.rend(); ++it) {
+        std::error_code ec;
+        std::filesystem::remove_all(*it, ec);
+        m_pState->ForgetFileSize(*it);
+    }
+}
+
+void CSimulatedBay::ReplugAll()
+{
+    for (const BayDrive& drive : m_pState->Description().drives)
+        Replug(drive.chLetter);
 }
 
 void CSimulatedBay::SetFormatterPresence(BayFormatterPresence presence)

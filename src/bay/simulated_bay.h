@@ -61,8 +61,19 @@ public:
     // From now on the listing of the folder at strPath (on a bay drive or on
     // the host) gives its first nEntries entries, "." and ".." counted where
     // they are listed, and then breaks off, as on a source that goes away;
-    // with 0 it cannot start, as on a folder no administrator may list.
+    // with 0 it cannot start, as on a device that fails.
     void BreakListingAfter(const std::wstring& strPath, size_t nEntries);
+
+    // From now on the listing of the folder at strPath is denied, as to
+    // everyone (a drive root's "System Volume Information").
+    void DenyListing(const std::wstring& strPath);
+
+    // The drive is pulled out and plugged in again, as an operator does
+    // once it shows its result: whatever was written to it since its volume
+    // was last flushed is lost (see the description's notes). Every drive
+    // when no letter is given.
+    void Replug(wchar_t chLetter);
+    void ReplugAll();
 
     void SetFormatterPresence(BayFormatterPresence presence);
     std::vector<BayFormatCall> FormatCalls() const;

@@ -9,6 +9,7 @@
 
 #include "base/thread_guard.h"
 #include "engine/run_control.h"
+#include "engine/slot_result.h"
 #include "platform/drive_paths.h"
 #include "platform/folder_tree.h"
 #include "platform/slot_views.h"
@@ -39,11 +40,15 @@ int64_t FolderCopyJob::GetFolderSize(const std::wstring& strFolder, int64_t* pLa
     if (pLargest != nullptr)
         *pLargest = 0;
     std::vector<FolderEntry> entries;
+    // A folder denied to everyone is left out of the copy, and one that is
+    // not there holds nothing to copy (a missing source is E4); any other
+    // failure leaves the size unknown. A sub-folder that vanishes after its
+    // parent listed it is caught again when the copy walks it.
     const FolderListing listing = m_folders.ListFolder(strFolder, entries);
-    if (listing == FOLDER_BROKEN_OFF)
-        return FOLDER_SIZE_BROKEN;
-    if (listing != FOLDER_LISTED)
+    if (listing == FOLDER_ACCESS_DENIED || listing == FOLDER_NOT_FOUND)
         return 0;
+    if (listing != FOLDER_LISTED)
+        return FOLDER_SIZE_BROKEN;
     int64_t nSum = 0;
     for (const FolderEntry& entry : entries) {
         if (IsDotEntry(entry))
@@ -73,17 +78,20 @@ int64_t FolderCopyJob::GetFileSizeLimit(const std::wstring& strRoot, FsKind* pKi
     std::wstring strFileSystem;
     if (!m_volumes.GetFileSystemName(DriveIndexOfPath(strRoot), strFileSystem))
         return 0;
-    // Exact and case-sensitive: that is how volumes report these two names.
+    // Exact and case-sensitive: that is how volumes report these names.
     FsKind kind = FS_KIND_OTHER;
     if (strFileSystem == L"NTFS")
         kind = FS_KIND_NTFS;
     else if (strFileSystem == L"FAT32")
         kind = FS_KIND_FAT32;
+    else if (strFileSystem == L"exFAT")
+        kind = FS_KIND_EXFAT;
     if (pKind != nullptr)
         *pKind = kind;
     switch (kind) {
     case FS_KIND_NTFS: return FILE_LIMIT_NTFS;
     case FS_KIND_FAT32: return FILE_LIMIT_FAT32;
+    case FS_KIND_EXFAT: return FILE_LIMIT_EXFAT;
     default: return FILE_LIMIT_OTHER;
     }
 }
@@ -100,15 +108,15 @@ int FolderCopyJob::CopyFolder(std::wstring strSource, std::wstring strTarget, IP
             return 0;
     }
     std::vector<FolderEntry> entries;
-    // A sub-folder that cannot be listed was created by the level above and
+    // A sub-folder denied to everyone was created by the level above and
     // stays empty, and the copy goes on. A source that can no longer be
-    // listed at all has not been copied, and a listing that broke off has
-    // given only part of its folder: neither is a success.
+    // listed at all has not been copied, and any other failure leaves a
+    // folder not copied, or copied in part: neither is a success.
     const FolderListing listing = m_folders.ListFolder(strSource, entries);
-    if (listing == FOLDER_BROKEN_OFF)
-        return 0;
+    if (listing == FOLDER_ACCESS_DENIED && nDepth > 0)
+        return 1;
     if (listing != FOLDER_LISTED)
-        return nDepth == 0 ? 0 : 1;
+        return 0;
     for (const FolderEntry& entry : entries) {
         if (IsDotEntry(entry))
             continue;
@@ -153,23 +161,30 @@ int FolderCopyJob::OnFileProgress(int64_t nTransferred)
 }
 
 int FolderCopyJob::VerifyFolder(const std::wstring& strSource, const std::wstring& strTarget,
-                                IProgressView* pProgressBar, CRunControl* pCancel)
+                                IProgressView* pProgressBar, CRunControl* pCancel, int* pnFailure)
 {
     m_pProgressBar = pProgressBar;
     m_pCancel = pCancel;
     m_nCheckedBytes = 0;
-    return VerifyTree(strSource, strTarget, 0) ? 1 : 0;
+    m_nCheckFailure = SR_VERIFY_FAILED;
+    const bool bMatches = VerifyTree(strSource, strTarget, 0);
+    if (pnFailure != nullptr)
+        *pnFailure = m_nCheckFailure;
+    return bMatches ? 1 : 0;
 }
 
 bool FolderCopyJob::VerifyTree(const std::wstring& strSource, const std::wstring& strTarget, int nDepth)
 {
     std::vector<FolderEntry> entries;
     const FolderListing listing = m_folders.ListFolder(strSource, entries);
-    // The copy left out a sub-folder that cannot be listed; so does the check.
-    if (listing == FOLDER_NOT_LISTED && nDepth > 0)
+    // The copy left out a sub-folder denied to everyone; so does the check.
+    if (listing == FOLDER_ACCESS_DENIED && nDepth > 0)
         return true;
-    if (listing != FOLDER_LISTED)
+    // A source that cannot be walked again says nothing of the drive.
+    if (listing != FOLDER_LISTED) {
+        m_nCheckFailure = SR_COPY_FAILED;
         return false;
+    }
     for (const FolderEntry& entry : entries) {
         if (IsDotEntry(entry))
             continue;
@@ -189,8 +204,12 @@ bool FolderCopyJob::FileMatches(const std::wstring& strSource, const std::wstrin
     // holds and not what memory kept of the writing; reads past the cache
     // want buffers on a sector and whole sectors.
     const std::unique_ptr<IFileReader> source = m_folders.OpenFileForReading(strSource, false);
+    if (!source) {
+        m_nCheckFailure = SR_COPY_FAILED;
+        return false;
+    }
     const std::unique_ptr<IFileReader> copy = m_folders.OpenFileForReading(strTarget, true);
-    if (!source || !copy)
+    if (!copy)
         return false;
     CAlignedBuffer sourceBytes;
     CAlignedBuffer copyBytes;
@@ -201,8 +220,11 @@ bool FolderCopyJob::FileMatches(const std::wstring& strSource, const std::wstrin
             return false;
         uint32_t nSource = 0;
         uint32_t nCopy = 0;
-        if (!source->Read(sourceBytes.data(), VERIFY_READ_BYTES, nSource)
-            || !copy->Read(copyBytes.data(), VERIFY_READ_BYTES, nCopy))
+        if (!source->Read(sourceBytes.data(), VERIFY_READ_BYTES, nSource)) {
+            m_nCheckFailure = SR_COPY_FAILED;
+            return false;
+        }
+        if (!copy->Read(copyBytes.data(), VERIFY_READ_BYTES, nCopy))
             return false;
         // A copy shorter or longer than its source differs from it too.
         if (nSource != nCopy || std::memcmp(sourceBytes.data(), copyBytes.data(), nSource) != 0)

@@ -129,20 +129,23 @@ void CSectorCopy::ReadSource()
         if (nChunk < 0 || !WaitForRoom(nChunk))
             return;
         const int64_t nSlot = nChunk % m_nRingChunks;
+        // A volume's length is rarely a whole number of chunks, and a read
+        // that would cross its end fails whole: the last one asks for what
+        // is left, which is whole sectors.
+        const uint32_t nWant = static_cast<uint32_t>(std::min(m_nChunkSize, m_nTotalBytes - nRead));
         uint32_t nGot = 0;
-        if (!volume->Read(m_ringBuffer.data() + nSlot * m_nChunkSize, static_cast<uint32_t>(m_nChunkSize), nGot))
+        if (!volume->Read(m_ringBuffer.data() + nSlot * m_nChunkSize, nWant, nGot))
             return;
-        // A volume that ends before its measured length leaves the writers
-        // short of the whole, which they report.
-        if (nGot == 0)
+        // A volume that gives less than its measured length leaves the
+        // writers short of the whole, which they report.
+        if (nGot != nWant)
             return;
-        // A short last read is as long as the slot is: the rest of the slot
-        // holds an earlier chunk, which must not reach any target.
-        const int64_t nUsed = std::min<int64_t>(nGot, m_nTotalBytes - nRead);
-        m_slotBytes[static_cast<size_t>(nSlot)] = nUsed;
+        // The rest of a short last slot holds an earlier chunk, which must
+        // not reach any target.
+        m_slotBytes[static_cast<size_t>(nSlot)] = nGot;
         if (m_bVerify)
-            HashSourceBytes(m_ringBuffer.data() + nSlot * m_nChunkSize, nUsed);
-        nRead += nUsed;
+            HashSourceBytes(m_ringBuffer.data() + nSlot * m_nChunkSize, nGot);
+        nRead += nGot;
         // An increment, not a store: a stop request stored meanwhile must
         // stay negative.
         m_chunkCounts[0].fetch_add(1, std::memory_order_acq_rel);
@@ -214,7 +217,7 @@ bool CSectorCopy::ReadBackMatches(IRawVolume& volume, IProgressView* pProgressBa
         const int64_t nBlockEnd = std::min((nChecked / VERIFY_BLOCK_BYTES + 1) * VERIFY_BLOCK_BYTES, m_nTotalBytes);
         const int64_t nWant = std::min(m_nChunkSize, nBlockEnd - nChecked);
         uint32_t nGot = 0;
-        if (!volume.Read(chunk.data(), static_cast<uint32_t>(nWant), nGot) || nGot == 0)
+        if (!volume.Read(chunk.data(), static_cast<uint32_t>(nWant), nGot) || nGot != nWant)
             return false;
         hasher.Update(chunk.data(), nGot);
         nChecked += nGot;
@@ -279,6 +282,10 @@ int CSectorCopy::CopySectorsToDrive(const std::wstring& strRoot, int32_t nWriter
     }
     // Everything is written: the reader has nothing left to wait for.
     leave.bDone = true;
+    // Through the locked handle, before the read-back and before "OK": the
+    // writes may still sit in a cache, and a stick pulled then loses them.
+    if (!volume->Flush())
+        return 0;
     if (m_bVerify && !ReadBackMatches(*volume, pProgressBar)) {
         if (pnFailure != nullptr)
             *pnFailure = SR_VERIFY_FAILED;

@@ -92,6 +92,8 @@ public:
     int64_t GetTotalBytes() const { return m_nTotalBytes; }
     int64_t GetRingChunks() const { return m_nRingChunks; }
     int64_t GetChunkCount(int nEntry) const { return m_chunkCounts[nEntry].load(std::memory_order_acquire); }
+    // False once the reader has ended, with its volume closed.
+    bool IsReaderLive() const { return m_bReaderLive.load(std::memory_order_acquire); }
 
 private:
     void SectorReaderProc();

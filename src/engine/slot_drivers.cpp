@@ -8,6 +8,7 @@
 #include "engine/slot_result.h"
 #include "engine/task_request.h"
 #include "platform/drive_paths.h"
+#include "platform/folder_tree.h"
 #include "platform/sleeper.h"
 #include "platform/slot_views.h"
 
@@ -98,12 +99,22 @@ int CSlotDrivers::RunFileCopy(int nSlot)
     const bool bVerify = m_request.m_nVerify != 0;
     job.m_nCopyBarEnd = bVerify ? VERIFY_BAR_SPLIT : 100;
     IProgressView& bar = m_slots.GetProgressView(nSlot);
-    if (!job.CopyFolder(m_request.m_strSourcePath, strRoot, &bar, &m_run, 0))
+    if (!job.CopyFolder(m_request.m_strSourcePath, strRoot, &bar, &m_run, 0)) {
+        // What was copied before the failure stays on the drive, even when
+        // it is pulled at once: the flush is all it takes, whatever it says.
+        m_services.m_folders.FlushVolume(strRoot);
+        return EndWithFailure(nSlot, SR_COPY_FAILED);
+    }
+    // "OK" tells the operator the stick may be pulled: the copies must be on
+    // the medium by then, not in the system's cache. Before the check, too,
+    // which must read what the stick keeps.
+    if (!m_services.m_folders.FlushVolume(strRoot))
         return EndWithFailure(nSlot, SR_COPY_FAILED);
     // Only once the whole tree is there: a counterfeit stick shows its
     // damage when later writes have wrapped over earlier ones.
-    if (bVerify && !job.VerifyFolder(m_request.m_strSourcePath, strRoot, &bar, &m_run))
-        return EndWithFailure(nSlot, SR_VERIFY_FAILED);
+    int nCheckFailure = SR_VERIFY_FAILED;
+    if (bVerify && !job.VerifyFolder(m_request.m_strSourcePath, strRoot, &bar, &m_run, &nCheckFailure))
+        return EndWithFailure(nSlot, nCheckFailure);
     return EndWithSuccess(nSlot);
 }
 

@@ -20,14 +20,17 @@ struct FolderEntry {
 constexpr int COPY_PROGRESS_CONTINUE = 0;
 constexpr int COPY_PROGRESS_STOP = 2;
 
-// How a listing ended. The two failures differ for a copy: a folder that
-// cannot be listed at all is one no administrator may read (a drive root's
-// "System Volume Information"), while a listing that breaks off (a source
-// that goes away) has given part of a folder, which must not pass for all of it.
+// How a listing ended. The failures differ for a copy: a folder whose
+// listing is denied is one no administrator may read (a drive root's
+// "System Volume Information") and is left out; one that is not there is a
+// source that does not exist; any other failure (the device gone, an I/O
+// error, a listing that broke off part-way) says nothing of what the folder
+// holds, which must not pass for an empty or a whole one.
 enum FolderListing : int32_t {
     FOLDER_LISTED = 0,
-    FOLDER_NOT_LISTED = 1,
-    FOLDER_BROKEN_OFF = 2,
+    FOLDER_ACCESS_DENIED = 1,
+    FOLDER_NOT_FOUND = 2,
+    FOLDER_LIST_FAILED = 3,
 };
 
 // Called at the start of a file and after each block with the bytes of that
@@ -45,6 +48,8 @@ public:
     virtual bool Read(void* pBuffer, uint32_t nBytes, uint32_t& nRead) = 0;
 };
 
+// Paths are full paths of any length: the Windows side hands the system
+// their extended form, so a tree deeper than MAX_PATH is copied whole.
 class IFolderTree {
 public:
     virtual ~IFolderTree() = default;
@@ -65,4 +70,8 @@ public:
     // was written must not be answered from the cache that wrote it.
     // nullptr when the file cannot be opened.
     virtual std::unique_ptr<IFileReader> OpenFileForReading(const std::wstring& strPath, bool bPastCache) = 0;
+    // Everything written to the volume of strRoot, in files closed or open,
+    // reaches the medium before this returns true: until then a file copied
+    // may sit in the system's cache, and a stick pulled loses it.
+    virtual bool FlushVolume(const std::wstring& strRoot) = 0;
 };

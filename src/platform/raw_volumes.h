@@ -16,9 +16,17 @@ public:
     virtual bool Lock() = 0;
     virtual bool Dismount() = 0;
     virtual bool SeekToStart() = 0;
-    // Synchronous; a read at the volume's end gives fewer bytes than asked.
+    // Synchronous, and as a volume takes them: whole sectors at a
+    // whole-sector position, from a buffer on a sector (RAW_BUFFER_ALIGNMENT
+    // covers every sector size). A transfer that would cross the volume's
+    // end fails whole and moves nothing: there are no short reads at the
+    // end, so the caller asks for exactly what is left.
     virtual bool Read(void* pBuffer, uint32_t nBytes, uint32_t& nRead) = 0;
     virtual bool Write(const void* pBuffer, uint32_t nBytes, uint32_t& nWritten) = 0;
+    // What was written may sit in the system's or the drive's own cache
+    // until the volume is flushed; a stick pulled before that loses it.
+    // False when the drive could not be made to take it.
+    virtual bool Flush() = 0;
     // The volume's length in bytes, all of it: the file system's capacity
     // leaves out its reserved sectors and tables.
     virtual bool GetLength(int64_t& nBytes) = 0;

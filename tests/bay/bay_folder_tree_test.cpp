@@ -13,8 +13,9 @@ std::vector<std::wstring> Listing(IFolderTree& folders, const std::wstring& strF
     std::vector<std::wstring> listed;
     switch (folders.ListFolder(strFolder, entries)) {
     case FOLDER_LISTED: break;
-    case FOLDER_NOT_LISTED: return {L"(not listed)"};
-    case FOLDER_BROKEN_OFF: return {L"(broken off)"};
+    case FOLDER_ACCESS_DENIED: return {L"(denied)"};
+    case FOLDER_NOT_FOUND: return {L"(not found)"};
+    case FOLDER_LIST_FAILED: return {L"(failed)"};
     }
     for (const FolderEntry& entry : entries)
         listed.push_back(entry.strName + (entry.bFolder ? L"/" : L" " + std::to_wstring(entry.nSize)));
@@ -38,8 +39,9 @@ TEST_F(BayFolderTreeTest, ListsAndMakesFoldersAsTheSystemDoes)
     EXPECT_EQ((std::vector<std::wstring>{L"b.txt 3", L"big.iso 5000000000", L"sub/"}), Listing(folders, L"E:\\"));
     EXPECT_EQ((std::vector<std::wstring>{L"./", L"../", L"c 0"}), Listing(folders, L"E:\\\\sub"));
     EXPECT_EQ((std::vector<std::wstring>{L"./", L"../", L"c 0"}), Listing(folders, Host("e/sub")));
-    for (const wchar_t* pszNotAFolder : {L"E:\\b.txt", L"E:\\missing", L"E:\\..\\e"})
-        EXPECT_EQ(std::vector<std::wstring>{L"(not listed)"}, Listing(folders, pszNotAFolder)) << pszNotAFolder;
+    for (const wchar_t* pszNotAFolder : {L"E:\\b.txt", L"E:\\missing"})
+        EXPECT_EQ(std::vector<std::wstring>{L"(not found)"}, Listing(folders, pszNotAFolder)) << pszNotAFolder;
+    EXPECT_EQ(std::vector<std::wstring>{L"(failed)"}, Listing(folders, L"E:\\..\\e")) << "a path the system refuses";
 
     bay.DeclareFileSize(L"E:\\sub\\.\\c", 7);
     EXPECT_EQ((std::vector<std::wstring>{L"./", L"../", L"c 7"}), Listing(folders, L"E:\\sub"));
@@ -56,10 +58,12 @@ TEST_F(BayFolderTreeTest, ListsAndMakesFoldersAsTheSystemDoes)
     bay.BreakListingAfter(L"E:\\sub", 3);
     EXPECT_EQ((std::vector<std::wstring>{L"./", L"../", L"c 7"}), Listing(folders, L"E:\\sub"));
     bay.BreakListingAfter(Host("e/sub"), 2);
-    EXPECT_EQ(std::vector<std::wstring>{L"(broken off)"}, Listing(folders, L"E:\\sub"));
-    EXPECT_EQ(std::vector<std::wstring>{L"(broken off)"}, Listing(folders, Host("e/sub")));
+    EXPECT_EQ(std::vector<std::wstring>{L"(failed)"}, Listing(folders, L"E:\\sub"));
+    EXPECT_EQ(std::vector<std::wstring>{L"(failed)"}, Listing(folders, Host("e/sub")));
     bay.BreakListingAfter(L"E:\\sub", 0);
-    EXPECT_EQ(std::vector<std::wstring>{L"(not listed)"}, Listing(folders, L"E:\\sub"));
+    EXPECT_EQ(std::vector<std::wstring>{L"(failed)"}, Listing(folders, L"E:\\sub")) << "cannot even start";
+    bay.DenyListing(L"E:\\new");
+    EXPECT_EQ(std::vector<std::wstring>{L"(denied)"}, Listing(folders, L"E:\\new"));
 }
 
 TEST_F(BayFolderTreeTest, AFullDriveFailsTheCopyAndAReplacedFileGivesItsBytesBack)

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <thread>
 
+#include "bay/bay_state.h"
 #include "bay_test_support.h"
 #include "engine/aligned_buffer.h"
 #include "platform/folder_tree.h"
@@ -41,41 +42,91 @@ bool WriteText(IRawVolume& volume, const std::string& str, uint32_t& nWritten)
     return volume.Write(buffer.data(), static_cast<uint32_t>(str.size()), nWritten);
 }
 
-TEST_F(BayRawVolumeTest, AnImageIsAVolumeThatNeitherGrowsNorTakesFreeBytes)
+// A volume ends on a sector, and Windows moves nothing of a transfer that
+// would cross that end, nor of one that is not whole sectors: the last read
+// of a volume asks for exactly what is left.
+TEST_F(BayRawVolumeTest, AnImageIsAVolumeOfWholeSectorsThatNeitherGrowsNorTakesFreeBytes)
 {
-    const std::string strImage = Pattern(100000);
-    WriteFile("e.img", strImage);
+    for (const uint32_t nSector : {512u, 4096u}) {
+        SCOPED_TRACE(nSector);
+        // A chunk and three sectors, and a few bytes that make no sector.
+        const uint32_t nLength = 65536 + 3 * nSector;
+        const std::string strImage = Pattern(nLength + 100);
+        WriteFile("e.img", strImage);
+        MakeFolder("f");
+        CSimulatedBay bay(Describe("[E:]\nimage = e.img\nsize = 1M\nfree = 0\nsector-size = " + std::to_string(nSector)
+                                   + "\n[F:]\nfolder = f\nsize = 1M\n[N:]\nsize = 1M\n"));
+        IRawVolumes& raw = bay.RawVolumes();
+        for (const wchar_t* pszDevice : {L"F:", L"N:", L"G:", L"E:\\x", L"E"})
+            EXPECT_EQ(nullptr, raw.OpenVolume(pszDevice)) << pszDevice[0];
+
+        const std::unique_ptr<IRawVolume> first = raw.OpenVolume(L"E:");
+        const std::unique_ptr<IRawVolume> second = raw.OpenVolume(L"e:\\");
+        ASSERT_TRUE(first && second);
+        int64_t nGot = 0;
+        EXPECT_TRUE(first->GetLength(nGot));
+        EXPECT_EQ(nLength, nGot) << "whole sectors only";
+        EXPECT_EQ(strImage.substr(0, 65536), ReadSome(*first, 65536));
+        EXPECT_EQ("(fails)", ReadSome(*first, 65536)) << "a read across the end moves nothing";
+        EXPECT_EQ("(fails)", ReadSome(*first, nSector / 2)) << "half a sector";
+        EXPECT_EQ(strImage.substr(65536, 3 * nSector), ReadSome(*first, 3 * nSector)) << "exactly what is left";
+        EXPECT_EQ("(fails)", ReadSome(*first, nSector)) << "past the end";
+        EXPECT_EQ(nLength, bay.BytesRead(L'e'));
+
+        // The second open starts at 0 whatever the first did.
+        uint32_t nWritten = 0;
+        EXPECT_TRUE(WriteText(*second, std::string(nSector, 'W'), nWritten)) << "free = 0 does not stop a raw write";
+        EXPECT_EQ(nSector, nWritten);
+        EXPECT_FALSE(WriteText(*second, "WXYZ", nWritten)) << "not a whole sector";
+        EXPECT_EQ(65536u, ReadSome(*second, 65536).size());
+        EXPECT_FALSE(WriteText(*second, std::string(3 * nSector, '!'), nWritten)) << "one sector past the end";
+        EXPECT_EQ(0u, nWritten);
+        EXPECT_TRUE(WriteText(*second, std::string(2 * nSector, '!'), nWritten)) << "the failed write left the position";
+        EXPECT_TRUE(ReadFile("e.img")
+                    == std::string(nSector, 'W') + strImage.substr(nSector, 65536) + std::string(2 * nSector, '!')
+                           + strImage.substr(nLength));
+        EXPECT_EQ(0u, bay.Volumes().GetVolumeFreeBytes(L'E' - L'A'));
+
+        EXPECT_TRUE(first->SeekToStart());
+        EXPECT_EQ(std::string(nSector, 'W'), ReadSome(*first, nSector)) << "another open sees the write";
+    }
+}
+
+// A stick keeps what was written to it in its cache until its volume is
+// flushed: pulled out before that, the raw sectors written hold something
+// else, and the files and folders copied are gone.
+TEST_F(BayRawVolumeTest, APulledDriveKeepsOnlyWhatWasFlushed)
+{
+    WriteFile("e.img", std::string(4 * 65536, '.'));
     MakeFolder("f");
-    CSimulatedBay bay(Describe("[E:]\nimage = e.img\nsize = 1M\nfree = 0\n[F:]\nfolder = f\nsize = 1M\n[N:]\nsize = 1M\n"));
-    IRawVolumes& raw = bay.RawVolumes();
-    for (const wchar_t* pszDevice : {L"F:", L"N:", L"G:", L"E:\\x", L"E"})
-        EXPECT_EQ(nullptr, raw.OpenVolume(pszDevice)) << pszDevice[0];
+    WriteFile("f/old.txt", "kept");
+    WriteFile("src.txt", "copied");
+    CSimulatedBay bay(Describe("[E:]\nimage = e.img\nsize = 1M\n[F:]\nfolder = f\nsize = 1M\n"));
+    {
+        const std::unique_ptr<IRawVolume> volume = bay.RawVolumes().OpenVolume(L"E:");
+        ASSERT_TRUE(volume && volume->Lock() && volume->Dismount());
+        uint32_t nWritten = 0;
+        ASSERT_TRUE(WriteText(*volume, std::string(65536, 'a'), nWritten));
+        ASSERT_TRUE(volume->Flush());
+        ASSERT_TRUE(WriteText(*volume, std::string(65536, 'b'), nWritten));
+    }
+    IFolderTree& folders = bay.Folders();
+    ASSERT_TRUE(folders.MakeFolder(L"F:\\flushed"));
+    ASSERT_TRUE(folders.CopyOneFile(Host("src.txt"), L"F:\\flushed\\a.txt", nullptr, nullptr, nullptr));
+    ASSERT_TRUE(folders.FlushVolume(L"F:\\"));
+    ASSERT_TRUE(folders.MakeFolder(L"F:\\late"));
+    ASSERT_TRUE(folders.CopyOneFile(Host("src.txt"), L"F:\\late\\b.txt", nullptr, nullptr, nullptr));
+    ASSERT_TRUE(folders.CopyOneFile(Host("src.txt"), L"F:\\c.txt", nullptr, nullptr, nullptr));
+    EXPECT_EQ("copied", ReadFile("f/c.txt")) << "before the pull, the cache answers";
 
-    const std::unique_ptr<IRawVolume> first = raw.OpenVolume(L"E:");
-    const std::unique_ptr<IRawVolume> second = raw.OpenVolume(L"e:\\");
-    ASSERT_TRUE(first && second);
-    int64_t nLength = 0;
-    EXPECT_TRUE(first->GetLength(nLength));
-    EXPECT_EQ(100000, nLength);
-    EXPECT_EQ(strImage.substr(0, 65536), ReadSome(*first, 65536));
-    EXPECT_EQ(strImage.substr(65536), ReadSome(*first, 65536)) << "34464 bytes left";
-    EXPECT_EQ("", ReadSome(*first, 65536)) << "at the end";
-    EXPECT_EQ(100000u, bay.BytesRead(L'e'));
+    bay.ReplugAll();
 
-    // The second open starts at 0 whatever the first did.
-    uint32_t nWritten = 0;
-    EXPECT_TRUE(WriteText(*second, "WXYZ", nWritten)) << "free = 0 does not stop a raw write";
-    EXPECT_EQ(4u, nWritten);
-    EXPECT_EQ(99994u, ReadSome(*second, 99994).size());
-    EXPECT_FALSE(WriteText(*second, "123", nWritten)) << "one byte past the end";
-    EXPECT_EQ(0u, nWritten);
-    EXPECT_TRUE(WriteText(*second, "!!", nWritten)) << "the failed write left the position";
-    EXPECT_EQ("WXYZ" + strImage.substr(4, 99994) + "!!", ReadFile("e.img"));
-    EXPECT_EQ(0u, bay.Volumes().GetVolumeFreeBytes(L'E' - L'A'));
-
-    EXPECT_TRUE(first->SeekToStart());
-    EXPECT_EQ("WXYZ", ReadSome(*first, 4)) << "another open sees the write";
-    EXPECT_EQ(199998u, bay.BytesRead(L'E'));
+    EXPECT_TRUE(ReadFile("e.img")
+                == std::string(65536, 'a') + std::string(65536, BAY_LOST_BYTE) + std::string(2 * 65536, '.'))
+        << "closing the volume is no flush";
+    EXPECT_EQ((std::vector<std::string>{"flushed/", "flushed/a.txt=copied", "old.txt=kept"}),
+              TreeListing(m_root / "f"));
+    EXPECT_TRUE(folders.PathExists(L"F:\\")) << "plugged in again";
 }
 
 TEST_F(BayRawVolumeTest, OneOpenHoldsTheLockAndRefusalsAreCountedExactly)
@@ -130,26 +181,26 @@ TEST_F(BayRawVolumeTest, RawWritesLastOnlyOnADismountedVolumeAndComeOnlyFromSect
     CAlignedBuffer buffer;
     ASSERT_TRUE(buffer.Allocate(2 * 4096));
     uint32_t nDone = 0;
-    EXPECT_FALSE(volume->Read(buffer.data() + 512, 4096, nDone)) << "a buffer off its sector";
-    EXPECT_FALSE(volume->Write(buffer.data() + 512, 4096, nDone)) << "a buffer off its sector";
+    EXPECT_FALSE(volume->Read(buffer.data() + 256, 4096, nDone)) << "a buffer off its sector";
+    EXPECT_FALSE(volume->Write(buffer.data() + 256, 4096, nDone)) << "a buffer off its sector";
     EXPECT_TRUE(volume->Read(buffer.data() + 4096, 4096, nDone));
     EXPECT_EQ(4096u, nDone);
 }
 
 TEST_F(BayRawVolumeTest, ReadsFailFromTheReadThatCrossesTheirBound)
 {
-    WriteFile("e.img", Pattern(1000));
-    CSimulatedBay bay(Describe("[E:]\nimage = e.img\nread-fail-after = 100\n"));
+    WriteFile("e.img", Pattern(10 * 512));
+    CSimulatedBay bay(Describe("[E:]\nimage = e.img\nread-fail-after = 2560\n"));
     const std::unique_ptr<IRawVolume> volume = bay.RawVolumes().OpenVolume(L"E:");
     const std::unique_ptr<IRawVolume> other = bay.RawVolumes().OpenVolume(L"E:");
     ASSERT_TRUE(volume && other);
-    EXPECT_EQ(60u, ReadSome(*volume, 60).size());
-    EXPECT_EQ(40u, ReadSome(*volume, 40).size()) << "up to the bound";
-    EXPECT_EQ("(fails)", ReadSome(*volume, 1));
+    EXPECT_EQ(1536u, ReadSome(*volume, 1536).size());
+    EXPECT_EQ(1024u, ReadSome(*volume, 1024).size()) << "up to the bound";
+    EXPECT_EQ("(fails)", ReadSome(*volume, 512));
     EXPECT_TRUE(volume->SeekToStart());
-    EXPECT_EQ("(fails)", ReadSome(*volume, 1)) << "every later read";
-    EXPECT_EQ("(fails)", ReadSome(*other, 1)) << "on every open";
-    EXPECT_EQ(100u, bay.BytesRead(L'E'));
+    EXPECT_EQ("(fails)", ReadSome(*volume, 512)) << "every later read";
+    EXPECT_EQ("(fails)", ReadSome(*other, 512)) << "on every open";
+    EXPECT_EQ(2560u, bay.BytesRead(L'E'));
 }
 
 TEST_F(BayRawVolumeTest, AWriteCrossingItsBoundFailsAndRemoveAfterPullsTheStickOut)
@@ -168,7 +219,7 @@ TEST_F(BayRawVolumeTest, AWriteCrossingItsBoundFailsAndRemoveAfterPullsTheStickO
         uint32_t nWritten = 0;
         EXPECT_TRUE(WriteText(*writer, std::string(65536, 'w'), nWritten));
         EXPECT_EQ(0x30u, bay.Volumes().GetLogicalDrives()) << "still there at the bound";
-        EXPECT_FALSE(WriteText(*writer, "w", nWritten));
+        EXPECT_FALSE(WriteText(*writer, std::string(512, 'w'), nWritten));
         EXPECT_EQ(0u, nWritten);
         EXPECT_FALSE(WriteText(*other, "", nWritten)) << "every later write";
         EXPECT_EQ(std::string(65536, 'w') + std::string(134464, '.'), ReadFile("e.img"));
@@ -186,7 +237,7 @@ TEST_F(BayRawVolumeTest, AWriteCrossingItsBoundFailsAndRemoveAfterPullsTheStickO
         EXPECT_EQ(!c.bRemoved, volumes.GetFileSystemName(L'E' - L'A', strText));
         EXPECT_EQ(!c.bRemoved, bay.Folders().PathExists(L"E:\\"));
         EXPECT_EQ(!c.bRemoved, bay.RawVolumes().OpenVolume(L"E:") != nullptr);
-        EXPECT_EQ(c.bRemoved ? "(fails)" : "w", ReadSome(*other, 1));
+        EXPECT_EQ(c.bRemoved ? "(fails)" : std::string(512, 'w'), ReadSome(*other, 512));
         EXPECT_EQ(!c.bRemoved, other->Lock());
         EXPECT_EQ(!c.bRemoved, other->GetLength(nLength));
     }
@@ -237,7 +288,7 @@ TEST_F(BayRawVolumeTest, ACounterfeitStickReportsItsFullLengthAndWritesOverItsSt
             for (size_t nAt = 0; nAt < 65536; ++nAt)
                 strExpected += c.strStored[nAt % c.nStored];
             EXPECT_TRUE(ReadSome(*volume, 65536) == strExpected) << "every offset reads what is stored modulo";
-            EXPECT_EQ("", ReadSome(*volume, 4096)) << "and the end is where the length says";
+            EXPECT_EQ("(fails)", ReadSome(*volume, 4096)) << "and the end is where the length says";
         }
         EXPECT_TRUE(ReadFile("e.img") == c.strStored + std::string(65536 - c.nStored, '.'))
             << "the image past the stored bytes is never touched";
@@ -287,15 +338,15 @@ TEST_F(BayRawVolumeTest, ASparseTerabyteImageIsMeasuredNotRead)
     EXPECT_TRUE(volume->GetLength(nLength));
     EXPECT_EQ(1099511627776, nLength);
     EXPECT_EQ(0u, bay.BytesRead(L'E'));
-    EXPECT_EQ(std::string(4, '\0'), ReadSome(*volume, 4));
-    EXPECT_EQ(4u, bay.BytesRead(L'E'));
+    EXPECT_EQ(std::string(512, '\0'), ReadSome(*volume, 512));
+    EXPECT_EQ(512u, bay.BytesRead(L'E'));
 }
 
 TEST_F(BayRawVolumeTest, OneReaderAndTwentyTwoWritersAtOnceWhileTheUiAsks)
 {
     constexpr int nTargets = 22;
     constexpr uint32_t nChunk = 65536;
-    const std::string strSource = Pattern(300000);
+    const std::string strSource = Pattern(75 * 4096);
     WriteFile("d.img", strSource);
     std::string strBay = "[D:]\nimage = d.img\n";
     for (int i = 0; i < nTargets; ++i) {
@@ -324,10 +375,8 @@ TEST_F(BayRawVolumeTest, OneReaderAndTwentyTwoWritersAtOnceWhileTheUiAsks)
         ASSERT_TRUE(source && source->Lock());
         while (!bObserving)
             std::this_thread::yield();
-        for (std::string strGot = "x"; !strGot.empty();) {
-            strGot = ReadSome(*source, 4096);
-            ASSERT_NE("(fails)", strGot);
-        }
+        for (size_t nAt = 0; nAt < strSource.size(); nAt += 4096)
+            ASSERT_NE("(fails)", ReadSome(*source, 4096));
     });
     for (int i = 0; i < nTargets; ++i) {
         threads.emplace_back([&, i] {
@@ -353,7 +402,7 @@ TEST_F(BayRawVolumeTest, OneReaderAndTwentyTwoWritersAtOnceWhileTheUiAsks)
     ui.join();
     observer.join();
 
-    EXPECT_EQ(300000u, bay.BytesRead(L'D'));
+    EXPECT_EQ(strSource.size(), bay.BytesRead(L'D'));
     for (int i = 0; i < nTargets; ++i)
         EXPECT_TRUE(strSource == ReadFile(std::string(1, static_cast<char>('E' + i)) + ".img")) << i;
 }

@@ -55,7 +55,8 @@ TEST_F(SimulatedBayTest, PathsStayInsideTheDrivesFolder)
     WriteFile("e/a/f.txt", "f");
     WriteFile("outside.txt", "o");
     // "E:\" plus 100 + 1 + 100 + 1 characters of folders: names of 54 and 55
-    // characters make paths of 259 and 260.
+    // characters make paths of 259 and 260, both taken as their extended
+    // form takes them; a path at that form's own limit is not.
     const std::string strDeep = std::string(100, 'd') + "/" + std::string(100, 'd');
     MakeFolder("e/" + strDeep);
     WriteFile("e/" + strDeep + "/" + std::string(54, 'n'), "259");
@@ -72,19 +73,20 @@ TEST_F(SimulatedBayTest, PathsStayInsideTheDrivesFolder)
         {L"E:", true}, {L"e:\\", true}, {L"E:\\\\a\\f.txt", true}, {L"E:/a/./f.txt", true},
         {L"E:\\a\\..\\a\\f.txt", false}, {L"E:\\..\\outside.txt", false}, {Host("outside.txt"), true},
         {L"N:", true}, {L"N:\\", true}, {L"N:\\x", false}, {L"O:\\", false},
-        {strDeepW + std::wstring(54, L'n'), true}, {strDeepW + std::wstring(55, L'n'), false},
-        {Host("e/" + strDeep + "/" + std::string(54, 'n')), false},
+        {strDeepW + std::wstring(54, L'n'), true}, {strDeepW + std::wstring(55, L'n'), true},
+        {Host("e/" + strDeep + "/" + std::string(54, 'n')), true},
+        {strDeepW + std::wstring(32767 - strDeepW.size(), L'n'), false},
     };
     for (const ExistsCase& c : cases)
         EXPECT_EQ(c.bExists, folders.PathExists(c.strPath)) << std::string(c.strPath.begin(), c.strPath.end());
 
     std::vector<FolderEntry> entries;
-    EXPECT_EQ(FOLDER_NOT_LISTED, folders.ListFolder(L"N:\\", entries)) << "a drive without a folder has no files";
+    EXPECT_EQ(FOLDER_LIST_FAILED, folders.ListFolder(L"N:\\", entries)) << "a drive without a folder has no files";
     EXPECT_FALSE(folders.MakeFolder(L"N:\\x"));
     EXPECT_FALSE(folders.MakeFolder(L"E:\\..\\escaped"));
     EXPECT_FALSE(Exists("escaped"));
-    EXPECT_FALSE(folders.MakeFolder(strDeepW + std::wstring(55, L'm')));
-    EXPECT_TRUE(folders.MakeFolder(strDeepW + std::wstring(54, L'm')));
+    EXPECT_TRUE(folders.MakeFolder(strDeepW + std::wstring(55, L'm')));
+    EXPECT_FALSE(folders.MakeFolder(strDeepW + std::wstring(32767 - strDeepW.size(), L'm')));
 }
 
 // Each drive's copies are read back past the cache, as a check does; the

@@ -88,7 +88,7 @@ TEST(FileCopyRunTest, EachFileSystemsSingleFileLimitIsExactAndCaseSensitive)
     };
     const Case cases[] = {
         {L"E:\\", 17592185978880LL, FS_KIND_NTFS},  {L"F:\\", 4294967295LL, FS_KIND_FAT32},
-        {L"G:\\", 2147483647LL, FS_KIND_OTHER},     {L"H:\\", 2147483647LL, FS_KIND_OTHER},
+        {L"G:\\", 2147483647LL, FS_KIND_OTHER},     {L"H:\\", INT64_MAX, FS_KIND_EXFAT},
         {L"I:\\", 2147483647LL, FS_KIND_OTHER},     {L"J:\\", 2147483647LL, FS_KIND_OTHER},
     };
     FolderCopyJob job(run.Bay().Folders(), run.Bay().Volumes());
@@ -113,10 +113,12 @@ TEST(FileCopyRunTest, SingleFileLimitsOfEachFileSystemAtTheirBoundaries)
     };
     const Case cases[] = {
         {2147483647ull, {L"OK", L"OK", L"OK", L"OK"}},
-        {2147483648ull, {L"OK", L"OK", L"E2", L"E2"}},
-        {4294967295ull, {L"OK", L"OK", L"E2", L"E2"}},
-        {4294967296ull, {L"E3", L"OK", L"E2", L"E2"}},
-        {17592185978881ull, {L"E3", L"E7", L"E2", L"E2"}},
+        {2147483648ull, {L"OK", L"OK", L"E2", L"OK"}},
+        // exFAT keeps a file's size in 64 bits: a 3 GB film goes onto it whole.
+        {3000000000ull, {L"OK", L"OK", L"E2", L"OK"}},
+        {4294967295ull, {L"OK", L"OK", L"E2", L"OK"}},
+        {4294967296ull, {L"E3", L"OK", L"E2", L"OK"}},
+        {17592185978881ull, {L"E3", L"E7", L"E2", L"OK"}},
     };
     for (const Case& c : cases) {
         CRunHarness run;
@@ -251,26 +253,34 @@ TEST(FileCopyRunTest, ADriveThatFailsACheckInACancelledRunKeepsItsOwnCode)
     }
 }
 
-// A source that goes away mid-listing has not been copied, at whatever depth
-// its listing breaks off, whether it breaks before the copy measures it or
-// while the copy walks it; a sub-folder that cannot be listed at all (as a
-// drive root's "System Volume Information") is left out and the copy is whole.
-TEST(FileCopyRunTest, AListingThatBreaksOffFailsTheDriveAtAnyDepth)
+// Only a folder whose listing is denied to everyone (as a drive root's
+// "System Volume Information") is left out, and the copy is whole without
+// it. Any other failure to list a folder (a source that goes away, a device
+// error) fails the drive, at whatever depth, before the copy measures it,
+// while it walks it or while the check walks it again.
+TEST(FileCopyRunTest, OnlyAFolderDeniedToEveryoneIsLeftOutAndAnyOtherListingFailureFailsTheDrive)
 {
+    enum When { BEFORE, COPYING, CHECKING };
     struct Case {
         const char* pszName;
         const char* pszFolder;   // under src
-        size_t nEntries;         // where its listing breaks off
-        bool bOnceCopying;       // the break comes after the copy has measured the source
+        bool bDenied;            // else its listing breaks off after nEntries
+        size_t nEntries;
+        When when;
         const wchar_t* pszCode;
         std::vector<std::string> copied;
     };
+    const std::vector<std::string> kWhole = {"a.txt=a", "d1/", "d1/b.txt=b", "d1/d2/", "d1/d2/c.txt=c",
+                                             "d1/d2/e.txt=e"};
+    const std::vector<std::string> kWithoutD2 = {"a.txt=a", "d1/", "d1/b.txt=b", "d1/d2/"};
     const Case cases[] = {
-        {"the source itself", "", 1, false, L"E7", {}},
-        {"a folder two levels down", "d1/d2", 3, false, L"E7", {}},
-        {"two levels down, while copying", "d1/d2", 3, true, L"E7", {"a.txt=a", "d1/", "d1/b.txt=b", "d1/d2/"}},
-        {"two levels down, not listable at all", "d1/d2", 0, false, L"OK",
-         {"a.txt=a", "d1/", "d1/b.txt=b", "d1/d2/"}},
+        {"the source itself", "", false, 1, BEFORE, L"E7", {}},
+        {"a folder two levels down", "d1/d2", false, 3, BEFORE, L"E7", {}},
+        {"two levels down, not even started", "d1/d2", false, 0, BEFORE, L"E7", {}},
+        {"two levels down, while copying", "d1/d2", false, 3, COPYING, L"E7", kWithoutD2},
+        {"two levels down, while checking", "d1/d2", false, 3, CHECKING, L"E7", kWhole},
+        {"two levels down, denied", "d1/d2", true, 0, BEFORE, L"OK", kWithoutD2},
+        {"two levels down, denied while copying", "d1/d2", true, 0, COPYING, L"OK", kWithoutD2},
     };
     for (const Case& c : cases) {
         CRunHarness run;
@@ -280,16 +290,25 @@ TEST(FileCopyRunTest, AListingThatBreaksOffFailsTheDriveAtAnyDepth)
         WriteTestFile(run.Root() / "src" / "d1" / "d2" / "c.txt", "c");
         WriteTestFile(run.Root() / "src" / "d1" / "d2" / "e.txt", "e");
         run.SetSource(run.Root() / "src");
+        run.m_request.m_nVerify = c.when == CHECKING ? 1 : 0;
         const std::filesystem::path broken = run.Root() / "src" / c.pszFolder;
         const std::wstring strBroken = (*c.pszFolder != '\0' ? broken : broken.parent_path()).wstring();
-        if (c.bOnceCopying) {
-            // The bar first moves off 0 once the first file is copied.
-            run.m_slots.bars[0].m_onSet = [&run, &c, strBroken](int nPos) {
-                if (nPos > 0)
-                    run.Bay().BreakListingAfter(strBroken, c.nEntries);
-            };
+        const auto fail = [&run, &c, strBroken] {
+            if (c.bDenied)
+                run.Bay().DenyListing(strBroken);
+            else
+                run.Bay().BreakListingAfter(strBroken, c.nEntries);
+        };
+        if (c.when == BEFORE) {
+            fail();
         } else {
-            run.Bay().BreakListingAfter(strBroken, c.nEntries);
+            // The bar first moves off 0 once the first file is copied, and
+            // past 50 once the first file is checked.
+            const int nAfter = c.when == COPYING ? 0 : 50;
+            run.m_slots.bars[0].m_onSet = [fail, nAfter](int nPos) {
+                if (nPos > nAfter)
+                    fail();
+            };
         }
 
         run.Run(TASK_FILE_COPY);
@@ -297,6 +316,26 @@ TEST(FileCopyRunTest, AListingThatBreaksOffFailsTheDriveAtAnyDepth)
         EXPECT_EQ((Statuses{c.pszCode}), run.Statuses()) << c.pszName;
         EXPECT_EQ(c.copied, TreeListing(run.DriveFolder("e"))) << c.pszName;
     }
+}
+
+// A tree deeper than MAX_PATH's 260 characters is copied and checked whole.
+TEST(FileCopyRunTest, ATreeDeeperThanMaxPathIsCopiedAndCheckedWhole)
+{
+    CRunHarness run;
+    run.UseBay(Stick('E'));
+    std::filesystem::path deep = run.Root() / "src";
+    for (int i = 0; i < 4; ++i)
+        deep /= std::string(80, static_cast<char>('a' + i));
+    WriteTestFile(deep / "deep.txt", "deep");
+    WriteTestFile(run.Root() / "src" / "top.txt", "top");
+    run.SetSource(run.Root() / "src");
+    run.m_request.m_nVerify = 1;
+    ASSERT_GT(("E:\\" + std::filesystem::relative(deep / "deep.txt", run.Root() / "src").string()).size(), 260u);
+
+    run.Run(TASK_FILE_COPY);
+
+    EXPECT_EQ((Statuses{L"OK"}), run.Statuses());
+    EXPECT_EQ(TreeListing(run.Root() / "src"), TreeListing(run.DriveFolder("e")));
 }
 
 // With Verify a drive shows OK only when every file reads back as its
@@ -343,24 +382,26 @@ TEST(FileCopyRunTest, WithVerifyADriveWhoseCopyDiffersInAnyWayShowsE8)
     }
 }
 
-// A worn stick takes the whole tree and stores its third file wrong: only
-// a check once everything is written finds it; the good stick's check reads
-// back every byte it was given.
+// A worn stick takes the whole tree and stores its third file wrong from
+// its second MiB on: only a check once everything is written, and of every
+// byte, finds it; the good stick's check reads back every byte it was given.
 TEST(FileCopyRunTest, WithVerifyAWornStickIsCaughtAndAGoodOneReadBackWhole)
 {
     for (const bool bVerify : {true, false}) {
         CRunHarness run;
-        // a.bin, b.bin, c.bin of 300,000 bytes each: the third starts at 600,000.
-        run.UseBay(Stick('E') + Stick('F', "64M", "corrupt-after = 700000\n"));
-        for (const char* pszName : {"a.bin", "b.bin", "c.bin"})
+        // a.bin and b.bin of 300,000 bytes, c.bin of 1.5 MiB from 600,000 on,
+        // its first MiB ending at 1,648,576.
+        run.UseBay(Stick('E') + Stick('F', "64M", "corrupt-after = 1700000\n"));
+        for (const char* pszName : {"a.bin", "b.bin"})
             WriteTestFile(run.Root() / "src" / pszName, std::string(300000, pszName[0]));
+        WriteTestFile(run.Root() / "src" / "c.bin", std::string(1572864, 'c'));
         run.SetSource(run.Root() / "src");
         run.m_request.m_nVerify = bVerify ? 1 : 0;
 
         run.Run(TASK_FILE_COPY);
 
         EXPECT_EQ(bVerify ? (Statuses{L"OK", L"E8"}) : (Statuses{L"OK", L"OK"}), run.Statuses()) << bVerify;
-        EXPECT_EQ(bVerify ? 900000u : 0u, run.Bay().BytesRead(L'E')) << "the good stick is read back whole";
+        EXPECT_EQ(bVerify ? 2172864u : 0u, run.Bay().BytesRead(L'E')) << "the good stick is read back whole";
         EXPECT_EQ(std::string(300000, 'c').substr(0, 100000), ReadTestFile(run.DriveFolder("f") / "c.bin").substr(0, 100000))
             << "the worn stick took the start of its third file right";
     }

@@ -173,38 +173,75 @@ TEST_F(SectorCopyTest, CancelWhileTheReaderWaitsEndsTheReaderAndEveryWriter)
     EXPECT_EQ(4 * CHUNK, m_run.Bay().BytesRead(L'S'));
 }
 
+// A volume's length is whole sectors, rarely whole chunks, and a transfer
+// across a volume's end fails whole: the last chunk is what is left. Every
+// drive is pulled out once the run is over, so what it holds is what it was
+// made to keep, not what a cache held for it.
 TEST_F(SectorCopyTest, EveryTargetGetsTheWholeVolumeByteForByteFromOneRead)
 {
-    // 10 chunks and 512 bytes: the last read is short, and FAT's reserved
-    // sectors and tables make the capacity (size) smaller than the length.
-    const std::string strSource = Pattern(10 * CHUNK + 512, 3);
-    for (int nTargets : {1, 22}) {
+    struct Case {
+        int nTargets;
+        uint32_t nSector;
+        bool bVerify;
+        uint64_t nTargetExtra;   // the targets' length past the source's
+    };
+    const Case cases[] = {
+        {1, 512, false, 3 * CHUNK}, {22, 512, true, 0}, {4, 4096, true, 3 * CHUNK}, {4, 4096, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.nTargets) + " targets, sectors of " + std::to_string(c.nSector)
+                     + (c.bVerify ? ", with Verify" : "") + ", " + std::to_string(c.nTargetExtra) + " bytes longer");
+        // FAT's reserved sectors and tables make the capacity (size) smaller
+        // than the length.
+        const std::string strSource = Pattern(10 * CHUNK + 3 * c.nSector, 3);
+        const std::string strSector = "sector-size = " + std::to_string(c.nSector) + "\n";
         CRunHarness run;
-        std::string strBay = ImageDrive('C', kInternalDisk, "500K");
-        for (int i = 0; i < nTargets; ++i)
-            strBay += ImageDrive(static_cast<char>('E' + i));
+        std::string strBay = ImageDrive('C', kInternalDisk + strSector, "500K");
+        for (int i = 0; i < c.nTargets; ++i)
+            strBay += ImageDrive(static_cast<char>('E' + i), strSector);
         WriteTestFile(run.Root() / "c.img", strSource);
-        // Longer targets: nothing beyond the source's length may change.
-        for (int i = 0; i < nTargets; ++i)
+        // Nothing beyond the source's length may change.
+        for (int i = 0; i < c.nTargets; ++i)
             WriteTestFile(run.Root() / (std::string(1, static_cast<char>('e' + i)) + ".img"),
-                          std::string(strSource.size() + 3 * CHUNK, '\xEE'));
+                          std::string(strSource.size() + c.nTargetExtra, '\xEE'));
         run.UseBay(strBay);
         run.m_request.m_strSourcePath = L"C:\\";
+        run.m_request.m_nVerify = c.bVerify ? 1 : 0;
 
         run.Run(TASK_SECTOR_COPY);
 
-        EXPECT_EQ(Statuses(nTargets, L"OK"), run.Statuses()) << nTargets;
-        for (int i = 0; i < nTargets; ++i) {
+        EXPECT_EQ(Statuses(c.nTargets, L"OK"), run.Statuses());
+        for (int i = 0; i < c.nTargets; ++i) {
             const std::string strTarget =
                 ReadTestFile(run.Root() / (std::string(1, static_cast<char>('e' + i)) + ".img"));
-            ASSERT_EQ(strSource.size() + 3 * CHUNK, strTarget.size());
+            ASSERT_EQ(strSource.size() + c.nTargetExtra, strTarget.size());
             EXPECT_TRUE(strTarget.compare(0, strSource.size(), strSource) == 0) << "target " << i;
-            EXPECT_EQ(std::string(3 * CHUNK, '\xEE'), strTarget.substr(strSource.size())) << "target " << i;
+            EXPECT_EQ(std::string(c.nTargetExtra, '\xEE'), strTarget.substr(strSource.size())) << "target " << i;
             EXPECT_EQ(100, run.m_slots.bars[i].GetPos());
         }
-        EXPECT_EQ(strSource.size(), run.Bay().BytesRead(L'C')) << nTargets << " targets, one read";
+        EXPECT_EQ(strSource.size(), run.Bay().BytesRead(L'C')) << "one read";
         EXPECT_EQ(strSource, ReadTestFile(run.Root() / "c.img")) << "the source is never written";
     }
+}
+
+// The reader stops at its next test once the operator cancels, on its own:
+// a slow source is not read on to its end while the run winds down.
+TEST_F(SectorCopyTest, AfterACancelTheReaderReadsNoFurther)
+{
+    const std::string strSource = Pattern(40 * CHUNK, 12);
+    MakeImage('S', strSource);
+    MakeImage('E', std::string(strSource.size(), '\0'));
+    // A chunk takes the source a tenth of a second; the ring holds it all,
+    // so the reader never waits for the writer that never comes.
+    m_run.UseBay(ImageDrive('S', "read-speed = 640K\n") + ImageDrive('E'));
+    std::unique_ptr<CSectorCopy> pEngine = MakeEngine();
+    ASSERT_EQ(1, pEngine->StartSectorCopy(L"S:", 1, &m_control, SECTOR_CHUNK_SIZE));
+    ASSERT_TRUE(Eventually([&] { return pEngine->GetChunkCount(0) >= 1; }));
+
+    m_control.RequestCancel();
+
+    ASSERT_TRUE(Eventually([&] { return !pEngine->IsReaderLive(); }));
+    EXPECT_LT(m_run.Bay().BytesRead(L'S'), strSource.size() / 2) << "the reader went on after the cancel";
 }
 
 TEST_F(SectorCopyTest, EachDriveFailsOnItsOwnWhileTheOthersFinish)

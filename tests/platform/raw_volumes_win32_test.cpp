@@ -246,6 +246,7 @@ private:
         {
             return m_volume->Write(pBuffer, nBytes, nWritten);
         }
+        bool Flush() override { return m_volume->Flush(); }
         bool GetLength(int64_t& nBytes) override { return m_volume->GetLength(nBytes); }
 
     private:
@@ -257,8 +258,8 @@ private:
 
 TEST(RawVolumesWin32, SectorCopyMakesTheTargetImageTheSourceImage)
 {
-    // Five whole chunks and a short one.
-    const size_t nSize = 5 * CHUNK + 12345;
+    // Five whole chunks and a short one, of whole sectors as a volume is.
+    const size_t nSize = 5 * CHUNK + 3 * 512;
     const std::vector<char> source = Pattern(nSize, 5);
     ASSERT_TRUE(MakeImage(L'R', source));
     ASSERT_TRUE(MakeImage(L'T', std::vector<char>(nSize, '\0')));

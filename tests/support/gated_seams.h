@@ -73,6 +73,7 @@ public:
     {
         return m_inner.OpenFileForReading(strPath, bPastCache);
     }
+    bool FlushVolume(const std::wstring& strRoot) override { return m_inner.FlushVolume(strRoot); }
 
 private:
     IFolderTree& m_inner;

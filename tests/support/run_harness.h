@@ -112,13 +112,17 @@ public:
     void SetSource(const std::filesystem::path& source) { m_request.m_strSourcePath = source.wstring(); }
 
     // Starts as the dialog's Start does, after its fresh scan; waits for the
-    // end that the supervisor reports, then ends the run as the UI thread does.
+    // end that the supervisor reports, then ends the run as the UI thread
+    // does. Then every drive is pulled out and plugged in again, as the
+    // operator does once it shows its result: what a test then finds on a
+    // drive is what the drive itself kept, not what a cache held for it.
     void Run(int32_t nTask)
     {
         m_request.m_nTaskType = nTask;
         Scan();
         ASSERT_EQ(1, StartRun());
         WaitForEnd();
+        m_pBay->ReplugAll();
     }
 
     // The run made from the request and the table as they are now; 0, and

@@ -1,6 +1,7 @@
 #include "platform/win32/folder_tree_win32.h"
 
 #include "base/win32/handles_win32.h"
+#include "platform/drive_paths.h"
 
 // CopyFileExW polls *pbCancel while it copies, and the UI thread stores 1 into the
 // run's atomic from another thread. A lock-free std::atomic<int32_t> is a
@@ -11,6 +12,11 @@ static_assert(sizeof(std::atomic<int32_t>) == sizeof(BOOL), "the cancel flag mus
 static_assert(alignof(std::atomic<int32_t>) >= alignof(BOOL), "the cancel flag must be aligned as a BOOL");
 
 namespace {
+
+bool StartsWith(const std::wstring& str, const wchar_t* pszPrefix)
+{
+    return str.rfind(pszPrefix, 0) == 0;
+}
 
 // "E:\" must not become "E:\\*".
 std::wstring FindPattern(const std::wstring& strFolder)
@@ -31,6 +37,36 @@ FolderEntry EntryOf(const WIN32_FIND_DATAW& data)
 }
 
 }  // namespace
+
+std::wstring ExtendedLengthPath(const std::wstring& strPath)
+{
+    if (strPath.empty() || StartsWith(strPath, L"\\\\?\\") || StartsWith(strPath, L"\\\\.\\"))
+        return strPath;
+    // The system takes the extended form as it stands, without the
+    // normalising it gives other paths: separators and runs of them are made
+    // single here (the doubled one of a root joined to a name too), and the
+    // full path resolves what is left ("." and "..").
+    std::wstring strSingle;
+    strSingle.reserve(strPath.size());
+    for (size_t i = 0; i < strPath.size(); ++i) {
+        const wchar_t ch = strPath[i] == L'/' ? L'\\' : strPath[i];
+        // A leading pair of backslashes names a share.
+        if (ch == L'\\' && i > 1 && !strSingle.empty() && strSingle.back() == L'\\')
+            continue;
+        strSingle += ch;
+    }
+    const DWORD nNeeded = ::GetFullPathNameW(strSingle.c_str(), 0, nullptr, nullptr);
+    if (nNeeded == 0)
+        return strPath;
+    std::wstring strFull(nNeeded, L'\0');
+    const DWORD nLength = ::GetFullPathNameW(strSingle.c_str(), nNeeded, strFull.data(), nullptr);
+    if (nLength == 0 || nLength >= nNeeded)
+        return strPath;
+    strFull.resize(nLength);
+    if (StartsWith(strFull, L"\\\\"))
+        return L"\\\\?\\UNC\\" + strFull.substr(2);
+    return L"\\\\?\\" + strFull;
+}
 
 DWORD CALLBACK CopyProgressTrampoline(LARGE_INTEGER /*nTotalFileSize*/, LARGE_INTEGER nTotalBytesTransferred,
                                       LARGE_INTEGER /*nStreamSize*/, LARGE_INTEGER /*nStreamBytesTransferred*/,
@@ -61,13 +97,20 @@ FolderListing CWin32FolderTree::ListFolder(const std::wstring& strFolder, std::v
     entries.clear();
     // "" + "\*" would list the current drive's root.
     if (strFolder.empty())
-        return FOLDER_NOT_LISTED;
+        return FOLDER_LIST_FAILED;
     WIN32_FIND_DATAW data{};
-    CUniqueFindHandle find(::FindFirstFileW(FindPattern(strFolder).c_str(), &data));
+    CUniqueFindHandle find(::FindFirstFileW(FindPattern(ExtendedLengthPath(strFolder)).c_str(), &data));
     if (!find) {
+        switch (::GetLastError()) {
         // A root holds no "." nor "..": an empty one matches nothing, which
         // is an empty listing, not a failed one.
-        return ::GetLastError() == ERROR_FILE_NOT_FOUND ? FOLDER_LISTED : FOLDER_NOT_LISTED;
+        case ERROR_FILE_NOT_FOUND: return FOLDER_LISTED;
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_DIRECTORY: return FOLDER_NOT_FOUND;
+        case ERROR_ACCESS_DENIED: return FOLDER_ACCESS_DENIED;
+        // Not ready, no such device, an I/O error: nothing is known of the folder.
+        default: return FOLDER_LIST_FAILED;
+        }
     }
     do {
         entries.push_back(EntryOf(data));
@@ -75,17 +118,17 @@ FolderListing CWin32FolderTree::ListFolder(const std::wstring& strFolder, std::v
     if (::GetLastError() == ERROR_NO_MORE_FILES)
         return FOLDER_LISTED;
     entries.clear();
-    return FOLDER_BROKEN_OFF;
+    return FOLDER_LIST_FAILED;
 }
 
 bool CWin32FolderTree::MakeFolder(const std::wstring& strPath)
 {
-    return ::CreateDirectoryW(strPath.c_str(), nullptr) != FALSE;
+    return ::CreateDirectoryW(ExtendedLengthPath(strPath).c_str(), nullptr) != FALSE;
 }
 
 bool CWin32FolderTree::PathExists(const std::wstring& strPath)
 {
-    return ::GetFileAttributesW(strPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesW(ExtendedLengthPath(strPath).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool CWin32FolderTree::CopyOneFile(const std::wstring& strFrom, const std::wstring& strTo,
@@ -93,8 +136,8 @@ bool CWin32FolderTree::CopyOneFile(const std::wstring& strFrom, const std::wstri
 {
     CopyProgressBinding binding{routine, pContext};
     LPBOOL pbCancel = const_cast<LPBOOL>(reinterpret_cast<const BOOL*>(pCancel));
-    return ::CopyFileExW(strFrom.c_str(), strTo.c_str(), routine != nullptr ? &CopyProgressTrampoline : nullptr,
-                         &binding, pbCancel, 0) != FALSE;
+    return ::CopyFileExW(ExtendedLengthPath(strFrom).c_str(), ExtendedLengthPath(strTo).c_str(),
+                         routine != nullptr ? &CopyProgressTrampoline : nullptr, &binding, pbCancel, 0) != FALSE;
 }
 
 namespace {
@@ -132,9 +175,23 @@ std::unique_ptr<IFileReader> CWin32FolderTree::OpenFileForReading(const std::wst
     // FILE_FLAG_NO_BUFFERING takes the reads past the cache to the medium,
     // and asks sector-aligned buffers and lengths of the caller in return.
     const DWORD dwFlags = FILE_FLAG_SEQUENTIAL_SCAN | (bPastCache ? FILE_FLAG_NO_BUFFERING : 0);
-    CUniqueFileHandle file(::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                         dwFlags, nullptr));
+    CUniqueFileHandle file(::CreateFileW(ExtendedLengthPath(strPath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, dwFlags, nullptr));
     if (!file)
         return nullptr;
     return std::make_unique<CWin32FileReader>(std::move(file));
+}
+
+bool CWin32FolderTree::FlushVolume(const std::wstring& strRoot)
+{
+    const wchar_t chLetter = DriveLetterOfPath(strRoot);
+    if (chLetter == L'\0')
+        return false;
+    // FlushFileBuffers on a volume handle flushes every file of the volume;
+    // it wants write access, and sharing both ways leaves whatever else has
+    // the volume open undisturbed.
+    const std::wstring strVolume = std::wstring(L"\\\\.\\") + chLetter + L":";
+    CUniqueFileHandle volume(::CreateFileW(strVolume.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    return volume && ::FlushFileBuffers(volume.get()) != FALSE;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// The file copy's folder tree on the system's own file calls. Paths go to the
-// system as given, of any length; one it rejects (beyond MAX_PATH without the
-// \\?\ prefix) makes the call fail.
+// The file copy's folder tree on the system's own file calls. Every path goes
+// to the system in its extended form ("\\?\E:\dir", "\\?\UNC\server\share"),
+// which lifts MAX_PATH: without it a source tree deeper than 260 characters
+// would fail part-way (FindFirstFileW, "Naming Files, Paths, and Namespaces").
 
 #include <windows.h>
 
@@ -15,7 +16,13 @@ public:
     bool CopyOneFile(const std::wstring& strFrom, const std::wstring& strTo, CopyProgressRoutine routine,
                      void* pContext, const std::atomic<int32_t>* pCancel) override;
     std::unique_ptr<IFileReader> OpenFileForReading(const std::wstring& strPath, bool bPastCache) override;
+    bool FlushVolume(const std::wstring& strRoot) override;
 };
+
+// The path as the system takes it of any length: "\\?\" and the full path,
+// its separators single. A path already in that form, or a device path, is
+// left as it is, and so is one the system cannot make full.
+std::wstring ExtendedLengthPath(const std::wstring& strPath);
 
 // What CopyFileExW's lpData points at during one copy.
 struct CopyProgressBinding {

@@ -36,6 +36,9 @@ public:
         return ::SetFilePointerEx(m_volume.get(), start, nullptr, FILE_BEGIN) != FALSE;
     }
 
+    // The caller asks for whole sectors within the volume: Windows fails a
+    // transfer that crosses a volume's end whole, where Wine, which opens an
+    // image file here, gives a short one.
     bool Read(void* pBuffer, uint32_t nBytes, uint32_t& nRead) override
     {
         DWORD nDone = 0;
@@ -51,6 +54,10 @@ public:
         nWritten = nDone;
         return bOk != FALSE;
     }
+
+    // On a volume handle FlushFileBuffers flushes every open file of the
+    // volume and the volume's own writes, through the drive's cache.
+    bool Flush() override { return ::FlushFileBuffers(m_volume.get()) != FALSE; }
 
     bool GetLength(int64_t& nBytes) override
     {
