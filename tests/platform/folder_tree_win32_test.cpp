@@ -375,18 +375,16 @@ TEST(FolderTreeWin32, PathsThatNameNoFolderFailCleanly)
     CWin32FolderTree tree;
     std::vector<FolderEntry> entries{{L"stale", false, 1}};
 
-    EXPECT_EQ(FOLDER_NOT_LISTED, tree.ListFolder(scratch / L"missing", entries));
+    EXPECT_EQ(FOLDER_NOT_FOUND, tree.ListFolder(scratch / L"missing", entries));
     EXPECT_TRUE(entries.empty());
     // An empty path would become "\*", the current drive's root.
-    EXPECT_EQ(FOLDER_NOT_LISTED, tree.ListFolder(L"", entries));
+    EXPECT_EQ(FOLDER_LIST_FAILED, tree.ListFolder(L"", entries));
     EXPECT_TRUE(entries.empty());
 
-    // 300 characters and more: Windows refuses the length without \\?\;
-    // Wine, which takes long paths, refuses the 290-character name. Either
-    // way the call fails, and nothing is cut short into a path that works.
+    // A name of 290 characters is more than any file system keeps (255):
+    // every call fails, and nothing is cut short into a path that works.
     const std::wstring strLong = scratch / std::wstring(290, L'n');
-    ASSERT_GE(strLong.size(), 300u);
-    EXPECT_EQ(FOLDER_NOT_LISTED, tree.ListFolder(strLong, entries));
+    EXPECT_NE(FOLDER_LISTED, tree.ListFolder(strLong, entries));
     EXPECT_FALSE(tree.MakeFolder(strLong));
     EXPECT_FALSE(tree.PathExists(strLong));
     EXPECT_FALSE(tree.CopyOneFile(scratch / L"file.txt", strLong, nullptr, nullptr, nullptr));
@@ -396,11 +394,78 @@ TEST(FolderTreeWin32, PathsThatNameNoFolderFailCleanly)
     EXPECT_EQ(entries.size(), 3u) << "only ., .. and file.txt";
 }
 
-// FindNextFileW as the system answers on a source that goes away: the first
-// g_nNextsLeft calls go to the system's own (which the patched import no
-// longer reaches), the next fails with g_nNextError.
+// Without "\\?\" Windows stops at MAX_PATH; in that form it takes the path
+// as it stands, so the form must be full and its separators single (Wine
+// refuses "\\?\C:\a\\b" with ERROR_INVALID_NAME).
+TEST(FolderTreeWin32, EveryPathGoesToTheSystemInItsExtendedForm)
+{
+    const std::pair<const wchar_t*, const wchar_t*> forms[] = {
+        {L"E:\\", L"\\\\?\\E:\\"},
+        {L"E:\\\\top.txt", L"\\\\?\\E:\\top.txt"},
+        {L"E:/a/./b/../c", L"\\\\?\\E:\\a\\c"},
+        {L"\\\\server\\share\\d", L"\\\\?\\UNC\\server\\share\\d"},
+        {L"\\\\?\\E:\\as is", L"\\\\?\\E:\\as is"},
+        {L"\\\\.\\E:", L"\\\\.\\E:"},
+    };
+    for (const auto& [pszPath, pszExtended] : forms)
+        EXPECT_EQ(std::wstring(pszExtended), ExtendedLengthPath(pszPath));
+}
+
+// The system's own functions, which a patched import no longer reaches.
+template <class Fn>
+Fn SystemFunction(const char* pszName)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), pszName)));
+}
+
+std::wstring g_strMadeFolder;
+BOOL WINAPI RecordingCreateDirectory(LPCWSTR pszPath, LPSECURITY_ATTRIBUTES pSecurity)
+{
+    g_strMadeFolder = pszPath;
+    return SystemFunction<decltype(&::CreateDirectoryW)>("CreateDirectoryW")(pszPath, pSecurity);
+}
+
+// Wine takes long paths even without the prefix, so the tree's calls are
+// watched too: what reaches the system is the extended form. Each level is
+// joined with a doubled separator, as a copy joins a root to a name.
+TEST(FolderTreeWin32, ATreeDeeperThanMaxPathIsMadeCopiedListedAndRead)
+{
+    CScratchFolder scratch;
+    WriteBytes(scratch / L"src.bin", Pattern(5000, 9));
+    CWin32FolderTree tree;
+    std::wstring strDeep = scratch.Path();
+    {
+        CImportPatch patch("CreateDirectoryW", reinterpret_cast<void*>(&RecordingCreateDirectory));
+        ASSERT_TRUE(patch.Applied());
+        for (wchar_t ch : {L'a', L'b', L'c'}) {
+            strDeep += L"\\\\" + std::wstring(100, ch);
+            ASSERT_TRUE(tree.MakeFolder(strDeep)) << strDeep.size();
+            EXPECT_EQ(ExtendedLengthPath(strDeep), g_strMadeFolder);
+            EXPECT_EQ(0u, g_strMadeFolder.rfind(L"\\\\?\\", 0));
+        }
+    }
+    const std::wstring strFile = strDeep + L"\\f.bin";
+    ASSERT_GT(strFile.size(), 300u);
+    ASSERT_TRUE(tree.CopyOneFile(scratch / L"src.bin", strFile, nullptr, nullptr, nullptr));
+    EXPECT_TRUE(tree.PathExists(strFile));
+    EXPECT_EQ((std::vector<Listed>{{L".", true, 0}, {L"..", true, 0}, {L"f.bin", false, 5000}}), ListSorted(tree, strDeep));
+    const std::unique_ptr<IFileReader> reader = tree.OpenFileForReading(strFile, false);
+    ASSERT_NE(reader, nullptr);
+    std::vector<char> bytes(8192);
+    uint32_t nRead = 0;
+    ASSERT_TRUE(reader->Read(bytes.data(), static_cast<uint32_t>(bytes.size()), nRead));
+    bytes.resize(nRead);
+    EXPECT_EQ(Pattern(5000, 9), bytes);
+}
+
+// FindFirstFileW and FindNextFileW as the system answers when a folder is
+// denied, gone or on a device that fails: the first g_nNextsLeft calls of
+// FindNextFileW go to the system's own (which the patched import no longer
+// reaches), the next fails with g_nNextError; FindFirstFileW fails with
+// g_nFirstError.
 int g_nNextsLeft = 0;
 DWORD g_nNextError = ERROR_SUCCESS;
+DWORD g_nFirstError = ERROR_SUCCESS;
 using FindNextFileFn = BOOL(WINAPI*)(HANDLE, LPWIN32_FIND_DATAW);
 const auto g_pfnSystemFindNext = reinterpret_cast<FindNextFileFn>(
     reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "FindNextFileW")));
@@ -411,8 +476,13 @@ BOOL WINAPI FindNextFileThatBreaksOff(HANDLE hFind, LPWIN32_FIND_DATAW pData)
     ::SetLastError(g_nNextError);
     return FALSE;
 }
+HANDLE WINAPI FindFirstFileThatFails(LPCWSTR, LPWIN32_FIND_DATAW)
+{
+    ::SetLastError(g_nFirstError);
+    return INVALID_HANDLE_VALUE;
+}
 
-TEST(FolderTreeWin32, AListingThatBreaksOffIsToldFromOneThatEnds)
+TEST(FolderTreeWin32, OnlyADeniedListingIsToldAsDeniedAndABrokenOneAsFailed)
 {
     CScratchFolder scratch;
     for (const wchar_t* pszName : {L"a.txt", L"b.txt", L"c.txt"})
@@ -423,16 +493,17 @@ TEST(FolderTreeWin32, AListingThatBreaksOffIsToldFromOneThatEnds)
         DWORD nError;
         FolderListing expected;
         size_t nEntries;
-    } cases[] = {
+    } breaks[] = {
         {100, ERROR_SUCCESS, FOLDER_LISTED, 5},   // ".", "..", and the three: the system's own end
-        {2, ERROR_NETNAME_DELETED, FOLDER_BROKEN_OFF, 0},
-        {0, ERROR_ACCESS_DENIED, FOLDER_BROKEN_OFF, 0},
+        {2, ERROR_NETNAME_DELETED, FOLDER_LIST_FAILED, 0},
+        // Denied part-way is no folder denied to everyone.
+        {0, ERROR_ACCESS_DENIED, FOLDER_LIST_FAILED, 0},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : breaks) {
         g_nNextsLeft = c.nNexts;
         g_nNextError = c.nError;
         std::vector<FolderEntry> entries;
-        FolderListing listing = FOLDER_NOT_LISTED;
+        FolderListing listing = FOLDER_LIST_FAILED;
         {
             CImportPatch patch("FindNextFileW", reinterpret_cast<void*>(&FindNextFileThatBreaksOff));
             ASSERT_TRUE(patch.Applied());
@@ -441,6 +512,66 @@ TEST(FolderTreeWin32, AListingThatBreaksOffIsToldFromOneThatEnds)
         EXPECT_EQ(c.expected, listing) << c.nError;
         EXPECT_EQ(c.nEntries, entries.size()) << "a broken listing gives nothing that could pass for the folder";
     }
+    const std::pair<DWORD, FolderListing> firsts[] = {
+        {ERROR_ACCESS_DENIED, FOLDER_ACCESS_DENIED},   {ERROR_PATH_NOT_FOUND, FOLDER_NOT_FOUND},
+        {ERROR_NOT_READY, FOLDER_LIST_FAILED},         {ERROR_DEV_NOT_EXIST, FOLDER_LIST_FAILED},
+        {ERROR_FILE_NOT_FOUND, FOLDER_LISTED},   // an empty root
+    };
+    for (const auto& [nError, expected] : firsts) {
+        g_nFirstError = nError;
+        std::vector<FolderEntry> entries;
+        CImportPatch patch("FindFirstFileW", reinterpret_cast<void*>(&FindFirstFileThatFails));
+        ASSERT_TRUE(patch.Applied());
+        EXPECT_EQ(expected, tree.ListFolder(scratch.Path(), entries)) << nError;
+        EXPECT_TRUE(entries.empty());
+    }
+}
+
+// Wine opens "\\.\C:" but its FlushFileBuffers refuses a volume, which
+// Windows flushes whole: the flush is watched and answered here.
+std::wstring g_strOpened;
+DWORD g_nOpenedAccess = 0;
+DWORD g_nOpenedShare = 0;
+HANDLE g_hOpened = nullptr;
+HANDLE g_hFlushed = nullptr;
+BOOL g_bFlushAnswer = TRUE;
+HANDLE WINAPI RecordingCreateFile(LPCWSTR pszPath, DWORD nAccess, DWORD nShare, LPSECURITY_ATTRIBUTES pSecurity,
+                                  DWORD nDisposition, DWORD nFlags, HANDLE hTemplate)
+{
+    g_strOpened = pszPath;
+    g_nOpenedAccess = nAccess;
+    g_nOpenedShare = nShare;
+    g_hOpened = SystemFunction<decltype(&::CreateFileW)>("CreateFileW")(pszPath, nAccess, nShare, pSecurity,
+                                                                          nDisposition, nFlags, hTemplate);
+    return g_hOpened;
+}
+BOOL WINAPI AnsweringFlush(HANDLE hFile)
+{
+    g_hFlushed = hFile;
+    return g_bFlushAnswer;
+}
+
+TEST(FolderTreeWin32, FlushVolumeFlushesTheWholeVolumeOfTheRoot)
+{
+    CWin32FolderTree tree;
+    for (const BOOL bAnswer : {TRUE, FALSE}) {
+        g_bFlushAnswer = bAnswer;
+        g_hFlushed = nullptr;
+        bool bFlushed = false;
+        {
+            CImportPatch open("CreateFileW", reinterpret_cast<void*>(&RecordingCreateFile));
+            CImportPatch flush("FlushFileBuffers", reinterpret_cast<void*>(&AnsweringFlush));
+            ASSERT_TRUE(open.Applied() && flush.Applied());
+            bFlushed = tree.FlushVolume(L"c:\\sub");
+        }
+        EXPECT_EQ(bAnswer != FALSE, bFlushed);
+        EXPECT_EQ(L"\\\\.\\C:", g_strOpened);
+        EXPECT_EQ(static_cast<DWORD>(GENERIC_READ | GENERIC_WRITE), g_nOpenedAccess) << "a flush needs write access";
+        EXPECT_EQ(static_cast<DWORD>(FILE_SHARE_READ | FILE_SHARE_WRITE), g_nOpenedShare);
+        EXPECT_NE(INVALID_HANDLE_VALUE, g_hOpened);
+        EXPECT_EQ(g_hOpened, g_hFlushed);
+    }
+    EXPECT_FALSE(tree.FlushVolume(L"\\\\server\\share")) << "no volume of a drive letter";
 }
 
 // Wine's CopyFileExW never calls its routine, so the routine is driven here

@@ -190,7 +190,7 @@ TEST(RawVolumesWin32, ReadsGiveWholeChunksThenTheShortRestThenNothing)
 
 TEST(RawVolumesWin32, WrittenChunksLandAtTheirOffsetsAndAShortLastOneEndsTheImage)
 {
-    const size_t nSize = 3 * CHUNK + 1000;
+    const size_t nSize = 3 * CHUNK + 2 * 512;
     ASSERT_TRUE(MakeImage(L'T', std::vector<char>(nSize, '\0')));
     const std::vector<char> first = Pattern(nSize, 3);
     const std::vector<char> second = Pattern(CHUNK, 4);
@@ -209,6 +209,7 @@ TEST(RawVolumesWin32, WrittenChunksLandAtTheirOffsetsAndAShortLastOneEndsTheImag
         ASSERT_TRUE(volume->SeekToStart());
         ASSERT_TRUE(volume->Write(second.data(), CHUNK, nWritten));
         ASSERT_EQ(nWritten, CHUNK);
+        EXPECT_TRUE(volume->Flush());
     }
 
     std::vector<char> expected = second;
