@@ -135,6 +135,43 @@ TEST_F(ProgramStartTest, SecondCopyEndsAtOnceWithoutAWindowWhileTheFirstRuns)
     EXPECT_EQ(0u, first.WaitForExit()) << "the process ends with its dialog";
 }
 
+// The error mode of a running copy, read inside it: GetErrorMode takes
+// nothing and returns a number, so it can be the body of a thread started in
+// that process, and the thread's exit code is its answer. kernel32 lies at
+// the same address in every process of the session, so ours is theirs.
+std::optional<UINT> ErrorModeInside(HANDLE hProcess)
+{
+    const auto pfnGetErrorMode = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetErrorMode")));
+    CUniqueKernelHandle thread(CreateRemoteThread(hProcess, nullptr, 0, pfnGetErrorMode, nullptr, 0, nullptr));
+    DWORD nMode = 0;
+    if (!thread || WaitForSingleObject(thread.get(), 20000) != WAIT_OBJECT_0 || !GetExitCodeThread(thread.get(), &nMode))
+        return std::nullopt;
+    return nMode;
+}
+
+// An empty card-reader slot or a stick pulled during the scan must not raise
+// the system's "There is no disk in the drive" box and hold the dialog. Each
+// copy is started with the default error mode, as from Explorer, not with the
+// test's own: Windows hands a parent's mode on to its children.
+TEST_F(ProgramStartTest, BothExecutablesTurnTheSystemsErrorBoxesOffBeforeTheirDialog)
+{
+    for (const char* pszExe : {CORVANTIS_DEMO_EXE, CORVANTIS_PRODUCT_EXE}) {
+        CChildProcess program(WindowsPath(pszExe), CREATE_DEFAULT_ERROR_MODE);
+        ASSERT_TRUE(program.Started()) << pszExe;
+        HWND hDlg = WaitForDialogWindow(APP_TITLE, program.ProcessId());
+        ASSERT_NE(nullptr, hDlg) << pszExe << " shows no dialog";
+        const std::optional<UINT> mode = ErrorModeInside(program.Handle());
+        ASSERT_TRUE(mode.has_value()) << "no thread could ask " << pszExe;
+        RecordProperty(std::filesystem::path(pszExe).stem().string() + "_error_mode", static_cast<int>(*mode));
+        EXPECT_EQ(static_cast<UINT>(SEM_FAILCRITICALERRORS), *mode & SEM_FAILCRITICALERRORS) << pszExe;
+        EXPECT_EQ(static_cast<UINT>(SEM_NOOPENFILEERRORBOX), *mode & SEM_NOOPENFILEERRORBOX) << pszExe;
+        // Escape's way out stores nothing in the user's settings.
+        PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        EXPECT_EQ(0u, program.WaitForExit()) << pszExe;
+    }
+}
+
 TEST(ProductExecutableTest, CarriesTheAdministratorAndCommonControlsManifest)
 {
     HMODULE hExe = LoadLibraryExW(WindowsPath(CORVANTIS_PRODUCT_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
