@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -28,6 +29,7 @@
 #include "support/stored_values_win32.h"
 #include "support/test_files.h"
 #include "support/window_search_win32.h"
+#include "ui/win32/resource.h"
 #include "ui/win32/version_string_win32.h"
 
 namespace {
@@ -406,6 +408,77 @@ TEST(StartupRaceTest, ACopyThatLosesTheRaceForTheMutexEndsWithoutAWindow)
     EXPECT_NE(nullptr, g_hOtherCopysMutex);
     CloseHandle(g_hOtherCopysMutex);
     EXPECT_FALSE(bDialogShown) << "the copy that lost the race went on to its dialog";
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Local AppWizard-Generated Applications\\app_tests");
+}
+
+// S_OK when the thread had no COM; S_FALSE or RPC_E_CHANGED_MODE otherwise.
+HRESULT ProbeApartment()
+{
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(hr))
+        CoUninitialize();
+    return hr;
+}
+
+// ShellExecute wants the calling thread in a single-threaded apartment; this
+// shell notes at each call whether it is. CoGetApartmentType is no witness
+// under Wine: once a thread has left COM it still answers "main STA".
+class CApartmentCheckingShell : public IShellOpen {
+public:
+    void OpenInFileBrowser(const std::wstring&) override
+    {
+        const bool bInApartment = ProbeApartment() == S_FALSE;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_inApartment.push_back(bInApartment);
+    }
+    std::vector<bool> Calls()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_inApartment;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<bool> m_inApartment;
+};
+
+// The firewall step before the dialog and the folder picker during it each
+// take and give back COM of their own; a drive opened in Explorer after
+// either must still find the dialog's thread in its apartment. When the
+// application ends, the thread is as it found it.
+TEST(StartupComTest, TheDialogsThreadStaysInItsApartmentAfterTheFirewallAndThePicker)
+{
+    ASSERT_EQ(S_OK, ProbeApartment()) << "the test's thread is in COM already: the test would prove nothing";
+    CBayServices bay("[E:]\nsize = 8G\n");
+    CApartmentCheckingShell shell;
+    {
+        CKOBLApp app(bay.Services(shell));
+        std::thread script([&] {
+            HWND hDlg = WaitFor("the program's main dialog", [] {
+                HWND hFound = FindVisibleDialog(APP_TITLE, GetCurrentProcessId(), false);
+                return hFound != nullptr && GetDlgItem(hFound, IDC_START) != nullptr ? hFound : nullptr;
+            });
+            if (hDlg == nullptr)
+                return;
+            const auto openDrive = [&](size_t nCalls) {
+                PostMessageW(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+                WaitFor("E: to be opened", [&] { return shell.Calls().size() == nCalls; });
+            };
+            openDrive(1);
+            PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), 0);
+            if (HWND hPicker = WaitFor("the folder picker", [hDlg] { return FindFolderPicker(hDlg); })) {
+                PostMessageW(hPicker, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                WaitForWindowGone(hPicker, "the folder picker");
+            }
+            openDrive(2);
+            PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        });
+        AfxWinMain(app, GetModuleHandleW(nullptr));
+        script.join();
+        AfxSetApp(nullptr);
+    }
+    EXPECT_EQ((std::vector<bool>{true, true}), shell.Calls()) << "after the firewall step, after the picker";
+    EXPECT_EQ(S_OK, ProbeApartment()) << "the application left COM initialised";
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Local AppWizard-Generated Applications\\app_tests");
 }
 
