@@ -174,18 +174,74 @@ TEST_F(ProgramStartTest, BothExecutablesTurnTheSystemsErrorBoxesOffBeforeTheirDi
     }
 }
 
+// The text of an executable's RT_MANIFEST resource 1, as the loader reads it.
+std::string ManifestOf(const char* pszExe)
+{
+    HMODULE hExe = LoadLibraryExW(WindowsPath(pszExe).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    EXPECT_NE(nullptr, hExe) << pszExe;
+    if (hExe == nullptr)
+        return {};
+    std::string strManifest;
+    if (HRSRC hInfo = FindResourceW(hExe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)))
+        strManifest.assign(static_cast<const char*>(LockResource(LoadResource(hExe, hInfo))), SizeofResource(hExe, hInfo));
+    FreeLibrary(hExe);
+    return strManifest;
+}
+
 TEST(ProductExecutableTest, CarriesTheAdministratorAndCommonControlsManifest)
 {
-    HMODULE hExe = LoadLibraryExW(WindowsPath(CORVANTIS_PRODUCT_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(nullptr, hExe);
-    HRSRC hInfo = FindResourceW(hExe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
-    ASSERT_NE(nullptr, hInfo);
-    const char* pData = static_cast<const char*>(LockResource(LoadResource(hExe, hInfo)));
-    const std::string strManifest(pData, SizeofResource(hExe, hInfo));
+    const std::string strManifest = ManifestOf(CORVANTIS_PRODUCT_EXE);
+    ASSERT_FALSE(strManifest.empty());
     EXPECT_NE(std::string::npos, strManifest.find("level=\"requireAdministrator\""));
     EXPECT_NE(std::string::npos, strManifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
+    HMODULE hExe = LoadLibraryExW(WindowsPath(CORVANTIS_PRODUCT_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, hExe);
     EXPECT_NE(nullptr, FindResourceW(hExe, MAKEINTRESOURCEW(128), MAKEINTRESOURCEW(14))) << "icon group 128";
     FreeLibrary(hExe);
+}
+
+// Without supportedOS entries Windows runs the program with Vista's
+// behaviour; without dpiAware it draws the dialog at 96 DPI and stretches
+// it, blurred, at any other. The settings are read back through an
+// activation context made from the resource, so a manifest that the
+// system's parser refuses, or a setting in the wrong namespace, fails too.
+TEST(ProductExecutableTest, DeclaresItsWindowsVersionsSystemDpiAwarenessAndLongPaths)
+{
+    for (const char* pszExe : {CORVANTIS_PRODUCT_EXE, CORVANTIS_DEMO_EXE}) {
+        const std::string strManifest = ManifestOf(pszExe);
+        const size_t nCompatibility = strManifest.find("<compatibility xmlns=\"urn:schemas-microsoft-com:compatibility.v1\">");
+        const size_t nCompatibilityEnd = strManifest.find("</compatibility>");
+        ASSERT_NE(std::string::npos, nCompatibility) << pszExe;
+        ASSERT_NE(std::string::npos, nCompatibilityEnd) << pszExe;
+        const std::string strCompatibility = strManifest.substr(nCompatibility, nCompatibilityEnd - nCompatibility);
+        for (const char* pszGuid : {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",    // Windows 7
+                                    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",    // Windows 8
+                                    "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",    // Windows 8.1
+                                    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) { // Windows 10 and 11
+            EXPECT_NE(std::string::npos, strCompatibility.find(std::string("<supportedOS Id=\"") + pszGuid + "\"/>"))
+                << pszExe << " " << pszGuid;
+        }
+        EXPECT_NE(std::string::npos,
+                  strManifest.find("<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+                                   "true</longPathAware>"))
+            << pszExe;
+
+        const std::wstring strExe = WindowsPath(pszExe);
+        ACTCTXW context{};
+        context.cbSize = sizeof(context);
+        context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        context.lpSource = strExe.c_str();
+        context.lpResourceName = MAKEINTRESOURCEW(1);
+        HANDLE hContext = CreateActCtxW(&context);
+        ASSERT_NE(INVALID_HANDLE_VALUE, hContext) << pszExe << ": the manifest is refused, error " << GetLastError();
+        wchar_t szDpiAware[32] = {};
+        SIZE_T nWritten = 0;
+        EXPECT_TRUE(QueryActCtxSettingsW(0, hContext, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                                         L"dpiAware", szDpiAware, 32, &nWritten))
+            << pszExe << ": no dpiAware, error " << GetLastError();
+        EXPECT_STREQ(L"true", szDpiAware) << pszExe << ": system DPI aware, not per monitor";
+        ReleaseActCtx(hContext);
+    }
 }
 
 // The product runs elevated from wherever it was saved, usually a downloads
