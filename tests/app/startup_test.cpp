@@ -137,6 +137,76 @@ TEST_F(ProgramStartTest, SecondCopyEndsAtOnceWithoutAWindowWhileTheFirstRuns)
     EXPECT_EQ(0u, first.WaitForExit()) << "the process ends with its dialog";
 }
 
+// The DPI that Wine processes started meanwhile take from the user's
+// LogPixels (Wine 8 reads HKCU\\Control Panel\\Desktop at each process start,
+// and only then the machine's Fonts key); put back as it was afterwards.
+class CUserLogPixels {
+public:
+    explicit CUserLogPixels(DWORD nDpi) : m_previous(ReadStoredValue(HKEY_CURRENT_USER, kKey, kName))
+    {
+        EXPECT_TRUE(StoreNumber(kKey, kName, nDpi));
+    }
+    ~CUserLogPixels()
+    {
+        if (m_previous && m_previous->nType == REG_DWORD)
+            StoreNumber(kKey, kName, m_previous->nNumber);
+        else
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kName);
+    }
+
+    CUserLogPixels(const CUserLogPixels&) = delete;
+    CUserLogPixels& operator=(const CUserLogPixels&) = delete;
+
+private:
+    static constexpr wchar_t kKey[] = L"Control Panel\\Desktop";
+    static constexpr wchar_t kName[] = L"LogPixels";
+    std::optional<StoredValue> m_previous;
+};
+
+// The window is trimmed to end a little below Start, measured on the
+// controls as they were laid out, so at every DPI each control of the
+// dialog, Start and Verify last of all, lies inside the client area. The
+// width shows that the copy really ran at the DPI asked for.
+TEST_F(ProgramStartTest, AtEachDpiEveryControlLiesInsideTheDialogsClientArea)
+{
+    LONG nWidthAt96 = 0;
+    for (DWORD nDpi : {96u, 120u, 144u}) {
+        const CUserLogPixels dpi(nDpi);
+        CChildProcess program(WindowsPath(CORVANTIS_DEMO_EXE));
+        ASSERT_TRUE(program.Started());
+        HWND hDlg = WaitForDialogWindow(APP_TITLE, program.ProcessId());
+        ASSERT_NE(nullptr, hDlg) << "no dialog at " << nDpi << " DPI";
+        RECT rcClient{};
+        GetClientRect(hDlg, &rcClient);
+        if (nDpi == 96)
+            nWidthAt96 = rcClient.right;
+        else
+            EXPECT_NEAR(nDpi / 96.0, static_cast<double>(rcClient.right) / nWidthAt96, 0.1) << nDpi << " DPI";
+
+        std::vector<HWND> controls;
+        EnumChildWindows(
+            hDlg,
+            [](HWND hChild, LPARAM lParam) {
+                reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hChild);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&controls));
+        EXPECT_GT(controls.size(), 70u) << "the dialog's controls were not found";
+        for (HWND hControl : controls) {
+            if (GetParent(hControl) != hDlg || !IsWindowVisible(hControl))
+                continue;
+            RECT rc{};
+            GetWindowRect(hControl, &rc);
+            MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&rc), 2);
+            EXPECT_TRUE(rc.left >= 0 && rc.top >= 0 && rc.right <= rcClient.right && rc.bottom <= rcClient.bottom)
+                << "control " << GetDlgCtrlID(hControl) << " at " << nDpi << " DPI reaches to (" << rc.right << ", "
+                << rc.bottom << "), the client area to (" << rcClient.right << ", " << rcClient.bottom << ")";
+        }
+        PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        EXPECT_EQ(0u, program.WaitForExit());
+    }
+}
+
 // The error mode of a running copy, read inside it: GetErrorMode takes
 // nothing and returns a number, so it can be the body of a thread started in
 // that process, and the thread's exit code is its answer. kernel32 lies at
