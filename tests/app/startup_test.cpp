@@ -23,6 +23,7 @@
 #include "base/win32/handles_win32.h"
 #include "support/bay_services.h"
 #include "support/child_process_win32.h"
+#include "support/com_probe_win32.h"
 #include "support/import_patch_win32.h"
 #include "support/no_shell_open.h"
 #include "support/pe_imports_win32.h"
@@ -537,18 +538,8 @@ TEST(StartupRaceTest, ACopyThatLosesTheRaceForTheMutexEndsWithoutAWindow)
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Local AppWizard-Generated Applications\\app_tests");
 }
 
-// S_OK when the thread had no COM; S_FALSE or RPC_E_CHANGED_MODE otherwise.
-HRESULT ProbeApartment()
-{
-    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (SUCCEEDED(hr))
-        CoUninitialize();
-    return hr;
-}
-
 // ShellExecute wants the calling thread in a single-threaded apartment; this
-// shell notes at each call whether it is. CoGetApartmentType is no witness
-// under Wine: once a thread has left COM it still answers "main STA".
+// shell notes at each call whether it is.
 class CApartmentCheckingShell : public IShellOpen {
 public:
     void OpenInFileBrowser(const std::wstring&) override
