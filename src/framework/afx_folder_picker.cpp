@@ -18,9 +18,10 @@ using CUniqueIdList = CUniqueHandle<CIdListTraits>;
 
 bool AfxBrowseForFolder(BROWSEINFOW& info, std::wstring& strFolder)
 {
-    // The guard gives back only what it took: a thread already in COM stays
+    // The picker's own reference, for a caller that did not set COM up: the
+    // guard gives back only what it took, so a thread already in COM stays
     // as it was.
-    const CComInitGuard com(COINIT_APARTMENTTHREADED);
+    const CComInitGuard com(COM_INIT_SHELL_APARTMENT);
     const CUniqueIdList pidl(::SHBrowseForFolderW(&info));
     if (!pidl)
         return false;

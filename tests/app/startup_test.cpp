@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -22,12 +23,14 @@
 #include "base/win32/handles_win32.h"
 #include "support/bay_services.h"
 #include "support/child_process_win32.h"
+#include "support/com_probe_win32.h"
 #include "support/import_patch_win32.h"
 #include "support/no_shell_open.h"
 #include "support/pe_imports_win32.h"
 #include "support/stored_values_win32.h"
 #include "support/test_files.h"
 #include "support/window_search_win32.h"
+#include "ui/win32/resource.h"
 #include "ui/win32/version_string_win32.h"
 
 namespace {
@@ -135,18 +138,181 @@ TEST_F(ProgramStartTest, SecondCopyEndsAtOnceWithoutAWindowWhileTheFirstRuns)
     EXPECT_EQ(0u, first.WaitForExit()) << "the process ends with its dialog";
 }
 
+// The DPI that Wine processes started meanwhile take from the user's
+// LogPixels (Wine 8 reads HKCU\\Control Panel\\Desktop at each process start,
+// and only then the machine's Fonts key); put back as it was afterwards.
+class CUserLogPixels {
+public:
+    explicit CUserLogPixels(DWORD nDpi) : m_previous(ReadStoredValue(HKEY_CURRENT_USER, kKey, kName))
+    {
+        EXPECT_TRUE(StoreNumber(kKey, kName, nDpi));
+    }
+    ~CUserLogPixels()
+    {
+        if (m_previous && m_previous->nType == REG_DWORD)
+            StoreNumber(kKey, kName, m_previous->nNumber);
+        else
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kName);
+    }
+
+    CUserLogPixels(const CUserLogPixels&) = delete;
+    CUserLogPixels& operator=(const CUserLogPixels&) = delete;
+
+private:
+    static constexpr wchar_t kKey[] = L"Control Panel\\Desktop";
+    static constexpr wchar_t kName[] = L"LogPixels";
+    std::optional<StoredValue> m_previous;
+};
+
+// The window is trimmed to end a little below Start, measured on the
+// controls as they were laid out, so at every DPI each control of the
+// dialog, Start and Verify last of all, lies inside the client area. The
+// width shows that the copy really ran at the DPI asked for.
+TEST_F(ProgramStartTest, AtEachDpiEveryControlLiesInsideTheDialogsClientArea)
+{
+    LONG nWidthAt96 = 0;
+    for (DWORD nDpi : {96u, 120u, 144u}) {
+        const CUserLogPixels dpi(nDpi);
+        CChildProcess program(WindowsPath(CORVANTIS_DEMO_EXE));
+        ASSERT_TRUE(program.Started());
+        HWND hDlg = WaitForDialogWindow(APP_TITLE, program.ProcessId());
+        ASSERT_NE(nullptr, hDlg) << "no dialog at " << nDpi << " DPI";
+        RECT rcClient{};
+        GetClientRect(hDlg, &rcClient);
+        if (nDpi == 96)
+            nWidthAt96 = rcClient.right;
+        else
+            EXPECT_NEAR(nDpi / 96.0, static_cast<double>(rcClient.right) / nWidthAt96, 0.1) << nDpi << " DPI";
+
+        std::vector<HWND> controls;
+        EnumChildWindows(
+            hDlg,
+            [](HWND hChild, LPARAM lParam) {
+                reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hChild);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&controls));
+        EXPECT_GT(controls.size(), 70u) << "the dialog's controls were not found";
+        for (HWND hControl : controls) {
+            if (GetParent(hControl) != hDlg || !IsWindowVisible(hControl))
+                continue;
+            RECT rc{};
+            GetWindowRect(hControl, &rc);
+            MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&rc), 2);
+            EXPECT_TRUE(rc.left >= 0 && rc.top >= 0 && rc.right <= rcClient.right && rc.bottom <= rcClient.bottom)
+                << "control " << GetDlgCtrlID(hControl) << " at " << nDpi << " DPI reaches to (" << rc.right << ", "
+                << rc.bottom << "), the client area to (" << rcClient.right << ", " << rcClient.bottom << ")";
+        }
+        PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        EXPECT_EQ(0u, program.WaitForExit());
+    }
+}
+
+// The error mode of a running copy, read inside it: GetErrorMode takes
+// nothing and returns a number, so it can be the body of a thread started in
+// that process, and the thread's exit code is its answer. kernel32 lies at
+// the same address in every process of the session, so ours is theirs.
+std::optional<UINT> ErrorModeInside(HANDLE hProcess)
+{
+    const auto pfnGetErrorMode = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetErrorMode")));
+    CUniqueKernelHandle thread(CreateRemoteThread(hProcess, nullptr, 0, pfnGetErrorMode, nullptr, 0, nullptr));
+    DWORD nMode = 0;
+    if (!thread || WaitForSingleObject(thread.get(), 20000) != WAIT_OBJECT_0 || !GetExitCodeThread(thread.get(), &nMode))
+        return std::nullopt;
+    return nMode;
+}
+
+// An empty card-reader slot or a stick pulled during the scan must not raise
+// the system's "There is no disk in the drive" box and hold the dialog. Each
+// copy is started with the default error mode, as from Explorer, not with the
+// test's own: Windows hands a parent's mode on to its children.
+TEST_F(ProgramStartTest, BothExecutablesTurnTheSystemsErrorBoxesOffBeforeTheirDialog)
+{
+    for (const char* pszExe : {CORVANTIS_DEMO_EXE, CORVANTIS_PRODUCT_EXE}) {
+        CChildProcess program(WindowsPath(pszExe), CREATE_DEFAULT_ERROR_MODE);
+        ASSERT_TRUE(program.Started()) << pszExe;
+        HWND hDlg = WaitForDialogWindow(APP_TITLE, program.ProcessId());
+        ASSERT_NE(nullptr, hDlg) << pszExe << " shows no dialog";
+        const std::optional<UINT> mode = ErrorModeInside(program.Handle());
+        ASSERT_TRUE(mode.has_value()) << "no thread could ask " << pszExe;
+        RecordProperty(std::filesystem::path(pszExe).stem().string() + "_error_mode", static_cast<int>(*mode));
+        EXPECT_EQ(static_cast<UINT>(SEM_FAILCRITICALERRORS), *mode & SEM_FAILCRITICALERRORS) << pszExe;
+        EXPECT_EQ(static_cast<UINT>(SEM_NOOPENFILEERRORBOX), *mode & SEM_NOOPENFILEERRORBOX) << pszExe;
+        // Escape's way out stores nothing in the user's settings.
+        PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        EXPECT_EQ(0u, program.WaitForExit()) << pszExe;
+    }
+}
+
+// The text of an executable's RT_MANIFEST resource 1, as the loader reads it.
+std::string ManifestOf(const char* pszExe)
+{
+    HMODULE hExe = LoadLibraryExW(WindowsPath(pszExe).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    EXPECT_NE(nullptr, hExe) << pszExe;
+    if (hExe == nullptr)
+        return {};
+    std::string strManifest;
+    if (HRSRC hInfo = FindResourceW(hExe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)))
+        strManifest.assign(static_cast<const char*>(LockResource(LoadResource(hExe, hInfo))), SizeofResource(hExe, hInfo));
+    FreeLibrary(hExe);
+    return strManifest;
+}
+
 TEST(ProductExecutableTest, CarriesTheAdministratorAndCommonControlsManifest)
 {
-    HMODULE hExe = LoadLibraryExW(WindowsPath(CORVANTIS_PRODUCT_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(nullptr, hExe);
-    HRSRC hInfo = FindResourceW(hExe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
-    ASSERT_NE(nullptr, hInfo);
-    const char* pData = static_cast<const char*>(LockResource(LoadResource(hExe, hInfo)));
-    const std::string strManifest(pData, SizeofResource(hExe, hInfo));
+    const std::string strManifest = ManifestOf(CORVANTIS_PRODUCT_EXE);
+    ASSERT_FALSE(strManifest.empty());
     EXPECT_NE(std::string::npos, strManifest.find("level=\"requireAdministrator\""));
     EXPECT_NE(std::string::npos, strManifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
+    HMODULE hExe = LoadLibraryExW(WindowsPath(CORVANTIS_PRODUCT_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, hExe);
     EXPECT_NE(nullptr, FindResourceW(hExe, MAKEINTRESOURCEW(128), MAKEINTRESOURCEW(14))) << "icon group 128";
     FreeLibrary(hExe);
+}
+
+// Without supportedOS entries Windows runs the program with Vista's
+// behaviour; without dpiAware it draws the dialog at 96 DPI and stretches
+// it, blurred, at any other. The settings are read back through an
+// activation context made from the resource, so a manifest that the
+// system's parser refuses, or a setting in the wrong namespace, fails too.
+TEST(ProductExecutableTest, DeclaresItsWindowsVersionsSystemDpiAwarenessAndLongPaths)
+{
+    for (const char* pszExe : {CORVANTIS_PRODUCT_EXE, CORVANTIS_DEMO_EXE}) {
+        const std::string strManifest = ManifestOf(pszExe);
+        const size_t nCompatibility = strManifest.find("<compatibility xmlns=\"urn:schemas-microsoft-com:compatibility.v1\">");
+        const size_t nCompatibilityEnd = strManifest.find("</compatibility>");
+        ASSERT_NE(std::string::npos, nCompatibility) << pszExe;
+        ASSERT_NE(std::string::npos, nCompatibilityEnd) << pszExe;
+        const std::string strCompatibility = strManifest.substr(nCompatibility, nCompatibilityEnd - nCompatibility);
+        for (const char* pszGuid : {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",    // Windows 7
+                                    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",    // Windows 8
+                                    "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",    // Windows 8.1
+                                    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) { // Windows 10 and 11
+            EXPECT_NE(std::string::npos, strCompatibility.find(std::string("<supportedOS Id=\"") + pszGuid + "\"/>"))
+                << pszExe << " " << pszGuid;
+        }
+        EXPECT_NE(std::string::npos,
+                  strManifest.find("<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+                                   "true</longPathAware>"))
+            << pszExe;
+
+        const std::wstring strExe = WindowsPath(pszExe);
+        ACTCTXW context{};
+        context.cbSize = sizeof(context);
+        context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        context.lpSource = strExe.c_str();
+        context.lpResourceName = MAKEINTRESOURCEW(1);
+        HANDLE hContext = CreateActCtxW(&context);
+        ASSERT_NE(INVALID_HANDLE_VALUE, hContext) << pszExe << ": the manifest is refused, error " << GetLastError();
+        wchar_t szDpiAware[32] = {};
+        SIZE_T nWritten = 0;
+        EXPECT_TRUE(QueryActCtxSettingsW(0, hContext, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                                         L"dpiAware", szDpiAware, 32, &nWritten))
+            << pszExe << ": no dpiAware, error " << GetLastError();
+        EXPECT_STREQ(L"true", szDpiAware) << pszExe << ": system DPI aware, not per monitor";
+        ReleaseActCtx(hContext);
+    }
 }
 
 // The product runs elevated from wherever it was saved, usually a downloads
@@ -369,6 +535,67 @@ TEST(StartupRaceTest, ACopyThatLosesTheRaceForTheMutexEndsWithoutAWindow)
     EXPECT_NE(nullptr, g_hOtherCopysMutex);
     CloseHandle(g_hOtherCopysMutex);
     EXPECT_FALSE(bDialogShown) << "the copy that lost the race went on to its dialog";
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Local AppWizard-Generated Applications\\app_tests");
+}
+
+// ShellExecute wants the calling thread in a single-threaded apartment; this
+// shell notes at each call whether it is.
+class CApartmentCheckingShell : public IShellOpen {
+public:
+    void OpenInFileBrowser(const std::wstring&) override
+    {
+        const bool bInApartment = ProbeApartment() == S_FALSE;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_inApartment.push_back(bInApartment);
+    }
+    std::vector<bool> Calls()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_inApartment;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<bool> m_inApartment;
+};
+
+// The firewall step before the dialog and the folder picker during it each
+// take and give back COM of their own; a drive opened in Explorer after
+// either must still find the dialog's thread in its apartment. When the
+// application ends, the thread is as it found it.
+TEST(StartupComTest, TheDialogsThreadStaysInItsApartmentAfterTheFirewallAndThePicker)
+{
+    ASSERT_EQ(S_OK, ProbeApartment()) << "the test's thread is in COM already: the test would prove nothing";
+    CBayServices bay("[E:]\nsize = 8G\n");
+    CApartmentCheckingShell shell;
+    {
+        CKOBLApp app(bay.Services(shell));
+        std::thread script([&] {
+            HWND hDlg = WaitFor("the program's main dialog", [] {
+                HWND hFound = FindVisibleDialog(APP_TITLE, GetCurrentProcessId(), false);
+                return hFound != nullptr && GetDlgItem(hFound, IDC_START) != nullptr ? hFound : nullptr;
+            });
+            if (hDlg == nullptr)
+                return;
+            const auto openDrive = [&](size_t nCalls) {
+                PostMessageW(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+                WaitFor("E: to be opened", [&] { return shell.Calls().size() == nCalls; });
+            };
+            openDrive(1);
+            PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), 0);
+            if (HWND hPicker = WaitFor("the folder picker", [hDlg] { return FindFolderPicker(hDlg); })) {
+                PostMessageW(hPicker, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                WaitForWindowGone(hPicker, "the folder picker");
+            }
+            openDrive(2);
+            PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        });
+        AfxWinMain(app, GetModuleHandleW(nullptr));
+        script.join();
+        AfxSetApp(nullptr);
+    }
+    EXPECT_EQ((std::vector<bool>{true, true}), shell.Calls()) << "after the firewall step, after the picker";
+    EXPECT_EQ(S_OK, ProbeApartment()) << "the application left COM initialised";
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Local AppWizard-Generated Applications\\app_tests");
 }
 

@@ -11,18 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include "support/com_probe_win32.h"
+
 namespace {
 
 const std::set<int> kCodes = {1, 0, -1, -2, -50, -51, -52, -53, -55, -56, -57, -58};
-
-// S_OK when the thread had no COM; S_FALSE or RPC_E_CHANGED_MODE otherwise.
-HRESULT ProbeApartment()
-{
-    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (SUCCEEDED(hr))
-        CoUninitialize();
-    return hr;
-}
 
 TEST(FirewallExceptionWin32Test, ReturnsACodeAndLeavesComAsItFoundIt)
 {

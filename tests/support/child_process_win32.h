@@ -10,17 +10,18 @@
 #include "base/win32/handles_win32.h"
 #include "support/gui_wait_win32.h"
 
-// A process of the given executable, ended by force if the test leaves it running.
+// A process of the given executable, ended by force if the test leaves it
+// running. dwCreationFlags go to CreateProcessW as they are.
 class CChildProcess {
 public:
-    explicit CChildProcess(const std::wstring& strExe)
+    explicit CChildProcess(const std::wstring& strExe, DWORD dwCreationFlags = 0)
     {
         std::wstring strCommand = L"\"" + strExe + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION info{};
-        if (CreateProcessW(nullptr, strCommand.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &info)) {
+        if (CreateProcessW(nullptr, strCommand.data(), nullptr, nullptr, FALSE, dwCreationFlags, nullptr, nullptr,
+                           &startup, &info)) {
             m_process.reset(info.hProcess);
             CloseHandle(info.hThread);
             m_nProcessId = info.dwProcessId;
@@ -34,6 +35,8 @@ public:
 
     bool Started() const { return m_process.valid(); }
     DWORD ProcessId() const { return m_nProcessId; }
+    // With every access right: CreateProcessW's own handle.
+    HANDLE Handle() const { return m_process.get(); }
     bool IsRunning() const { return m_process && WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT; }
     // The exit code; STILL_ACTIVE, and a failure that names the windows
     // present, when it did not end within the bound.

@@ -18,6 +18,8 @@ CKOBLApp::CKOBLApp(const PlatformServices& services) : m_services(services)
 
 BOOL CKOBLApp::InitInstance()
 {
+    m_comApartment.emplace(COM_INIT_SHELL_APARTMENT);
+
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_WIN95_CLASSES;

@@ -12,6 +12,7 @@
 
 #include "app/app_title.h"
 #include "app/win32/app_win32.h"
+#include "app/win32/process_defaults_win32.h"
 #include "bay/simulated_bay.h"
 #include "framework/afx_app.h"
 #include "platform/sleeper.h"
@@ -36,9 +37,10 @@ std::filesystem::path BayDescriptionFile()
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
 {
     // The same manifest asks for elevation and the same dialog loads the
-    // same system DLLs (version resource, update check), so the demo is
-    // held to the product's search as well; the bay loads no DLL of its own.
-    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // same system DLLs (version resource, update check) and scans drive
+    // letters the same way, so the demo is held to the product's defaults;
+    // the bay loads no DLL of its own.
+    ApplyProcessDefaults();
 
     BayDescription description;
     std::string strError;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/win32/app_win32.h"
+#include "app/win32/process_defaults_win32.h"
 #include "platform/sleeper.h"
 #include "platform/win32/folder_tree_win32.h"
 #include "platform/win32/raw_volumes_win32.h"
@@ -12,12 +13,7 @@
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
 {
-    // Elevated, and usually started from a downloads folder: from here on no
-    // DLL is loaded from beside the program or from the current directory,
-    // whoever asks for it, the system's own DLLs included. Our own loads by
-    // name ask for the system folder anyway, so a failure here leaves them
-    // safe.
-    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    ApplyProcessDefaults();
 
     CWin32VolumeQueries volumes;
     CWin32FolderTree folders;

@@ -9,6 +9,12 @@
 
 #include <utility>
 
+// The apartment of the thread that runs the dialog and calls the shell: the
+// shell's objects are apartment-threaded, and ShellExecute asks for exactly
+// this. A nested initialisation must name the same model, or it is refused
+// with RPC_E_CHANGED_MODE.
+constexpr DWORD COM_INIT_SHELL_APARTMENT = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE;
+
 // COM for the current thread, for as long as the guard lives. Every
 // successful CoInitializeEx, S_FALSE ("already initialised") included, takes
 // a reference that one CoUninitialize must give back. RPC_E_CHANGED_MODE

@@ -143,7 +143,7 @@ private:
 
 FirewallComInit CWin32FirewallCom::Initialise()
 {
-    const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const HRESULT hr = ::CoInitializeEx(nullptr, COM_INIT_SHELL_APARTMENT);
     if (hr == S_OK)
         return FW_COM_INIT_OK;
     if (hr == S_FALSE)
