@@ -4,12 +4,13 @@
 
 #include "app/win32/machine_settings_win32.h"
 #include "base/thread_guard.h"
+#include "base/win32/module_path_win32.h"
+#include "base/win32/version_string_win32.h"
 #include "framework/afx_folder_picker.h"
 #include "services/update_names.h"
 #include "services/update_rules.h"
 #include "services/win32/download_win32.h"
 #include "services/win32/ini_file_win32.h"
-#include "services/win32/module_version_win32.h"
 #include "ui/win32/download_alarm_win32.h"
 
 namespace {
@@ -27,9 +28,10 @@ int RunCheck(const std::wstring& strModulePath, const std::wstring& strFolderPic
 {
     const LANGID nLangId = ::GetUserDefaultLangID();
 
-    std::wstring strFolder;
-    if (GetModuleFolder(strModulePath, strFolder) != 1)
+    const size_t nSlash = strModulePath.find_last_of(L"\\/");
+    if (nSlash == std::wstring::npos)
         return UPDATE_STOPPED;
+    const std::wstring strFolder = strModulePath.substr(0, nSlash);
 
     IniFile ini;
     std::wstring strDownloadUrl;
@@ -52,7 +54,7 @@ int RunCheck(const std::wstring& strModulePath, const std::wstring& strFolderPic
         return UPDATE_STOPPED;
 
     std::wstring strOwnVersion;
-    if (GetFileVersionString(strModulePath, strOwnVersion) != 0)
+    if (ReadVersionString(strModulePath.c_str(), VERSION_FIELD_FILE_VERSION, strOwnVersion) != ERROR_SUCCESS)
         return UPDATE_STOPPED;
     if (IsNewerVersion(strOwnVersion.c_str(), strOfferedVersion.c_str()) != 1)
         return UPDATE_STOPPED;
