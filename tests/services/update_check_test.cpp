@@ -337,6 +337,12 @@ TEST_F(UpdateCheckTest, NewerReleaseLeadsThroughPromptAndPickerToTheUpdater)
     }
     EXPECT_EQ(std::vector<std::string>({"/current-release.ini", "/current-release.ini"}), m_server.RequestedPaths());
     EXPECT_EQ(1u, StoredAutoUpdate()) << "the box was not ticked";
+
+    // An updater that is not there was not started, whatever was answered.
+    fs::remove(m_folder.Path() / "TORQA_Update.exe");
+    PromptSeen seen;
+    EXPECT_EQ(-1, RunCheck({false, 1154, m_downloads.Path().wstring()}, seen));
+    EXPECT_TRUE(seen.bPicker);
 }
 
 TEST_F(UpdateCheckTest, NothingIsShownOrStartedUnlessANewerReleaseArrivesWhole)

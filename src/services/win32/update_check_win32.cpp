@@ -73,8 +73,8 @@ int StartUpdater(const UpdateOffer& offer, const std::wstring& strTarget, LANGID
                                strParameters)
         != 1)
         return 0;
-    RunProgram(offer.m_strFolder + L"\\" + UPDATER_PROGRAM, strParameters, 1);
-    return 1;
+    // The shell's result is greater than 32 when it started the program.
+    return RunProgram(offer.m_strFolder + L"\\" + UPDATER_PROGRAM, strParameters, 1) > 32 ? 1 : 0;
 }
 
 INT_PTR RunProgram(const std::wstring& strProgram, const std::wstring& strParameters, int nShow)

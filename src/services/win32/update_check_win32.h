@@ -29,8 +29,9 @@ int FindNewerRelease(const std::wstring& strModulePath, UpdateOffer& offer,
                      const DownloadTiming& timing = DownloadTiming{});
 
 // Starts the updater beside the program with the offer's location, the
-// folder strTarget the operator chose and the language nLangId. 1 when it
-// was handed to the shell; 0 when its parameters could not be made.
+// folder strTarget the operator chose and the language nLangId. 1 when the
+// shell started it; 0 when its parameters could not be made or the shell
+// could not start it (no updater beside the program, for one).
 int StartUpdater(const UpdateOffer& offer, const std::wstring& strTarget, LANGID nLangId);
 
 // ShellExecuteW "open" without owner or working folder; nShow 1 is a normal
