@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+scripts/install-deps.sh
 source scripts/xvfb.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j2 --target corvantis_balloon_shots >/dev/null

@@ -8,6 +8,7 @@ packages=(
   libxxhash-dev                              # the read-back check's hash, header-only
   g++-mingw-w64-x86-64-posix mingw-w64-tools # Windows cross build
   wine wine64 xvfb                           # Windows tests and the demo without a display
+  fonts-wine                                 # Marlett: the caption's buttons under Wine
   imagemagick fonts-wqy-microhei             # screenshots, CJK glyphs under Wine
   dosfstools mtools                          # a real FAT32 volume for the Sector Copy test
   util-linux procps                          # flock, setsid; pkill

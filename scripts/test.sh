@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds both presets and runs every test tier: native, native under
-# ThreadSanitizer, native under AddressSanitizer with UBSan, and the Windows
-# build under Wine with a private X display. Ends with one summary line.
+# Builds the four test presets and runs the tier of each: native, native
+# under ThreadSanitizer, native under AddressSanitizer with UBSan, and the
+# Windows build under Wine with a private X display. Ends with one summary
+# line.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)

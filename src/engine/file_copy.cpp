@@ -24,8 +24,8 @@ bool IsDotEntry(const FolderEntry& entry)
 
 std::wstring JoinPath(const std::wstring& strFolder, const std::wstring& strName)
 {
-    // "%s\%s": a root that already ends with a backslash gets a doubled one,
-    // which the system reads as one.
+    // Always one backslash between the two: a root that already ends with
+    // one gets a doubled one, which the system reads as one.
     return strFolder + L"\\" + strName;
 }
 

@@ -3,6 +3,7 @@
 #include <cwctype>
 #include <memory>
 
+#include "base/scope_guard.h"
 #include "base/thread_guard.h"
 #include "engine/run_control.h"
 #include "platform/slot_views.h"
@@ -134,9 +135,7 @@ int FormatVolume(ISystemFormatter& formatter, const std::wstring& strRoot, const
 {
     // The entry is released on every way out, a throw included, or the
     // thread would keep it for good.
-    struct CEntryScope {
-        ~CEntryScope() { g_formatThreadTable.Release(); }
-    } entryScope;
+    const CScopeGuard entryScope([] { g_formatThreadTable.Release(); });
 
     std::unique_ptr<IFormatLibrary> pLibrary = formatter.LoadFormatLibrary();
     if (!pLibrary)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/scope_guard.h"
 #include "base/thread_guard.h"
 #include "engine/run_control.h"
 #include "engine/slot_result.h"
@@ -243,16 +244,7 @@ int CSectorCopy::CopySectorsToDrive(const std::wstring& strRoot, int32_t nWriter
         return 0;
     // Whatever way this ends without the whole source written, the reader
     // must stop waiting for this writer.
-    struct CLeaveScope {
-        CSectorCopy& copy;
-        int32_t nWriter;
-        bool bDone = false;
-        ~CLeaveScope()
-        {
-            if (!bDone)
-                copy.DropSectorCopyTarget(nWriter);
-        }
-    } leave{*this, nWriter};
+    CScopeGuard leave([this, nWriter] { DropSectorCopyTarget(nWriter); });
 
     if (m_nTotalBytes <= 0)
         return 0;
@@ -281,7 +273,7 @@ int CSectorCopy::CopySectorsToDrive(const std::wstring& strRoot, int32_t nWriter
                                                   / static_cast<double>(m_nTotalBytes)));
     }
     // Everything is written: the reader has nothing left to wait for.
-    leave.bDone = true;
+    leave.Dismiss();
     // Through the locked handle, before the read-back and before "OK": the
     // writes may still sit in a cache, and a stick pulled then loses them.
     if (!volume->Flush())

@@ -1,6 +1,7 @@
 #pragma once
-// What a run reads: written by the UI thread only while no run exists, and
-// only read while one does.
+// The task and its inputs as the dialog showed them when Start was pressed.
+// A run takes its own copy (CTaskRun), so nothing the dialog changes while
+// it goes on can reach a worker.
 
 #include <cstdint>
 #include <string>
@@ -18,8 +19,6 @@ struct TaskRequest {
     std::wstring m_strSourcePath;
     std::wstring m_strLabel;
     // Format: the file system selected in the combo when Start was pressed.
-    // The combo stays disabled for the whole run, so this is what a worker
-    // reading the combo would find.
     std::wstring m_strFileSystem;
     // File Copy and Sector Copy: 1 when every drive is read back and compared
     // with the source before it may show "OK". The operator's choice.

@@ -32,7 +32,6 @@ public:
 
     CRunControl& Control() { return m_control; }
     int CountLiveWorkers() const { return m_supervisor.CountLiveWorkers(); }
-    const TaskRequest& Request() const { return m_request; }
 
 private:
     void OnRunEnded() override;

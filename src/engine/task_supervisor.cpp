@@ -83,8 +83,7 @@ void CTaskSupervisor::TaskSupervisorProc()
     }
     RunGuarded(
         [this] {
-            while (!m_sectorCopy.ResetSectorCopy())
-                m_services.m_sleeper.SleepFor(m_services.m_timing.m_sectorPoll);
+            m_sectorCopy.ResetSectorCopy();
             m_services.m_sleeper.SleepFor(m_services.m_timing.m_idlePause);
             return 0;
         },

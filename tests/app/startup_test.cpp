@@ -21,6 +21,7 @@
 #include "app/app_title.h"
 #include "app/win32/app_win32.h"
 #include "base/win32/handles_win32.h"
+#include "base/win32/version_string_win32.h"
 #include "support/bay_services.h"
 #include "support/child_process_win32.h"
 #include "support/com_probe_win32.h"
@@ -31,7 +32,6 @@
 #include "support/test_files.h"
 #include "support/window_search_win32.h"
 #include "ui/win32/resource.h"
-#include "ui/win32/version_string_win32.h"
 
 namespace {
 

@@ -154,6 +154,30 @@ TEST_F(SectorCopyTest, ASlowWriterHoldsTheReaderUntilItLeavesTheJob)
     EXPECT_EQ(strSource.size(), m_run.Bay().BytesRead(L'S')) << "read once";
 }
 
+// A writer that fails leaves the job by itself, before any worker could
+// drop it: the reader goes on filling the ring for the others.
+TEST_F(SectorCopyTest, AWriterThatFailsLeavesTheJobByItself)
+{
+    const std::string strSource = Pattern(40 * CHUNK, 5);
+    MakeImage('S', strSource);
+    MakeImage('E', std::string(strSource.size(), '\0'));
+    m_run.UseBay(ImageDrive('S') + ImageDrive('E'));
+    std::unique_ptr<CSectorCopy> pEngine = MakeEngine(RingOfAtMost(4));
+    ASSERT_EQ(1, pEngine->StartSectorCopy(L"S:", 2, &m_control, SECTOR_CHUNK_SIZE));
+    std::atomic<int> nResult{-1};
+    std::thread writer([&] { nResult = pEngine->CopySectorsToDrive(L"E:\\", 1, nullptr); });
+
+    EXPECT_EQ(0, pEngine->CopySectorsToDrive(L"F:\\", 2, nullptr)) << "F: is not in the bay";
+    EXPECT_EQ(CHUNK_FAILED, pEngine->GetChunkCount(2));
+    const bool bFinished = Eventually([&] { return nResult != -1; });
+    EXPECT_TRUE(bFinished) << "writer 1 still waits for writer 2";
+    if (!bFinished)
+        pEngine->DropSectorCopyTarget(2);
+    writer.join();
+    EXPECT_EQ(1, nResult);
+    EXPECT_EQ(strSource, ReadImage('E'));
+}
+
 TEST_F(SectorCopyTest, CancelWhileTheReaderWaitsEndsTheReaderAndEveryWriter)
 {
     MakeImage('S', Pattern(40 * CHUNK, 2));

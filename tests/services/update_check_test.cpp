@@ -1,9 +1,10 @@
-// The update check against a release server of the test's own on 127.0.0.1:
-// what it downloads, when it asks, what the answer changes, and how the
-// updater is started. A recording program stands in for both the program
-// (its version resource says "1, 0, 0, 4") and the updater.
+// The update check against a release server of the test's own on 127.0.0.1,
+// with start-up's prompt on top of it: what it downloads, when it asks,
+// what the answer changes, and how the updater is started. A recording
+// program stands in for both the program (its version resource says
+// "1, 0, 0, 4") and the updater.
 
-#include "services/win32/update_check_win32.h"
+#include "app/win32/update_prompt_win32.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -336,6 +337,12 @@ TEST_F(UpdateCheckTest, NewerReleaseLeadsThroughPromptAndPickerToTheUpdater)
     }
     EXPECT_EQ(std::vector<std::string>({"/current-release.ini", "/current-release.ini"}), m_server.RequestedPaths());
     EXPECT_EQ(1u, StoredAutoUpdate()) << "the box was not ticked";
+
+    // An updater that is not there was not started, whatever was answered.
+    fs::remove(m_folder.Path() / "TORQA_Update.exe");
+    PromptSeen seen;
+    EXPECT_EQ(-1, RunCheck({false, 1154, m_downloads.Path().wstring()}, seen));
+    EXPECT_TRUE(seen.bPicker);
 }
 
 TEST_F(UpdateCheckTest, NothingIsShownOrStartedUnlessANewerReleaseArrivesWhole)

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/win32/version_string_win32.h"
 #include "framework/afx_app.h"
 #include "support/bay_services.h"
 #include "support/dialog_runner_win32.h"
@@ -17,7 +18,6 @@
 #include "support/refused_system_library_win32.h"
 #include "support/test_files.h"
 #include "support/window_search_win32.h"
-#include "ui/win32/version_string_win32.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "app/win32/machine_settings_win32.h"
 #include "app/win32/single_instance_win32.h"
 #include "app/win32/ui_language_win32.h"
+#include "app/win32/update_prompt_win32.h"
 #include "services/win32/firewall_exception_win32.h"
-#include "services/win32/update_check_win32.h"
 #include "ui/win32/main_dialog_win32.h"
 
 CKOBLApp::CKOBLApp(const PlatformServices& services) : m_services(services)
@@ -39,7 +39,7 @@ BOOL CKOBLApp::InitInstance()
     SelectUiLanguage();
     AddFirewallException(APP_TITLE);
     if (IsAutoUpdateEnabled())
-        CheckForUpdate(GetMessageText(MSG_SELECT_FOLDER), GetMessageText(MSG_DOWNLOAD_QUESTION), APP_TITLE);
+        CheckForUpdate(GetMessageText(MSG_SELECT_FOLDER));
 
     CKOBLDlg dialog(m_services);
     m_pMainWnd = &dialog;

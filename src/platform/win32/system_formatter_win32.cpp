@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/scope_guard.h"
 #include "base/win32/handles_win32.h"
 
 namespace {
@@ -18,23 +19,6 @@ using PFORMATEX = VOID(WINAPI*)(PWCHAR DriveRoot, DWORD MediaFlag, PWCHAR Format
 // called FormatEx: the core's callback for the call under way is that
 // thread's own.
 thread_local FormatExCallbackFn t_pfnCoreCallback = nullptr;
-
-// Restores the previous callback when a call ends, so that a FormatEx made
-// from inside a callback hands the outer call's callbacks back to it.
-class CCoreCallbackScope {
-public:
-    explicit CCoreCallbackScope(FormatExCallbackFn pfnCallback) : m_pfnPrevious(t_pfnCoreCallback)
-    {
-        t_pfnCoreCallback = pfnCallback;
-    }
-    ~CCoreCallbackScope() { t_pfnCoreCallback = m_pfnPrevious; }
-
-    CCoreCallbackScope(const CCoreCallbackScope&) = delete;
-    CCoreCallbackScope& operator=(const CCoreCallbackScope&) = delete;
-
-private:
-    FormatExCallbackFn m_pfnPrevious;
-};
 
 BOOLEAN WINAPI FormatExTrampoline(int nCommand, DWORD dwSubAction, PVOID pActionInfo)
 {
@@ -77,7 +61,11 @@ public:
         std::vector<wchar_t> root = WritableCopy(strRoot);
         std::vector<wchar_t> fileSystem = WritableCopy(strFileSystem);
         std::vector<wchar_t> label = WritableCopy(strLabel);
-        CCoreCallbackScope scope(callback);
+        // The previous callback comes back when the call ends, so that a
+        // FormatEx made from inside a callback hands the outer call's
+        // callbacks back to it.
+        const FormatExCallbackFn pfnPrevious = std::exchange(t_pfnCoreCallback, callback);
+        const CScopeGuard restore([pfnPrevious] { t_pfnCoreCallback = pfnPrevious; });
         m_pfnFormatEx(root.data(), nMediaFlag, fileSystem.data(), label.data(), nQuickFormat, nClusterSize,
                       &FormatExTrampoline);
     }

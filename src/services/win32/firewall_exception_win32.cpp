@@ -1,7 +1,7 @@
 #include "services/win32/firewall_exception_win32.h"
 
 #include "base/thread_guard.h"
-#include "framework/afx_app.h"
+#include "base/win32/module_path_win32.h"
 #include "services/firewall_exception.h"
 #include "services/win32/firewall_com_win32.h"
 
@@ -12,7 +12,7 @@ int AddFirewallException(const std::wstring& strEntryName)
     return RunGuarded(
         [&] {
             CWin32FirewallCom com;
-            return AddFirewallExceptionFor(com, AfxGetModuleFileName(nullptr), strEntryName.c_str());
+            return AddFirewallExceptionFor(com, GetModulePath(), strEntryName.c_str());
         },
         FW_E_STRING);
 }

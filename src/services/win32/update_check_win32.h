@@ -1,5 +1,7 @@
 #pragma once
-// At start-up: offer a newer release and hand its download to the updater.
+// At start-up: whether a newer release is offered, and how its updater is
+// started. The check only decides and reports; asking the operator belongs
+// to start-up, which owns the prompt and the machine's settings.
 
 #include <windows.h>
 
@@ -7,23 +9,30 @@
 
 #include "services/win32/download_win32.h"
 
-// 0 when the updater was started, -1 in every other case; every failure is
-// silent. Only the picker title is used: the prompt takes its own texts
-// from the catalogue, in the user's language, and its caption from its
-// template.
-int CheckForUpdate(const std::wstring& strFolderPickerTitle, const std::wstring& strDownloadQuestion,
-                   const std::wstring& strTitle);
+// A newer release than the program's own, as its description offers it.
+struct UpdateOffer {
+    // The program's folder: TORQA.ini, the downloaded description and the
+    // updater lie there.
+    std::wstring m_strFolder;
+    // The release's URLPath, checked to stay inside the quotes it is handed
+    // to the updater in.
+    std::wstring m_strUrlPath;
+};
 
-// The same check for the program at strModulePath: the folder of that path
-// holds TORQA.ini, the downloaded description and the updater, and its
-// version resource is the version offered releases are compared with. The
+// 1 with offer filled when TORQA.ini beside the program at strModulePath
+// names a release description whose Version is newer than the program's
+// own; 0 in every other case, silently. The folder of that path holds
+// TORQA.ini, the downloaded description and the updater, and its version
+// resource is the version offered releases are compared with. The
 // description's download is held to timing.
-int CheckForUpdateOf(const std::wstring& strModulePath, const std::wstring& strFolderPickerTitle,
+int FindNewerRelease(const std::wstring& strModulePath, UpdateOffer& offer,
                      const DownloadTiming& timing = DownloadTiming{});
 
-// Non-zero with the chosen file-system folder in strFolder; 0 when the
-// picker was cancelled or the choice has no path.
-int BrowseForDownloadFolder(const std::wstring& strTitle, std::wstring& strFolder);
+// Starts the updater beside the program with the offer's location, the
+// folder strTarget the operator chose and the language nLangId. 1 when the
+// shell started it; 0 when its parameters could not be made or the shell
+// could not start it (no updater beside the program, for one).
+int StartUpdater(const UpdateOffer& offer, const std::wstring& strTarget, LANGID nLangId);
 
 // ShellExecuteW "open" without owner or working folder; nShow 1 is a normal
 // window, anything else a hidden one. The shell's result.

@@ -3,10 +3,10 @@
 #include <cwchar>
 #include <string>
 
+#include "base/win32/version_string_win32.h"
 #include "framework/afx_app.h"
 #include "ui/win32/about_resource.h"
 #include "ui/win32/resource.h"
-#include "ui/win32/version_string_win32.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 
 #include "app/message_catalogue.h"
 #include "app/settings_names.h"
+#include "base/scope_guard.h"
 #include "base/thread_guard.h"
 #include "engine/slot_result.h"
 #include "framework/afx_app.h"
@@ -321,14 +322,10 @@ void CKOBLDlg::CancelRun()
     // run meanwhile (a worker that held no check point ended, and with it
     // the run): after it, the run is asked for again.
     m_pRun->Control().HoldWorkers();
-    struct CReleaseScope {
-        std::unique_ptr<CTaskRun>& pRun;
-        ~CReleaseScope()
-        {
-            if (pRun)
-                pRun->Control().ReleaseWorkers();
-        }
-    } release{m_pRun};
+    const CScopeGuard release([this] {
+        if (m_pRun)
+            m_pRun->Control().ReleaseWorkers();
+    });
     if (m_pRun->CountLiveWorkers() == 0)
         return;
     EnableDlgItem(IDC_START, FALSE);

@@ -1,13 +1,10 @@
-#include "ui/win32/version_string_win32.h"
-
-#include <windows.h>
+#include "base/win32/version_string_win32.h"
 
 #include <cwchar>
 #include <new>
-#include <string>
 #include <vector>
 
-#include "services/win32/version_library_win32.h"
+#include "base/win32/version_library_win32.h"
 
 namespace {
 
@@ -20,7 +17,7 @@ static_assert(VERSION_FIELD_COUNT == VERSION_FIELD_SPECIAL_BUILD + 1);
 
 constexpr DWORD ERROR_NO_TRANSLATION = 4316;
 
-DWORD ReadVersionString(const wchar_t* pszPath, int nField, wchar_t* pszOut, size_t cchOut)
+DWORD ReadField(const wchar_t* pszPath, int nField, std::wstring& strValue)
 {
     const CVersionLibrary version;
     if (!version.IsLoaded())
@@ -29,12 +26,7 @@ DWORD ReadVersionString(const wchar_t* pszPath, int nField, wchar_t* pszOut, siz
     const DWORD cbInfo = version.m_pfnGetFileVersionInfoSizeW(pszPath, &dwHandle);
     if (cbInfo == 0)
         return ::GetLastError();
-    std::vector<BYTE> info;
-    try {
-        info.assign(cbInfo, 0);
-    } catch (const std::bad_alloc&) {
-        return ERROR_INSUFFICIENT_BUFFER;
-    }
+    std::vector<BYTE> info(cbInfo, 0);
     if (!version.m_pfnGetFileVersionInfoW(pszPath, 0, cbInfo, info.data()))
         return ::GetLastError();
 
@@ -55,18 +47,29 @@ DWORD ReadVersionString(const wchar_t* pszPath, int nField, wchar_t* pszOut, siz
         std::wstring(L"\\StringFileInfo\\") + szTranslation + L"\\" + kFieldNames[nField];
     void* pValue = nullptr;
     UINT cchValue = 0;
-    if (version.m_pfnVerQueryValueW(info.data(), strQuery.c_str(), &pValue, &cchValue) && pValue != nullptr) {
-        // The stored length may count the terminator, or be off in broken
-        // resources; the copy never reads past it nor writes past cchOut.
-        const size_t cchText = wcsnlen(static_cast<const wchar_t*>(pValue), cchValue);
-        const size_t cchCopy = cchText < cchOut - 1 ? cchText : cchOut - 1;
-        wmemcpy(pszOut, static_cast<const wchar_t*>(pValue), cchCopy);
-        pszOut[cchCopy] = L'\0';
-    }
+    if (!version.m_pfnVerQueryValueW(info.data(), strQuery.c_str(), &pValue, &cchValue) || pValue == nullptr)
+        return ERROR_RESOURCE_NAME_NOT_FOUND;
+    // The stored length may count the terminator, or be off in broken
+    // resources; the copy never reads past it.
+    const wchar_t* pszValue = static_cast<const wchar_t*>(pValue);
+    strValue.assign(pszValue, wcsnlen(pszValue, cchValue));
     return ERROR_SUCCESS;
 }
 
 }  // namespace
+
+DWORD ReadVersionString(const wchar_t* pszPath, int nField, std::wstring& strValue)
+{
+    strValue.clear();
+    if (pszPath == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    try {
+        return ReadField(pszPath, nField, strValue);
+    } catch (const std::bad_alloc&) {
+        strValue.clear();
+        return ERROR_INSUFFICIENT_BUFFER;
+    }
+}
 
 bool QueryVersionString(const wchar_t* pszPath, int nField, wchar_t* pszOut, size_t cchOut)
 {
@@ -76,8 +79,17 @@ bool QueryVersionString(const wchar_t* pszPath, int nField, wchar_t* pszOut, siz
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    pszOut[0] = L'\0';
-    const DWORD dwError = ReadVersionString(pszPath, nField, pszOut, cchOut);
+    DWORD dwError = ERROR_SUCCESS;
+    {
+        std::wstring strValue;
+        dwError = ReadVersionString(pszPath, nField, strValue);
+        if (dwError == ERROR_RESOURCE_NAME_NOT_FOUND)
+            dwError = ERROR_SUCCESS;
+        const size_t cchCopy = strValue.size() < cchOut - 1 ? strValue.size() : cchOut - 1;
+        wmemcpy(pszOut, strValue.data(), cchCopy);
+        pszOut[cchCopy] = L'\0';
+    }
+    // Set last: giving the value's memory back must not overwrite it.
     ::SetLastError(dwError);
     return dwError == ERROR_SUCCESS;
 }

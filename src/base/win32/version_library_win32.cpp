@@ -1,4 +1,4 @@
-#include "services/win32/version_library_win32.h"
+#include "base/win32/version_library_win32.h"
 
 CVersionLibrary::CVersionLibrary() noexcept : m_library(L"version.dll")
 {
