@@ -238,15 +238,23 @@ bool CBayState::Flush(wchar_t chLetter)
     return true;
 }
 
-BayUnflushed CBayState::Replug(wchar_t chLetter)
+BayUnflushed CBayState::PullOut(wchar_t chLetter)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     DriveNow* pNow = FindNow(chLetter);
     if (pNow == nullptr)
         return BayUnflushed();
-    pNow->bRemoved = false;
-    pNow->bLocked = false;
+    pNow->bRemoved = true;
     return std::exchange(pNow->unflushed, BayUnflushed());
+}
+
+void CBayState::PlugIn(wchar_t chLetter)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (DriveNow* pNow = FindNow(chLetter)) {
+        pNow->bRemoved = false;
+        pNow->bLocked = false;
+    }
 }
 
 bool CBayState::WritesFailing(wchar_t chLetter) const

@@ -105,10 +105,11 @@ public:
     // lost any more. False, and nothing made safe, for a drive that is gone
     // or whose writes fail.
     bool Flush(wchar_t chLetter);
-    // The drive is pulled out and plugged in again: it answers as present,
-    // its lock is gone, and what it had not made safe is handed over, for
-    // the facades to lose.
-    BayUnflushed Replug(wchar_t chLetter);
+    // The drive is pulled out: gone for every question, and what it had not
+    // made safe is handed over, for the facades to lose.
+    BayUnflushed PullOut(wchar_t chLetter);
+    // Plugged in again: present, and no lock held on it any more.
+    void PlugIn(wchar_t chLetter);
 
     bool WritesFailing(wchar_t chLetter) const;
     // Whether a file of nBytes may start on the drive: its writes still work

@@ -67,7 +67,16 @@ void CSimulatedBay::Replug(wchar_t chLetter)
     const BayDrive* pDrive = FindBayDrive(m_pState->Description(), chLetter);
     if (pDrive == nullptr)
         return;
-    const BayUnflushed lost = m_pState->Replug(pDrive->chLetter);
+    PullOut(pDrive->chLetter);
+    m_pState->PlugIn(pDrive->chLetter);
+}
+
+void CSimulatedBay::PullOut(wchar_t chLetter)
+{
+    const BayDrive* pDrive = FindBayDrive(m_pState->Description(), chLetter);
+    if (pDrive == nullptr)
+        return;
+    const BayUnflushed lost = m_pState->PullOut(pDrive->chLetter);
     if (pDrive->backing == BayBacking::Image)
         LoseRawWrites(*pDrive, lost.rawRuns);
     // Newest first: a file goes before the folder it was copied into.

@@ -68,10 +68,11 @@ public:
     // everyone (a drive root's "System Volume Information").
     void DenyListing(const std::wstring& strPath);
 
-    // The drive is pulled out and plugged in again, as an operator does
-    // once it shows its result: whatever was written to it since its volume
-    // was last flushed is lost (see the description's notes). Every drive
-    // when no letter is given.
+    // The drive is pulled out: whatever was written to it since its volume
+    // was last flushed is lost (see the description's notes), and it is gone
+    // until plugged in again. Replug does both, as an operator does once a
+    // drive shows its result; ReplugAll for every drive.
+    void PullOut(wchar_t chLetter);
     void Replug(wchar_t chLetter);
     void ReplugAll();
 

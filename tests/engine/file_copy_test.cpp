@@ -407,13 +407,18 @@ TEST(FileCopyRunTest, WithVerifyAWornStickIsCaughtAndAGoodOneReadBackWhole)
     }
 }
 
-TEST(FileCopyRunTest, TwentyTwoDrivesAtOnceAndOnePulledOutMidCopy)
+TEST(FileCopyRunTest, TwentyTwoDrivesAtOnceAndOneFailedMidCopyAndOnePulledBeforeItsFlush)
 {
     CRunHarness run;
     std::string strBay;
     for (char ch = 'E'; ch <= 'Z'; ++ch)
         strBay += Stick(ch, "64M", ch == 'M' ? "fail-after = 100K\n" : "");
     run.UseBay(strBay);
+    // N: has taken the whole tree, and is pulled out before its flush.
+    run.m_slots.bars['N' - 'E'].m_onSet = [&run](int nPos) {
+        if (nPos == 100)
+            run.Bay().PullOut(L'N');
+    };
     for (int i = 0; i < 5; ++i)
         WriteTestFile(run.Root() / "src" / ("d" + std::to_string(i % 2)) / ("f" + std::to_string(i) + ".bin"),
                       std::string(60000 * (i + 1), static_cast<char>('a' + i)));
@@ -423,10 +428,12 @@ TEST(FileCopyRunTest, TwentyTwoDrivesAtOnceAndOnePulledOutMidCopy)
 
     Statuses expected(22, L"OK");
     expected['M' - 'E'] = L"E7";
+    expected['N' - 'E'] = L"E7";
     EXPECT_EQ(expected, run.Statuses());
+    EXPECT_TRUE(TreeListing(run.DriveFolder("n")).empty()) << "all it was given was still in its cache";
     const std::vector<std::string> source = TreeListing(run.Root() / "src");
     for (char ch = 'E'; ch <= 'Z'; ++ch) {
-        if (ch == 'M')
+        if (ch == 'M' || ch == 'N')
             continue;
         EXPECT_EQ(source, TreeListing(run.DriveFolder(std::string(1, static_cast<char>(std::tolower(ch)))))) << ch;
     }

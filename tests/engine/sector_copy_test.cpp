@@ -276,18 +276,25 @@ TEST_F(SectorCopyTest, EachDriveFailsOnItsOwnWhileTheOthersFinish)
     for (char ch : {'E', 'F', 'G', 'H', 'I'})
         MakeImage(ch, std::string(strSource.size(), '\0'));
     MakeImage('J', std::string(strSource.size() - 512, '\0'));
+    MakeImage('K', std::string(strSource.size(), '\0'));
     m_run.UseBay(ImageDrive('S', kInternalDisk)
                  + ImageDrive('E')                                  // fine
                  + ImageDrive('F', "lock-refusals = 2\n")           // yields on the third attempt
                  + ImageDrive('G', "lock-refusals = 5\n")           // never yields
                  + ImageDrive('H', "fail-after = 200K\n")           // a write fails
                  + ImageDrive('I', "remove-after = 200K\n")         // pulled out
-                 + ImageDrive('J'));                                // one sector short
+                 + ImageDrive('J')                                  // one sector short
+                 + ImageDrive('K'));                                // pulled out before its flush
+    m_run.m_slots.bars[6].m_onSet = [this](int nPos) {
+        if (nPos == 100)
+            m_run.Bay().PullOut(L'K');
+    };
     m_run.m_request.m_strSourcePath = L"S:\\";
 
     m_run.Run(TASK_SECTOR_COPY);
 
-    EXPECT_EQ((Statuses{L"OK", L"OK", L"E7", L"E7", L"E7", L"E1"}), m_run.Statuses());
+    EXPECT_EQ((Statuses{L"OK", L"OK", L"E7", L"E7", L"E7", L"E1", L"E7"}), m_run.Statuses());
+    EXPECT_NE(strSource, ReadImage('K')) << "all it was given was still in its cache";
     EXPECT_EQ(strSource, ReadImage('E'));
     EXPECT_EQ(strSource, ReadImage('F'));
     EXPECT_EQ(std::string(strSource.size() - 512, '\0'), ReadImage('J')) << "a rejected target is never written";
