@@ -8,6 +8,10 @@
 namespace {
 
 constexpr uint64_t BAY_COPY_BLOCK_BYTES = 1024 * 1024;
+// A file declared terabytes long is taken in at most this many blocks, each
+// larger than a MiB: a block per MiB would be millions of turns of the
+// drive's lock for bytes that are never written.
+constexpr uint64_t BAY_COPY_MOST_BLOCKS = 4096;
 
 }  // namespace
 
@@ -34,10 +38,11 @@ bool CBayFileCopy::Run(CopyProgressRoutine routine, void* pContext, const std::a
         return false;
     if (routine != nullptr && routine(0, pContext) != COPY_PROGRESS_CONTINUE)
         return false;
+    const uint64_t nBlockBytes = std::max(BAY_COPY_BLOCK_BYTES, m_nTransferBytes / BAY_COPY_MOST_BLOCKS);
     while (m_nTransferred < m_nTransferBytes) {
         if (pCancel != nullptr && pCancel->load() == 1)
             return false;
-        if (!TransferBlock(std::min(BAY_COPY_BLOCK_BYTES, m_nTransferBytes - m_nTransferred)))
+        if (!TransferBlock(std::min(nBlockBytes, m_nTransferBytes - m_nTransferred)))
             return false;
         if (routine != nullptr && routine(static_cast<int64_t>(m_nTransferred), pContext) != COPY_PROGRESS_CONTINUE)
             return false;

@@ -17,7 +17,7 @@ class IVolumeQueries;
 // The file-system kind of a target volume.
 enum FsKind : int32_t {
     FS_KIND_UNKNOWN = -1,   // the file-system name could not be read
-    FS_KIND_OTHER = 0,      // "FAT" and every name but the two below
+    FS_KIND_OTHER = 0,      // "FAT" and every name but those below
     FS_KIND_FAT32 = 1,
     FS_KIND_NTFS = 2,
     // exFAT records a file's size in 64 bits: no limit of its own that a
