@@ -1,0 +1,14 @@
+#include "bay/bay_oem_text.h"
+
+bool CBayOemText::ToOemUpperCase(const std::wstring& strText, std::string& strOem)
+{
+    strOem.clear();
+    for (const wchar_t ch : strText) {
+        if (ch < 0 || ch > 0x7F) {
+            strOem.clear();
+            return false;
+        }
+        strOem += static_cast<char>(ch >= L'a' && ch <= L'z' ? ch - L'a' + L'A' : ch);
+    }
+    return true;
+}
