@@ -8,6 +8,10 @@
 #include <cstdio>
 #include <fstream>
 #include <regex>
+#include <set>
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -38,7 +42,11 @@ ToolResult RunTool(const std::string& strCommand)
     for (size_t nRead; (nRead = std::fread(buffer.data(), 1, buffer.size(), pPipe)) > 0;)
         result.strOutput.append(buffer.data(), nRead);
     const int nWait = ::pclose(pPipe);
+#if defined(_WIN32)
+    result.nStatus = nWait;
+#else
     result.nStatus = WIFEXITED(nWait) ? WEXITSTATUS(nWait) : -1;
+#endif
     EXPECT_NE(127, result.nStatus) << "missing tool (scripts/install-deps.sh installs dosfstools and mtools): "
                                    << strCommand;
     return result;
@@ -47,6 +55,17 @@ ToolResult RunTool(const std::string& strCommand)
 std::string Quoted(const std::filesystem::path& path)
 {
     return "'" + path.string() + "'";
+}
+
+// fsck.fat -n exits 0 even on what it calls mostly harmless (a backup boot
+// sector that differs): a clean volume is one it has nothing to say about
+// but its banner and the count of files and clusters.
+::testing::AssertionResult IsClean(const std::filesystem::path& image)
+{
+    const ToolResult check = RunTool("fsck.fat -n " + Quoted(image));
+    if (check.nStatus == 0 && std::count(check.strOutput.begin(), check.strOutput.end(), '\n') == 2)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "fsck.fat: " << check.nStatus << "\n" << check.strOutput;
 }
 
 // The number the output gives after the text, or -1.
@@ -320,8 +339,7 @@ TEST(Fat32FormatRunTest, StickOfEverySizeGetsAFat32VolumeThatDosfstoolsAndMtools
         EXPECT_EQ(100, bar.back());
         EXPECT_EQ("old data", ReadBytesAt(image, c.nLength / 2, 8));
 
-        const ToolResult check = RunTool("fsck.fat -n " + Quoted(image));
-        EXPECT_EQ(0, check.nStatus) << check.strOutput;
+        EXPECT_TRUE(IsClean(image));
         const std::string strLabel = std::string(c.pszStored).substr(0, std::string(c.pszStored).find_last_not_of(' ') + 1);
         // fatlabel reads the root directory's entry, of which an empty label has none.
         EXPECT_EQ(*c.pszLabel != L'\0' ? strLabel + "\n" : "", RunTool("fatlabel " + Quoted(image)).strOutput);
@@ -356,9 +374,10 @@ TEST(Fat32FormatRunTest, StickOfEverySizeGetsAFat32VolumeThatDosfstoolsAndMtools
 
         // Every cluster free but the root directory's.
         const std::string strListing = RunTool("mdir -i " + Quoted(image) + " ::").strOutput;
-        if (*c.pszLabel != L'\0')
+        if (*c.pszLabel != L'\0') {
             EXPECT_NE(std::string::npos, strListing.find(std::string("Volume in drive : is ") + c.pszStored))
                 << strListing;
+        }
         EXPECT_EQ((nClusters - 1) * 32768, FreeBytesListed(strListing)) << strListing;
 
         const std::filesystem::path file = run.Root() / "song.mp3";
@@ -366,9 +385,85 @@ TEST(Fat32FormatRunTest, StickOfEverySizeGetsAFat32VolumeThatDosfstoolsAndMtools
         WriteTestFile(file, strSong);
         ASSERT_EQ(0, RunTool("mcopy -i " + Quoted(image) + " " + Quoted(file) + " ::/SONG.MP3").nStatus);
         EXPECT_EQ(strSong, RunTool("mtype -i " + Quoted(image) + " ::/SONG.MP3").strOutput);
-        const ToolResult after = RunTool("fsck.fat -n " + Quoted(image));
-        EXPECT_EQ(0, after.nStatus) << after.strOutput;
+        EXPECT_TRUE(IsClean(image)) << "after the copy";
     }
+}
+
+TEST(Fat32FormatRunTest, OnlyFat32AboveWhatFormatExMakesIsOurs)
+{
+    struct Case {
+        const char* pszName;
+        std::string strFolderDrive;   // empty: an image of nImageLength
+        uint64_t nImageLength;
+        const wchar_t* pszFileSystem;
+        bool bFormatEx;
+        const wchar_t* pszResult;
+    };
+    const Case cases[] = {
+        {"16 GiB FAT32 stick", "[E:]\nfolder = e\nsize = 16G\n", 0, L"FAT32", true, L"OK"},
+        {"64 GiB NTFS stick", "[E:]\nfolder = e\nsize = 64G\n", 0, L"NTFS", true, L"OK"},
+        {"64 GiB FAT stick", "[E:]\nfolder = e\nsize = 64G\n", 0, L"fat", true, L"OK"},
+        // The stand-in formats no image, whatever it is asked.
+        {"exactly 32 GiB FAT32 image", "", 32ull << 30, L"FAT32", true, L"E6"},
+        {"64 GiB fat32 image", "", 64ull << 30, L"fat32", false, L"OK"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        CRunHarness run;
+        const bool bImage = c.strFolderDrive.empty();
+        run.UseBay(bImage ? SparseDrive(run, 'E', c.nImageLength) : c.strFolderDrive);
+        RunFormat(run, c.pszFileSystem, L"STICK");
+        EXPECT_EQ(Statuses{c.pszResult}, run.Statuses());
+        EXPECT_EQ(c.bFormatEx ? 1u : 0u, run.Bay().FormatCalls().size());
+        if (bImage && !c.bFormatEx) {
+            EXPECT_TRUE(IsClean(Image(run, 'E')));
+        }
+    }
+}
+
+TEST(Fat32FormatRunTest, ALabelTheVolumeCannotStoreEndsWithE6BeforeAnythingIsWritten)
+{
+    const wchar_t* const labels[] = {
+        L"A*B", L"MY.STICK", L"a:b", L"x/y", L"[1]", L"q\"", L"TAB\there",
+        L"\uD55C\uAD6D\uC5B4",   // Korean: no form in the OEM code page the bay converts to
+        L"TWELVE CHARS",            // 12 bytes, one more than a label holds
+    };
+    for (const wchar_t* pszLabel : labels) {
+        CRunHarness run;
+        run.UseBay(SparseDrive(run, 'E', 64ull << 30));
+        const std::filesystem::path image = Image(run, 'E');
+        WriteBytesAt(image, 0, "the stick's old boot sector");
+        RunFormat(run, L"FAT32", pszLabel);
+        EXPECT_EQ(Statuses{L"E6"}, run.Statuses());
+        EXPECT_EQ("the stick's old boot sector", ReadBytesAt(image, 0, 27)) << "nothing written";
+        EXPECT_EQ(1, run.m_slots.bars[0].GetPos());
+    }
+}
+
+TEST(Fat32FormatRunTest, TwentyTwoSticksFormatAtOnceAndThePulledOneAloneFails)
+{
+    CRunHarness run;
+    std::string strBay;
+    for (int i = 0; i < 22; ++i)
+        strBay += SparseDrive(run, static_cast<char>('D' + i), 33ull << 30, i == 7 ? "remove-after = 4M\n" : "");
+    run.UseBay(strBay);
+    RunFormat(run, L"FAT32", L"FLEET");
+
+    Statuses expected(22, L"OK");
+    expected[7] = L"E6";
+    EXPECT_EQ(expected, run.Statuses());
+    EXPECT_TRUE(run.Bay().FormatCalls().empty());
+    std::set<std::string> serials;
+    for (int i = 0; i < 22; ++i) {
+        if (i == 7)
+            continue;
+        const std::filesystem::path image = Image(run, static_cast<char>('D' + i));
+        EXPECT_TRUE(IsClean(image)) << i;
+        EXPECT_EQ("FLEET\n", RunTool("fatlabel " + Quoted(image)).strOutput) << i;
+        serials.insert(ReadBytesAt(image, 67, 4));
+        EXPECT_EQ(100, run.m_slots.bars[i].GetPos()) << i;
+    }
+    EXPECT_EQ(21u, serials.size()) << "every stick has a serial of its own";
 }
 
 }  // namespace
