@@ -49,19 +49,23 @@ public:
 
     CSimulatedBay& Bay() { return *m_pBay; }
 
-    BenchRunResult Run(int32_t nTask, const std::wstring& strSource, bool bVerify = false)
+    // A Format takes the file system and label; the copies, the source.
+    BenchRunResult Run(int32_t nTask, const std::wstring& strSource, bool bVerify = false,
+                       const std::wstring& strFileSystem = std::wstring(), const std::wstring& strLabel = std::wstring())
     {
         RunTiming timing;
         timing.m_supervisorPoll = std::chrono::milliseconds(10);
         timing.m_resultPause = std::chrono::milliseconds(0);
         timing.m_idlePause = std::chrono::milliseconds(0);
-        const PlatformServices services{m_pBay->Volumes(), m_pBay->Folders(), m_pBay->RawVolumes(),
-                                        m_pBay->Formatter(), m_shell,          m_sleeper,
-                                        timing};
+        const PlatformServices services{m_pBay->Volumes(),   m_pBay->Folders(), m_pBay->RawVolumes(),
+                                        m_pBay->Formatter(), m_pBay->OemText(), m_shell,
+                                        m_sleeper,           timing};
         TaskRequest request;
         request.m_nTaskType = nTask;
         request.m_strSourcePath = strSource;
         request.m_nVerify = bVerify ? 1 : 0;
+        request.m_strFileSystem = strFileSystem;
+        request.m_strLabel = strLabel;
         CDriveSlotTable slots(m_pBay->Volumes(), request, m_noRun);
         CMemorySlots views;
         views.BindTo(slots);

@@ -210,6 +210,7 @@ struct SectionNotes {
     bool bFormatGiven = false;
     int nRawKeyLine = 0;    // the first key that needs an image
     std::string strRawKey;
+    int nPartitionOffsetLine = 0;
 };
 
 // One key's value on one line.
@@ -357,6 +358,10 @@ const KeyRow kKeys[] = {
      }},
     {"format-step", ParseFormatStep},
     {"sector-size", ParseSectorSize},
+    {"partition-offset", [](KeyInput& in) {
+         in.notes.nPartitionOffsetLine = in.nLine;
+         return ParseSize(in.strValue, in.drive.nPartitionOffset) && NoteRawKey(in);
+     }},
 };
 
 class CParser {
@@ -417,6 +422,12 @@ public:
             if (notes.nRawKeyLine != 0 && drive.backing != BayBacking::Image) {
                 strError = "line " + std::to_string(notes.nRawKeyLine) + ": " + strDrive + " sets "
                            + notes.strRawKey + " but has no image";
+                return false;
+            }
+            // Checked here: the sector size may come after it.
+            if (drive.nPartitionOffset % drive.nSectorBytes != 0) {
+                strError = "line " + std::to_string(notes.nPartitionOffsetLine) + ": " + strDrive
+                           + " partition-offset is not whole sectors";
                 return false;
             }
             if (!notes.bFormatGiven)

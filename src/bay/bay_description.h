@@ -40,6 +40,10 @@
 //   sector-size = 4096         bytes per sector: 512 (the default), 1024, 2048 or 4096 (a 4K-native
 //                              disk). Raw transfers and file reads past the cache are whole sectors
 //                              at whole-sector positions from a buffer on a sector, or they fail
+//   partition-offset = 1M      where the volume's partition starts on its disk (whole sectors of the
+//                              drive's sector size; default 0, a stick without a partition table):
+//                              what the raw volume reports, and what a FAT boot sector records as
+//                              its hidden sectors
 //
 // Every drive keeps what was written to it in its cache until its volume is
 // flushed (a raw volume's Flush, or the folder tree's FlushVolume): a drive
@@ -117,6 +121,7 @@ struct BayDrive {
     uint32_t nLockRefusals = 0;
     std::optional<uint64_t> wrapAtBytes;      // never 0
     uint32_t nSectorBytes = BAY_DEFAULT_SECTOR_BYTES;
+    uint64_t nPartitionOffset = 0;            // bytes, whole sectors
     std::vector<BayDeclaredSize> declaredSizes;
     std::vector<BayFormatStep> formatScript;  // the default script unless described
     uint32_t nFormatStepMs = 0;

@@ -1,7 +1,9 @@
 #pragma once
 // A stand-in for fmifs.dll: FormatEx plays the drive's scripted callbacks on
 // the calling thread and, when the script reports success and the callback
-// takes it, formats the drive's folder.
+// takes it, formats the drive's folder. Like FormatEx it refuses FAT32 on a
+// drive larger than 32 GiB (the script is then a lone done:0); image drives
+// it never formats, they are written through the raw volumes.
 
 #include <cstdint>
 #include <memory>

@@ -67,6 +67,7 @@ class CBayRawVolume : public IRawVolume {
 public:
     CBayRawVolume(CBayState& state, const BayDrive& drive, std::fstream file, uint64_t nLength, bool bWritable)
         : m_state(state), m_chLetter(drive.chLetter), m_nSectorBytes(drive.nSectorBytes),
+          m_nPartitionOffset(drive.nPartitionOffset),
           m_image(std::move(file), drive.wrapAtBytes.value_or(0)), m_nLength(nLength), m_bWritable(bWritable)
     {
     }
@@ -165,6 +166,22 @@ public:
         return true;
     }
 
+    bool GetSectorSize(uint32_t& nBytes) override
+    {
+        if (!IsPresent())
+            return false;
+        nBytes = m_nSectorBytes;
+        return true;
+    }
+
+    bool GetPartitionOffset(int64_t& nBytes) override
+    {
+        if (!IsPresent())
+            return false;
+        nBytes = static_cast<int64_t>(m_nPartitionOffset);
+        return true;
+    }
+
 private:
     bool IsPresent() const { return m_state.PresentDrive(m_chLetter) != nullptr; }
 
@@ -188,6 +205,7 @@ private:
     CBayState& m_state;
     const wchar_t m_chLetter;
     const uint32_t m_nSectorBytes;
+    const uint64_t m_nPartitionOffset;
     CBayImage m_image;
     const uint64_t m_nLength;   // at the open, in whole sectors; a volume does not grow
     const bool m_bWritable;

@@ -30,10 +30,16 @@ uint64_t SingleFileLimit(const std::wstring& strFileSystem)
     return UINT64_MAX;
 }
 
-bool StandInFormats(const std::wstring& strFileSystem)
+// FormatEx creates no FAT32 volume larger than this, however large the
+// cluster it is asked for.
+constexpr uint64_t BAY_FORMATEX_FAT32_LIMIT = 32ull << 30;
+
+bool StandInFormats(const std::wstring& strFileSystem, uint64_t nVolumeBytes)
 {
     const std::wstring strUpper = Upper(strFileSystem);
-    return strUpper == L"FAT" || strUpper == L"FAT32" || strUpper == L"NTFS" || strUpper == L"EXFAT";
+    if (strUpper == L"FAT32")
+        return nVolumeBytes <= BAY_FORMATEX_FAT32_LIMIT;
+    return strUpper == L"FAT" || strUpper == L"NTFS" || strUpper == L"EXFAT";
 }
 
 std::filesystem::path NormalKey(const std::filesystem::path& path)
@@ -450,7 +456,7 @@ BayFormatPlan CBayState::PlanFormat(const std::wstring& strRoot, const std::wstr
     plan.script = {{BayFormatStepKind::Done, 0}};
     const BayPath root = Resolve(strRoot);
     if (root.kind != BayPathKind::Drive || !root.bDriveRoot || root.pDrive->backing != BayBacking::Folder
-        || !StandInFormats(strFileSystem) || WritesFailing(root.pDrive->chLetter))
+        || !StandInFormats(strFileSystem, root.pDrive->nTotalBytes) || WritesFailing(root.pDrive->chLetter))
         return plan;
     plan.script = root.pDrive->formatScript;
     plan.stepPause = std::chrono::milliseconds(root.pDrive->nFormatStepMs);

@@ -151,7 +151,8 @@ public:
     void RecordFormatCall(const BayFormatCall& call);
     std::vector<BayFormatCall> FormatCalls() const;
     // The drive's script, or a lone done:0 when the stand-in cannot format
-    // that root with that file system.
+    // that root with that file system: only folder drives, and FAT32 no
+    // larger than 32 GiB, as FormatEx refuses larger ones.
     BayFormatPlan PlanFormat(const std::wstring& strRoot, const std::wstring& strFileSystem) const;
     // A finished format: the drive's folder emptied, its volume new.
     void ApplyFormat(const std::wstring& strRoot, const std::wstring& strFileSystem, const std::wstring& strLabel);

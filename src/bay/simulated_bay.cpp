@@ -5,6 +5,7 @@
 
 #include "bay/bay_folder_tree.h"
 #include "bay/bay_formatter.h"
+#include "bay/bay_oem_text.h"
 #include "bay/bay_raw_volumes.h"
 #include "bay/bay_state.h"
 #include "bay/bay_volume_queries.h"
@@ -14,7 +15,8 @@ CSimulatedBay::CSimulatedBay(BayDescription description)
       m_pVolumes(std::make_unique<CBayVolumeQueries>(*m_pState)),
       m_pFolders(std::make_unique<CBayFolderTree>(*m_pState)),
       m_pFormatter(std::make_unique<CBayFormatter>(*m_pState)),
-      m_pRawVolumes(std::make_unique<CBayRawVolumes>(*m_pState))
+      m_pRawVolumes(std::make_unique<CBayRawVolumes>(*m_pState)),
+      m_pOemText(std::make_unique<CBayOemText>())
 {
 }
 
@@ -38,6 +40,11 @@ ISystemFormatter& CSimulatedBay::Formatter()
 IRawVolumes& CSimulatedBay::RawVolumes()
 {
     return *m_pRawVolumes;
+}
+
+IOemText& CSimulatedBay::OemText()
+{
+    return *m_pOemText;
 }
 
 void CSimulatedBay::DeclareFileSize(const std::wstring& strPath, uint64_t nBytes)

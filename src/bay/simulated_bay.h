@@ -16,6 +16,7 @@
 #include "bay/bay_description.h"
 
 class IFolderTree;
+class IOemText;
 class IRawVolumes;
 class ISystemFormatter;
 class IVolumeQueries;
@@ -24,6 +25,7 @@ class CBayVolumeQueries;
 class CBayFolderTree;
 class CBayFormatter;
 class CBayRawVolumes;
+class CBayOemText;
 
 // What the formatter stand-in offers: a loadable library with FormatEx, a
 // library without it, or no library at all.
@@ -52,6 +54,8 @@ public:
     ISystemFormatter& Formatter();
     // The image drives as whole volumes, for the sector copy.
     IRawVolumes& RawVolumes();
+    // Labels as the system's OEM code page would take them: ASCII only.
+    IOemText& OemText();
 
     // From now on the file at strPath (on a bay drive or on the host) lists
     // and copies as nBytes long, whatever it holds, so tests of size limits
@@ -90,4 +94,5 @@ private:
     std::unique_ptr<CBayFolderTree> m_pFolders;
     std::unique_ptr<CBayFormatter> m_pFormatter;
     std::unique_ptr<CBayRawVolumes> m_pRawVolumes;
+    std::unique_ptr<CBayOemText> m_pOemText;
 };

@@ -129,6 +129,11 @@ uint32_t GetFormatClusterSize(const std::wstring& strFileSystem)
     return EqualsIgnoringCase(strFileSystem, L"FAT") ? 65536 : 4096;
 }
 
+bool UsesOwnFat32Formatter(const std::wstring& strFileSystem, int64_t nVolumeBytes)
+{
+    return EqualsIgnoringCase(strFileSystem, L"FAT32") && nVolumeBytes > FORMATEX_FAT32_LIMIT;
+}
+
 int FormatVolume(ISystemFormatter& formatter, const std::wstring& strRoot, const std::wstring& strLabel,
                  const std::wstring& strFileSystem, int nQuickFormat, IProgressView* pProgressBar,
                  CRunControl* pCancel)

@@ -14,8 +14,16 @@ class ISystemFormatter;
 
 constexpr int FORMAT_THREAD_SLOTS = 32;
 
+// The largest FAT32 volume FormatEx makes.
+constexpr int64_t FORMATEX_FAT32_LIMIT = int64_t{32} << 30;
+
 // Cluster size for the file system, by case-insensitive name.
 uint32_t GetFormatClusterSize(const std::wstring& strFileSystem);
+
+// True when a Format with this file system of a volume this long is our own
+// FAT32 formatter's (fat32_format.h): FAT32 above what FormatEx makes.
+// Everything else goes to FormatEx.
+bool UsesOwnFat32Formatter(const std::wstring& strFileSystem, int64_t nVolumeBytes);
 
 // 1 when the format ended successfully, 0 otherwise. Returns only when the
 // format has ended.

@@ -1,10 +1,10 @@
 #include "engine/sector_copy.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "base/scope_guard.h"
 #include "base/thread_guard.h"
+#include "engine/volume_access.h"
 #include "engine/run_control.h"
 #include "engine/slot_result.h"
 #include "platform/drive_paths.h"
@@ -294,31 +294,10 @@ void CSectorCopy::DropSectorCopyTarget(int32_t nWriter)
 
 int64_t CSectorCopy::GetVolumeCapacity(const std::wstring& strPathOnVolume)
 {
-    const int nDriveIndex = DriveIndexOfPath(strPathOnVolume);
-    if (nDriveIndex == NO_DRIVE_INDEX)
-        return 0;
-    std::unique_ptr<IRawVolume> volume = m_rawVolumes.OpenVolume(MakeDriveDevice(nDriveIndex));
-    int64_t nLength = 0;
-    if (volume && volume->GetLength(nLength) && nLength > 0)
-        return nLength;
-    const uint64_t nCapacity = m_volumes.GetVolumeTotalBytes(nDriveIndex);
-    return nCapacity > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())
-               ? std::numeric_limits<int64_t>::max()
-               : static_cast<int64_t>(nCapacity);
+    return MeasureVolume(m_volumes, m_rawVolumes, strPathOnVolume);
 }
 
 int CSectorCopy::OpenLockedVolume(const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume)
 {
-    const int nDriveIndex = DriveIndexOfPath(strDevice);
-    for (int nAttempt = 0; nAttempt < m_timing.m_nVolumeAttempts; ++nAttempt) {
-        std::wstring strDosPath;
-        if (m_volumes.QueryDosDevicePath(nDriveIndex, strDosPath)) {
-            volume = m_rawVolumes.OpenVolume(strDevice);
-            if (volume && volume->Lock() && volume->Dismount())
-                return 1;
-        }
-        volume.reset();
-        m_sleeper.SleepFor(m_timing.m_volumeRetryPause);
-    }
-    return 0;
+    return ::OpenLockedVolume(m_volumes, m_rawVolumes, m_sleeper, m_timing, strDevice, volume);
 }

@@ -1,12 +1,17 @@
 #include "engine/slot_drivers.h"
 
+#include <chrono>
+
 #include "engine/run_slots.h"
+#include "engine/fat32_format.h"
+#include "engine/fat32_layout.h"
 #include "engine/file_copy.h"
 #include "engine/format_volume.h"
 #include "engine/run_control.h"
 #include "engine/sector_copy.h"
 #include "engine/slot_result.h"
 #include "engine/task_request.h"
+#include "engine/volume_access.h"
 #include "platform/drive_paths.h"
 #include "platform/folder_tree.h"
 #include "platform/sleeper.h"
@@ -137,7 +142,20 @@ int CSlotDrivers::RunFormat(int nSlot)
 {
     IProgressView& bar = m_slots.GetProgressView(nSlot);
     bar.SetPos(1);
-    if (FormatVolume(m_services.m_formatter, GetSlotRoot(nSlot), m_request.m_strLabel, m_request.m_strFileSystem, 1,
+    const std::wstring strRoot = GetSlotRoot(nSlot);
+    if (UsesOwnFat32Formatter(m_request.m_strFileSystem,
+                              MeasureVolume(m_services.m_volumes, m_services.m_rawVolumes, strRoot))) {
+        const uint64_t nTicks = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                          std::chrono::system_clock::now().time_since_epoch())
+                                                          .count()
+                                                      / 100);
+        const int nDriveIndex = m_slots.GetDriveIndex(nSlot);
+        if (FormatFat32Volume(m_services, MakeDriveDevice(nDriveIndex), m_request.m_strLabel,
+                              MakeVolumeSerial(nTicks, nDriveIndex), &bar))
+            return EndWithSuccess(nSlot);
+        return EndWithFailure(nSlot, SR_FORMAT_FAILED);
+    }
+    if (FormatVolume(m_services.m_formatter, strRoot, m_request.m_strLabel, m_request.m_strFileSystem, 1,
                      &bar, &m_run))
         return EndWithSuccess(nSlot);
     return EndWithFailure(nSlot, SR_FORMAT_FAILED);

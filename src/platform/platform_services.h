@@ -6,6 +6,7 @@
 #include "platform/run_timing.h"
 
 class IFolderTree;
+class IOemText;
 class IRawVolumes;
 class IShellOpen;
 class ISleeper;
@@ -17,6 +18,7 @@ struct PlatformServices {
     IFolderTree& m_folders;
     IRawVolumes& m_rawVolumes;
     ISystemFormatter& m_formatter;
+    IOemText& m_oemText;
     IShellOpen& m_shell;
     ISleeper& m_sleeper;
     RunTiming m_timing;

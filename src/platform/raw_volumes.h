@@ -1,6 +1,6 @@
 #pragma once
 // Whole volumes read and written raw, from their first byte, for the
-// sector copy. A volume is locked and dismounted while the copy holds it;
+// sector copy and for our own FAT32 formatter. A volume is locked and dismounted while the copy holds it;
 // closing it (destroying the object) ends the lock, and the system mounts
 // the volume again on its next use.
 
@@ -30,6 +30,12 @@ public:
     // The volume's length in bytes, all of it: the file system's capacity
     // leaves out its reserved sectors and tables.
     virtual bool GetLength(int64_t& nBytes) = 0;
+    // Bytes per sector of the device under the volume; false when the
+    // device does not say.
+    virtual bool GetSectorSize(uint32_t& nBytes) = 0;
+    // Where the volume's partition starts on its disk, in bytes; false when
+    // the device does not say (a volume without a partition table).
+    virtual bool GetPartitionOffset(int64_t& nBytes) = 0;
 };
 
 class IRawVolumes {

@@ -31,11 +31,12 @@ protected:
         g_calls.clear();
         g_nRefuseAtCall = SIZE_MAX;
         MakeFolder("e/sub");
+        MakeFolder("g");
         WriteFile("e/sub/f", "data");
         WriteFile("src", "0123456789");
         m_pState = std::make_unique<CBayState>(Describe(
             "[E:]\nfolder = e\nsize = 1M\nfree = 100K\nfs = FAT32\nlabel = OLD\ndeclare = sub/f 50K\n" + strDrive
-            + "[I:]\nimage = src\nsize = 1M\n[N:]\nsize = 1M\n"));
+            + "[I:]\nimage = src\nsize = 1M\n[N:]\nsize = 1M\n[G:]\nfolder = g\nsize = 33G\n"));
         m_pFormatter = std::make_unique<CBayFormatter>(*m_pState);
     }
 
@@ -120,6 +121,8 @@ TEST_F(BayFormatterTest, WhatTheStandInCannotFormatFailsAtOnce)
     Start("fail-after = 0\n");
     const std::pair<std::wstring, std::wstring> cases[] = {
         {L"E:\\", L"UDF"}, {L"E:\\sub", L"FAT32"}, {L"I:\\", L"FAT32"}, {L"N:\\", L"FAT32"}, {L"F:\\", L"FAT32"},
+        // FormatEx makes no FAT32 volume above 32 GiB.
+        {L"G:\\", L"fat32"},
     };
     for (const auto& [strRoot, strFileSystem] : cases) {
         Format(strRoot, strFileSystem);
@@ -130,7 +133,7 @@ TEST_F(BayFormatterTest, WhatTheStandInCannotFormatFailsAtOnce)
     EXPECT_FALSE(m_pState->TakeWrite(L'E', 1, BayWriteKind::File, taken));
     Format(L"E:\\", L"exFAT");
     EXPECT_EQ(std::vector<std::string>{"done:0"}, g_calls) << "a pulled stick cannot be formatted";
-    EXPECT_EQ(6u, m_pState->FormatCalls().size());
+    EXPECT_EQ(7u, m_pState->FormatCalls().size());
 }
 
 TEST_F(BayFormatterTest, TheLibraryMayBeMissingOrLackFormatEx)

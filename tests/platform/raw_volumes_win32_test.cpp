@@ -249,6 +249,8 @@ private:
         }
         bool Flush() override { return m_volume->Flush(); }
         bool GetLength(int64_t& nBytes) override { return m_volume->GetLength(nBytes); }
+        bool GetSectorSize(uint32_t& nBytes) override { return m_volume->GetSectorSize(nBytes); }
+        bool GetPartitionOffset(int64_t& nBytes) override { return m_volume->GetPartitionOffset(nBytes); }
 
     private:
         std::unique_ptr<IRawVolume> m_volume;

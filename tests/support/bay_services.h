@@ -13,6 +13,7 @@
 #include "platform/platform_services.h"
 #include "platform/shell_open.h"
 #include "platform/sleeper.h"
+#include "platform/win32/oem_text_win32.h"
 
 class CBayServices {
 public:
@@ -38,6 +39,7 @@ public:
                                 pFolders != nullptr ? *pFolders : m_pBay->Folders(),
                                 m_pBay->RawVolumes(),
                                 pFormatter != nullptr ? *pFormatter : m_pBay->Formatter(),
+                                m_oemText,
                                 shell,
                                 m_sleeper,
                                 m_timing};
@@ -48,4 +50,6 @@ public:
 private:
     std::unique_ptr<CSimulatedBay> m_pBay;
     CThreadSleeper m_sleeper;
+    // The system's conversion, as the demo build has it.
+    CWin32OemText m_oemText;
 };

@@ -94,8 +94,8 @@ public:
             pRawVolumes = pRawInterposed;
         }
         m_pServices = std::make_unique<PlatformServices>(
-            PlatformServices{*pVolumes, m_pBay->Folders(), *pRawVolumes, m_pBay->Formatter(), m_shell,
-                             m_sleeper, m_timing});
+            PlatformServices{*pVolumes, m_pBay->Folders(), *pRawVolumes, m_pBay->Formatter(), m_pBay->OemText(),
+                             m_shell, m_sleeper, m_timing});
         m_pTable = std::make_unique<CDriveSlotTable>(*pVolumes, m_request, *this);
         m_slots.BindTo(*m_pTable);
     }

@@ -16,6 +16,7 @@
 #include "bay/simulated_bay.h"
 #include "framework/afx_app.h"
 #include "platform/sleeper.h"
+#include "platform/win32/oem_text_win32.h"
 #include "platform/win32/shell_open_win32.h"
 
 namespace {
@@ -52,10 +53,13 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
         return 1;
     }
     CSimulatedBay bay(std::move(description));
+    // The OEM code page is the system's, not a drive's: the demo converts
+    // labels as the product does.
+    CWin32OemText oemText;
     CWin32ShellOpen shell;
     CThreadSleeper sleeper;
-    const PlatformServices services{bay.Volumes(),    bay.Folders(), bay.RawVolumes(), bay.Formatter(),
-                                    shell,            sleeper,       RunTiming{}};
+    const PlatformServices services{bay.Volumes(), bay.Folders(), bay.RawVolumes(), bay.Formatter(),
+                                    oemText,       shell,         sleeper,          RunTiming{}};
     CKOBLApp app(services);
     return AfxWinMain(app, hInstance);
 }

@@ -6,6 +6,7 @@
 #include "app/win32/process_defaults_win32.h"
 #include "platform/sleeper.h"
 #include "platform/win32/folder_tree_win32.h"
+#include "platform/win32/oem_text_win32.h"
 #include "platform/win32/raw_volumes_win32.h"
 #include "platform/win32/shell_open_win32.h"
 #include "platform/win32/system_formatter_win32.h"
@@ -19,9 +20,10 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
     CWin32FolderTree folders;
     CWin32RawVolumes rawVolumes;
     CWin32SystemFormatter formatter;
+    CWin32OemText oemText;
     CWin32ShellOpen shell;
     CThreadSleeper sleeper;
-    const PlatformServices services{volumes, folders, rawVolumes, formatter, shell, sleeper, RunTiming{}};
+    const PlatformServices services{volumes, folders, rawVolumes, formatter, oemText, shell, sleeper, RunTiming{}};
     CKOBLApp app(services);
     return AfxWinMain(app, hInstance);
 }

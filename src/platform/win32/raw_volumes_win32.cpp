@@ -10,6 +10,8 @@ static_assert(FSCTL_LOCK_VOLUME == 0x90018, "volume lock code");
 static_assert(FSCTL_DISMOUNT_VOLUME == 0x90020, "volume dismount code");
 static_assert(FSCTL_ALLOW_EXTENDED_DASD_IO == 0x90083, "extended volume access code");
 static_assert(IOCTL_DISK_GET_LENGTH_INFO == 0x7405C, "volume length code");
+static_assert(IOCTL_DISK_GET_DRIVE_GEOMETRY == 0x70000, "drive geometry code");
+static_assert(IOCTL_DISK_GET_PARTITION_INFO_EX == 0x70048, "partition information code");
 
 namespace {
 
@@ -67,6 +69,29 @@ public:
                                &nReturned, nullptr))
             return false;
         nBytes = length.Length.QuadPart;
+        return true;
+    }
+
+    bool GetSectorSize(uint32_t& nBytes) override
+    {
+        DISK_GEOMETRY geometry{};
+        DWORD nReturned = 0;
+        if (!::DeviceIoControl(m_volume.get(), IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry,
+                               sizeof(geometry), &nReturned, nullptr)
+            || geometry.BytesPerSector == 0)
+            return false;
+        nBytes = geometry.BytesPerSector;
+        return true;
+    }
+
+    bool GetPartitionOffset(int64_t& nBytes) override
+    {
+        PARTITION_INFORMATION_EX partition{};
+        DWORD nReturned = 0;
+        if (!::DeviceIoControl(m_volume.get(), IOCTL_DISK_GET_PARTITION_INFO_EX, nullptr, 0, &partition,
+                               sizeof(partition), &nReturned, nullptr))
+            return false;
+        nBytes = partition.StartingOffset.QuadPart;
         return true;
     }
 

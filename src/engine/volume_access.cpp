@@ -1,0 +1,40 @@
+#include "engine/volume_access.h"
+
+#include <limits>
+
+#include "platform/drive_paths.h"
+#include "platform/raw_volumes.h"
+#include "platform/sleeper.h"
+#include "platform/volume_queries.h"
+
+int64_t MeasureVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, const std::wstring& strPathOnVolume)
+{
+    const int nDriveIndex = DriveIndexOfPath(strPathOnVolume);
+    if (nDriveIndex == NO_DRIVE_INDEX)
+        return 0;
+    std::unique_ptr<IRawVolume> volume = rawVolumes.OpenVolume(MakeDriveDevice(nDriveIndex));
+    int64_t nLength = 0;
+    if (volume && volume->GetLength(nLength) && nLength > 0)
+        return nLength;
+    const uint64_t nCapacity = volumes.GetVolumeTotalBytes(nDriveIndex);
+    return nCapacity > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())
+               ? std::numeric_limits<int64_t>::max()
+               : static_cast<int64_t>(nCapacity);
+}
+
+int OpenLockedVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, ISleeper& sleeper, const RunTiming& timing,
+                     const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume)
+{
+    const int nDriveIndex = DriveIndexOfPath(strDevice);
+    for (int nAttempt = 0; nAttempt < timing.m_nVolumeAttempts; ++nAttempt) {
+        std::wstring strDosPath;
+        if (volumes.QueryDosDevicePath(nDriveIndex, strDosPath)) {
+            volume = rawVolumes.OpenVolume(strDevice);
+            if (volume && volume->Lock() && volume->Dismount())
+                return 1;
+        }
+        volume.reset();
+        sleeper.SleepFor(timing.m_volumeRetryPause);
+    }
+    return 0;
+}

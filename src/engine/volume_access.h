@@ -1,0 +1,25 @@
+#pragma once
+// A drive's volume for raw access, as the sector copy and our own FAT32
+// formatter use it: measured, and held for writing (opened, locked and
+// dismounted, with the timing's attempts and pauses between them). A volume
+// that some program still holds a file on refuses for a while after a stick
+// is plugged in, or while the system flushes it, so one refusal is no failure.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/run_timing.h"
+
+class IRawVolume;
+class IRawVolumes;
+class ISleeper;
+class IVolumeQueries;
+
+// The volume's length, or its file system's capacity where the length
+// cannot be asked; 0 when neither can.
+int64_t MeasureVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, const std::wstring& strPathOnVolume);
+
+// 1 with the volume held; 0, and volume empty, once every attempt failed.
+int OpenLockedVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, ISleeper& sleeper, const RunTiming& timing,
+                     const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume);
