@@ -7,7 +7,6 @@
 #include "engine/volume_access.h"
 #include "engine/run_control.h"
 #include "engine/slot_result.h"
-#include "platform/drive_paths.h"
 #include "platform/raw_volumes.h"
 #include "platform/sleeper.h"
 #include "platform/slot_views.h"

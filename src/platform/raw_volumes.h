@@ -1,8 +1,8 @@
 #pragma once
 // Whole volumes read and written raw, from their first byte, for the
-// sector copy and for our own FAT32 formatter. A volume is locked and dismounted while the copy holds it;
-// closing it (destroying the object) ends the lock, and the system mounts
-// the volume again on its next use.
+// sector copy and for our own FAT32 formatter. A volume is locked and
+// dismounted while it is held; closing it (destroying the object) ends the
+// lock, and the system mounts the volume again on its next use.
 
 #include <cstdint>
 #include <memory>
