@@ -73,7 +73,7 @@ bool ComputeFat32Geometry(uint64_t nVolumeBytes, uint32_t nBytesPerSector, uint6
     // both copies of itself, and the two reserved entries: with F sectors
     // per FAT, clusters = (total - reserved - 2F) / per-cluster, and
     // F * entries-per-sector must reach clusters + 2. Solved for F, this is
-    // the specification's own estimate with the reserved entries counted.
+    // Microsoft's own estimate with the reserved entries counted.
     const uint64_t nFatSectors = (nTotal - FAT32_RESERVED_SECTORS + 2 * nPerCluster + nEntriesPerSector * nPerCluster
                                   + FAT32_FAT_COUNT - 1)
                                  / (nEntriesPerSector * nPerCluster + FAT32_FAT_COUNT);

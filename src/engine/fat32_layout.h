@@ -1,6 +1,6 @@
 #pragma once
 // Where a new FAT32 volume's structures go and what their sectors hold, by
-// Microsoft's FAT specification ("FAT: General Overview of On-Disk Format"):
+// Microsoft's "FAT: General Overview of On-Disk Format":
 // 32 reserved sectors with the boot sector at 0, FSInfo at 1 and their
 // backups at 6 and 7; two FATs; the root directory in cluster 2, the first
 // of the data area. Pure arithmetic and bytes: fat32_format writes them.
@@ -17,7 +17,7 @@ constexpr uint32_t FAT32_FSINFO_SECTOR = 1;
 constexpr uint32_t FAT32_BACKUP_BOOT_SECTOR = 6;
 constexpr uint32_t FAT32_ROOT_CLUSTER = 2;
 constexpr uint8_t FAT32_MEDIA_FIXED = 0xF8;
-// 32 KiB is what the specification's table of FAT32 cluster sizes gives for
+// 32 KiB is what Microsoft's table of FAT32 cluster sizes gives for
 // every volume above 32 GB, and it keeps the count of clusters of a 2 TiB
 // volume (64 Mi) well inside FAT32's range: the FATs of a 64 GiB stick take
 // 16 MiB, which is all a quick format writes.
