@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/slot_failure.h"
 #include "platform/run_timing.h"
 
 class IRawVolume;
@@ -17,9 +18,13 @@ class ISleeper;
 class IVolumeQueries;
 
 // The volume's length, or its file system's capacity where the length
-// cannot be asked; 0 when neither can.
-int64_t MeasureVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, const std::wstring& strPathOnVolume);
+// cannot be asked; 0 when neither can, with why in *pFailure when given.
+int64_t MeasureVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, const std::wstring& strPathOnVolume,
+                      SlotFailure* pFailure = nullptr);
 
-// 1 with the volume held; 0, and volume empty, once every attempt failed.
+// 1 with the volume held; 0, and volume empty, once every attempt failed,
+// with the step and reason of the last refusal in *pFailure when given.
+// *pFailure when given.
 int OpenLockedVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, ISleeper& sleeper, const RunTiming& timing,
-                     const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume);
+                     const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume,
+                     SlotFailure* pFailure = nullptr);
