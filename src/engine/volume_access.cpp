@@ -49,6 +49,9 @@ int OpenLockedVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, ISleeper&
         volume.reset();
         if (pFailure != nullptr)
             *pFailure = refusal;
+        // A busy volume may be free after the pause; a gone device never is.
+        if (IsDeviceGoneError(refusal.nError))
+            return 0;
         sleeper.SleepFor(timing.m_volumeRetryPause);
     }
     return 0;

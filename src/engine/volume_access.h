@@ -4,6 +4,8 @@
 // dismounted, with the timing's attempts and pauses between them). A volume
 // that some program still holds a file on refuses for a while after a stick
 // is plugged in, or while the system flushes it, so one refusal is no failure.
+// A drive whose device is gone (the stick pulled out) fails at once: no
+// pause brings it back, and the operator should see its code at once.
 
 #include <cstdint>
 #include <memory>
@@ -22,8 +24,8 @@ class IVolumeQueries;
 int64_t MeasureVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, const std::wstring& strPathOnVolume,
                       SlotFailure* pFailure = nullptr);
 
-// 1 with the volume held; 0, and volume empty, once every attempt failed,
-// with the step and reason of the last refusal in *pFailure when given.
+// 1 with the volume held; 0, and volume empty, once every attempt failed
+// or the device is gone, with the step and reason of the last refusal in
 // *pFailure when given.
 int OpenLockedVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, ISleeper& sleeper, const RunTiming& timing,
                      const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume,

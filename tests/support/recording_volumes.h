@@ -1,7 +1,7 @@
 #pragma once
 // Passes the volume queries on to another implementation and notes each
 // question, so tests can tell what a scan asked of which drive; a test may
-// also act at the moment a drive's free bytes are asked for.
+// also act at the moment a drive's free bytes or DOS device are asked for.
 
 #include <functional>
 #include <string>
@@ -37,6 +37,8 @@ public:
     bool QueryDosDevicePath(int nDriveIndex, std::wstring& strDosPath) override
     {
         Note(nDriveIndex, "dos");
+        if (m_onDosPathAsked)
+            m_onDosPathAsked(nDriveIndex);
         return m_pInner->QueryDosDevicePath(nDriveIndex, strDosPath);
     }
     uint32_t QueryBusType(int nDriveIndex) override
@@ -73,6 +75,8 @@ public:
     };
     std::vector<Question> m_asked;
     std::function<void(int nDriveIndex)> m_onFreeBytesAsked;
+    // Called before the question goes on: a volume's open asks it first.
+    std::function<void(int nDriveIndex)> m_onDosPathAsked;
 
 private:
     void Note(int nDriveIndex, const char* pszWhat) { m_asked.push_back({nDriveIndex, pszWhat}); }
