@@ -11,6 +11,7 @@
 
 #include "engine/task_request.h"
 #include "support/run_harness.h"
+#include "ui/slot_error_text.h"
 
 namespace {
 
@@ -145,12 +146,14 @@ TEST(TaskRunTest, EachFaultKeepsItsStepAndTheSystemsReasonUntilTheNextScan)
         FailStep step;
         uint32_t nError;
         std::function<void(CRunHarness&)> before;
+        // What the balloon adds below the body, where it is worth spelling out.
+        const wchar_t* pszLine = nullptr;
     };
     constexpr uint64_t SOURCE_BYTES = 4 * 65536;
     const uint64_t FAT32_OWN_BYTES = uint64_t{40} << 30;
     const Case cases[] = {
         {"file: a write fails", TASK_FILE_COPY, false, 0, "fail-after = 100K\n", L"E7", FAIL_STEP_COPYING_FILE,
-         SYSERR_WRITE_FAULT, nullptr},
+         SYSERR_WRITE_FAULT, nullptr, L"Copying a file to G: The system cannot write to the specified device. (29)"},
         {"file: pulled mid-copy", TASK_FILE_COPY, false, 0, "remove-after = 100K\n", L"E7",
          FAIL_STEP_COPYING_FILE, SYSERR_DEV_NOT_EXIST, nullptr},
         {"file: write-protected", TASK_FILE_COPY, false, 0, "write-protected = yes\n", L"E7",
@@ -167,14 +170,14 @@ TEST(TaskRunTest, EachFaultKeepsItsStepAndTheSystemsReasonUntilTheNextScan)
         {"sector: pulled mid-copy", TASK_SECTOR_COPY, false, SOURCE_BYTES, "remove-after = 100K\n", L"E7",
          FAIL_STEP_WRITING, SYSERR_DEV_NOT_EXIST, nullptr},
         {"sector: write-protected", TASK_SECTOR_COPY, false, SOURCE_BYTES, "write-protected = yes\n", L"E7",
-         FAIL_STEP_WRITING, SYSERR_WRITE_PROTECT, nullptr},
+         FAIL_STEP_WRITING, SYSERR_WRITE_PROTECT, nullptr, L"Writing G: The media is write protected. (19)"},
         // The measure takes one open; the five attempts the other five.
         {"sector: another program holds it", TASK_SECTOR_COPY, false, SOURCE_BYTES, "open-refusals = 6\n", L"E7",
          FAIL_STEP_OPENING, SYSERR_SHARING_VIOLATION, nullptr},
         {"sector: the lock is refused", TASK_SECTOR_COPY, false, SOURCE_BYTES, "lock-refusals = 5\n", L"E7",
          FAIL_STEP_LOCKING, SYSERR_ACCESS_DENIED, nullptr},
         {"sector: reading back fails", TASK_SECTOR_COPY, true, SOURCE_BYTES, "read-fail-after = 0\n", L"E8",
-         FAIL_STEP_READING_BACK, SYSERR_CRC, nullptr},
+         FAIL_STEP_READING_BACK, SYSERR_CRC, nullptr, L"Reading back G: Data error (cyclic redundancy check). (23)"},
         {"sector: pulled before the run", TASK_SECTOR_COPY, false, SOURCE_BYTES, "", L"E7", FAIL_STEP_MEASURING,
          SYSERR_FILE_NOT_FOUND, [](CRunHarness& run) { run.Bay().PullOut(L'G'); }},
         {"format: write-protected", TASK_FORMAT, false, 0, "write-protected = yes\n", L"E6", FAIL_STEP_FORMATTING,
@@ -219,6 +222,12 @@ TEST(TaskRunTest, EachFaultKeepsItsStepAndTheSystemsReasonUntilTheNextScan)
         const SlotFailure failure = run.Failure(0);
         EXPECT_EQ(c.step, failure.nStep);
         EXPECT_EQ(c.nError, failure.nError);
+        const std::wstring strLine = FormatSlotReasonLine(failure, L"G:", run.Bay().Messages());
+        if (c.pszLine != nullptr) {
+            EXPECT_EQ(c.pszLine, strLine);
+        }
+        // Without a system reason the balloon looks as it always did.
+        EXPECT_EQ(c.nError == SYSERR_NONE, strLine.empty()) << std::string(strLine.begin(), strLine.end());
         run.Bay().ReplugAll();
         run.Scan();
         EXPECT_EQ(FAIL_STEP_NONE, run.Failure(0).nStep) << "a scan starts afresh";
