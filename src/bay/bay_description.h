@@ -53,8 +53,8 @@
 //
 // Each fault fails its call with the Win32 error Windows gives for it (the
 // call's seam error, platform/system_error.h): a drive pulled out
-// ERROR_DEV_NOT_EXIST on what is still open on it, and ERROR_FILE_NOT_FOUND
-// for a new open or path on it; fail-after ERROR_WRITE_FAULT; read-fail-after
+// ERROR_DEV_NOT_EXIST on what is still open on it, ERROR_FILE_NOT_FOUND for
+// a new open of its volume and ERROR_PATH_NOT_FOUND for a path on it; fail-after ERROR_WRITE_FAULT; read-fail-after
 // ERROR_CRC; open-refusals ERROR_SHARING_VIOLATION; lock-refusals (and a
 // lock another open holds) ERROR_ACCESS_DENIED; a file that does not fit
 // ERROR_DISK_FULL; a listing that breaks off ERROR_IO_DEVICE.

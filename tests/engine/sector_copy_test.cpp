@@ -281,7 +281,7 @@ TEST_F(SectorCopyTest, EachDriveFailsOnItsOwnWhileTheOthersFinish)
     // M: is pulled out as its volume is about to be opened (the scan asked
     // its device once before): no pause brings a gone stick back.
     CRecordingVolumes volumes(nullptr);
-    int nAskedOfM = 0;
+    std::atomic<int> nAskedOfM{0};
     volumes.m_onDosPathAsked = [&](int nDriveIndex) {
         if (nDriveIndex == 'M' - 'A' && ++nAskedOfM == 2)
             m_run.Bay().PullOut(L'M');

@@ -4,6 +4,7 @@
 // also act at the moment a drive's free bytes or DOS device are asked for.
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ public:
     std::string AskedOf(wchar_t chLetter) const
     {
         std::string strAsked;
+        std::lock_guard<std::mutex> lock(m_mutex);
         for (const Question& question : m_asked) {
             if (question.nDriveIndex != chLetter - L'A')
                 continue;
@@ -79,7 +81,14 @@ public:
     std::function<void(int nDriveIndex)> m_onDosPathAsked;
 
 private:
-    void Note(int nDriveIndex, const char* pszWhat) { m_asked.push_back({nDriveIndex, pszWhat}); }
+    // A run's workers ask at once.
+    void Note(int nDriveIndex, const char* pszWhat)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_asked.push_back({nDriveIndex, pszWhat});
+    }
+
+    mutable std::mutex m_mutex;
 
     IVolumeQueries* m_pInner;
 };
