@@ -57,9 +57,9 @@ public:
         timing.m_supervisorPoll = std::chrono::milliseconds(10);
         timing.m_resultPause = std::chrono::milliseconds(0);
         timing.m_idlePause = std::chrono::milliseconds(0);
-        const PlatformServices services{m_pBay->Volumes(),   m_pBay->Folders(), m_pBay->RawVolumes(),
-                                        m_pBay->Formatter(), m_pBay->OemText(), m_shell,
-                                        m_sleeper,           timing};
+        const PlatformServices services{m_pBay->Volumes(),   m_pBay->Folders(),  m_pBay->RawVolumes(),
+                                        m_pBay->Formatter(), m_pBay->OemText(),  m_pBay->Messages(),
+                                        m_shell,             m_sleeper,          timing};
         TaskRequest request;
         request.m_nTaskType = nTask;
         request.m_strSourcePath = strSource;

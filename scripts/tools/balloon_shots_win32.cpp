@@ -1,14 +1,19 @@
 // Shows the error balloon in its four placements around four marked
-// anchors, for the screenshots under docs/.
+// anchors, for the screenshots under docs/. "reason" shows four balloons as
+// the dialog builds them for drives that failed, in the user's language,
+// with the system's own texts for their reasons.
 //
-//   corvantis_balloon_shots plain|3d [SECONDS]
+//   corvantis_balloon_shots plain|3d|reason [SECONDS]
 
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
+#include "app/win32/ui_language_win32.h"
 #include "framework/afx_app.h"
+#include "platform/win32/system_messages_win32.h"
+#include "ui/slot_error_text.h"
 #include "ui/win32/balloon_help_win32.h"
 
 namespace {
@@ -36,13 +41,37 @@ LRESULT CALLBACK BackdropProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam
     return 0;
 }
 
+// Each through the dialog's own text: the code's title and body, and the
+// reason's line where there is one (E1 has none).
+void ShowReasonBalloons()
+{
+    const struct {
+        const wchar_t* pszStatus;
+        SlotFailure failure;
+        const wchar_t* pszDevice;
+    } kShots[] = {
+        {L"E7", {FAIL_STEP_WRITING, ERROR_NOT_READY}, L"G:"},
+        {L"E6", {FAIL_STEP_FORMATTING, ERROR_WRITE_PROTECT}, L"H:"},
+        {L"E8", {FAIL_STEP_READING_BACK, ERROR_CRC}, L"J:"},
+        {L"E1", {}, L"K:"},
+    };
+    CWin32SystemMessages messages;
+    for (size_t i = 0; i < sizeof(kShots) / sizeof(kShots[0]); ++i) {
+        std::wstring strTitle;
+        std::wstring strBody;
+        if (BuildSlotErrorMessage(kShots[i].pszStatus, kShots[i].failure, kShots[i].pszDevice, messages, strTitle,
+                                  strBody))
+            CBalloonHelp::ShowBalloon(strTitle, strBody, kAnchors[i], IDI_HAND, 0, nullptr, L"", 0);
+    }
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
     const std::wstring strLook = argc > 1 ? argv[1] : L"";
-    if (strLook != L"plain" && strLook != L"3d") {
-        std::fprintf(stderr, "usage: corvantis_balloon_shots plain|3d [SECONDS]\n");
+    if (strLook != L"plain" && strLook != L"3d" && strLook != L"reason") {
+        std::fprintf(stderr, "usage: corvantis_balloon_shots plain|3d|reason [SECONDS]\n");
         return 2;
     }
     const int nSeconds = argc > 2 ? _wtoi(argv[2]) : 10;
@@ -64,15 +93,20 @@ int wmain(int argc, wchar_t** argv)
     UpdateWindow(hBackdrop);
 
     const unsigned unLook = strLook == L"3d" ? BALLOON_3D_BORDER : 0;
-    const wchar_t* const pszLong =
-        L"Error Code : [5]\nThe copy stopped because the operator pressed Cancel; the files copied so far stay "
-        L"on the drive, and a new run copies the whole folder again.";
-    CBalloonHelp::ShowBalloon(L"User canceled the task.", L"Error Code : [5]", kAnchors[0], IDI_HAND, unLook, nullptr,
-                              L"", 0);
-    CBalloonHelp::ShowBalloon(L"There is no enough space on the disk.", L"Error Code : [1]", kAnchors[1], IDI_HAND,
-                              unLook | BALLOON_CLOSE_BUTTON, nullptr, L"", 0);
-    CBalloonHelp::ShowBalloon(L"User canceled the task.", pszLong, kAnchors[2], IDI_HAND, unLook, nullptr, L"", 0);
-    CBalloonHelp::ShowBalloon(L"Unknown Error!", L"Error Code : [9]", kAnchors[3], nullptr, unLook, nullptr, L"", 0);
+    if (strLook == L"reason") {
+        SelectUiLanguage();
+        ShowReasonBalloons();
+    } else {
+        const wchar_t* const pszLong =
+            L"Error Code : [5]\nThe copy stopped because the operator pressed Cancel; the files copied so far stay "
+            L"on the drive, and a new run copies the whole folder again.";
+        CBalloonHelp::ShowBalloon(L"User canceled the task.", L"Error Code : [5]", kAnchors[0], IDI_HAND, unLook, nullptr,
+                                  L"", 0);
+        CBalloonHelp::ShowBalloon(L"There is no enough space on the disk.", L"Error Code : [1]", kAnchors[1], IDI_HAND,
+                                  unLook | BALLOON_CLOSE_BUTTON, nullptr, L"", 0);
+        CBalloonHelp::ShowBalloon(L"User canceled the task.", pszLong, kAnchors[2], IDI_HAND, unLook, nullptr, L"", 0);
+        CBalloonHelp::ShowBalloon(L"Unknown Error!", L"Error Code : [9]", kAnchors[3], nullptr, unLook, nullptr, L"", 0);
+    }
 
     const DWORD dwEnd = GetTickCount() + static_cast<DWORD>(nSeconds) * 1000;
     while (static_cast<int>(dwEnd - GetTickCount()) > 0) {

@@ -25,6 +25,21 @@ enum MessageRowId : int {
     MSG_OK,
     MSG_CANCEL,
     MSG_VERIFY_FAILED,
+    // The steps a drive may fail at, each followed by its drive ("Writing G:")
+    // in the line under an error balloon's body.
+    MSG_STEP_OPENING,
+    MSG_STEP_LOCKING,
+    MSG_STEP_DISMOUNTING,
+    MSG_STEP_MEASURING,
+    MSG_STEP_READING_SOURCE,
+    MSG_STEP_WRITING,
+    MSG_STEP_FLUSHING,
+    MSG_STEP_READING_BACK,
+    MSG_STEP_LISTING,
+    MSG_STEP_MAKING_FOLDER,
+    MSG_STEP_COPYING_FILE,
+    MSG_STEP_CHECKING_DRIVE,
+    MSG_STEP_FORMATTING,
     MSG_ROW_COUNT
 };
 

@@ -182,6 +182,9 @@ bool ParseFormatScript(const std::string& str, std::vector<BayFormatStep>& scrip
             script.push_back({BayFormatStepKind::Text, 0});
         } else if (strToken == "done:1" || strToken == "done:0") {
             script.push_back({BayFormatStepKind::Done, strToken == "done:1" ? 1u : 0u});
+        } else if (strToken.rfind("error:", 0) == 0 && ParseUnsigned(strToken.substr(6), nValue)
+                   && nValue <= std::numeric_limits<uint32_t>::max()) {
+            script.push_back({BayFormatStepKind::Error, static_cast<uint32_t>(nValue)});
         } else if (strToken.rfind("progress:", 0) == 0 && ParseUnsigned(strToken.substr(9), nValue)
                    && nValue <= std::numeric_limits<uint32_t>::max()) {
             script.push_back({BayFormatStepKind::Progress, static_cast<uint32_t>(nValue)});
@@ -302,6 +305,15 @@ bool NoteRawKey(KeyInput& in)
     return true;
 }
 
+bool ParseYesNo(const std::string& strValue, bool& bValue)
+{
+    const std::string strLower = ToLower(strValue);
+    if (strLower != "yes" && strLower != "no")
+        return false;
+    bValue = strLower == "yes";
+    return true;
+}
+
 bool ParseCount(KeyInput& in, uint32_t& nCount)
 {
     uint64_t nValue = 0;
@@ -344,6 +356,7 @@ const KeyRow kKeys[] = {
     {"remove-after", [](KeyInput& in) { return ParseOptionalSize(in.strValue, in.drive.removeAfterBytes); }},
     {"open-refusals", [](KeyInput& in) { return ParseCount(in, in.drive.nOpenRefusals); }},
     {"lock-refusals", [](KeyInput& in) { return ParseCount(in, in.drive.nLockRefusals); }},
+    {"write-protected", [](KeyInput& in) { return ParseYesNo(in.strValue, in.drive.bWriteProtected); }},
     {"corrupt-after", [](KeyInput& in) { return ParseOptionalSize(in.strValue, in.drive.corruptAfterBytes); }},
     {"read-speed", [](KeyInput& in) { return ParseSize(in.strValue, in.drive.nReadSpeed); }},
     {"read-fail-after", [](KeyInput& in) { return ParseOptionalSize(in.strValue, in.drive.readFailAfterBytes); }},

@@ -21,9 +21,12 @@
 //                              whatever it holds (repeatable; it need not exist yet; plain bytes work too)
 //   format = progress:0 progress:50 text structure progress:100 done:1
 //                              what FormatEx reports, in order (spaces or commas between steps);
-//                              progress:N, structure, text, done:1, done:0. A done step ends the
-//                              script; a script may also end without one. Default: progress 0 to 100
-//                              in steps of 10, structure three times, done:1
+//                              progress:N, structure, text, done:1, done:0, error:N (FormatEx's
+//                              command N, a reason such as 7 for write-protected media, given
+//                              before a done:0). A done step ends the script; a script may also end
+//                              without one. Default: progress 0 to 100 in steps of 10, structure
+//                              three times, done:1. A FAT32 format above 32 GiB reports error:19
+//                              (volume too big) and done:0, as FormatEx refuses it
 //   format-step = 200          milliseconds between the format's steps (0..60000, default 0)
 //   remove-after = 300M        the write that would take the drive past this many bytes (file or raw)
 //                              fails and the stick is pulled out at that moment: the letter and every
@@ -37,6 +40,9 @@
 //                              and every later one does, as when the stick is pulled out during a
 //                              check: raw reads of an image drive, file reads of a folder drive
 //                              opened for reading (not the copies taken from it)
+//   write-protected = yes      yes | no (default): the stick's write-protect switch is on. Every write
+//                              (file, folder or raw) fails with ERROR_WRITE_PROTECT, and FormatEx
+//                              reports error:7 and done:0
 //   sector-size = 4096         bytes per sector: 512 (the default), 1024, 2048 or 4096 (a 4K-native
 //                              disk). Raw transfers and file reads past the cache are whole sectors
 //                              at whole-sector positions from a buffer on a sector, or they fail
@@ -44,6 +50,14 @@
 //                              drive's sector size; default 0, a stick without a partition table):
 //                              what the raw volume reports, and what a FAT boot sector records as
 //                              its hidden sectors
+//
+// Each fault fails its call with the Win32 error Windows gives for it (the
+// call's seam error, platform/system_error.h): a drive pulled out
+// ERROR_DEV_NOT_EXIST on what is still open on it, ERROR_FILE_NOT_FOUND for
+// a new open of its volume and ERROR_PATH_NOT_FOUND for a path on it; fail-after ERROR_WRITE_FAULT; read-fail-after
+// ERROR_CRC; open-refusals ERROR_SHARING_VIOLATION; lock-refusals (and a
+// lock another open holds) ERROR_ACCESS_DENIED; a file that does not fit
+// ERROR_DISK_FULL; a listing that breaks off ERROR_IO_DEVICE.
 //
 // Every drive keeps what was written to it in its cache until its volume is
 // flushed (a raw volume's Flush, or the folder tree's FlushVolume): a drive
@@ -85,11 +99,11 @@
 
 enum class BayBacking { None, Folder, Image };
 
-enum class BayFormatStepKind { Progress, Structure, Text, Done };
+enum class BayFormatStepKind { Progress, Structure, Text, Done, Error };
 
 struct BayFormatStep {
     BayFormatStepKind kind = BayFormatStepKind::Done;
-    uint32_t nValue = 0;   // the percentage of Progress; 1 or 0 for Done
+    uint32_t nValue = 0;   // the percentage of Progress; 1 or 0 for Done; the command of Error
 
     bool operator==(const BayFormatStep& other) const { return kind == other.kind && nValue == other.nValue; }
 };
@@ -119,6 +133,7 @@ struct BayDrive {
     std::optional<uint64_t> readFailAfterBytes;
     uint32_t nOpenRefusals = 0;
     uint32_t nLockRefusals = 0;
+    bool bWriteProtected = false;
     std::optional<uint64_t> wrapAtBytes;      // never 0
     uint32_t nSectorBytes = BAY_DEFAULT_SECTOR_BYTES;
     uint64_t nPartitionOffset = 0;            // bytes, whole sectors

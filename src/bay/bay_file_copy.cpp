@@ -1,5 +1,7 @@
 #include "bay/bay_file_copy.h"
 
+#include "platform/system_error.h"
+
 #include <algorithm>
 #include <chrono>
 #include <system_error>
@@ -36,16 +38,23 @@ bool CBayFileCopy::Run(CopyProgressRoutine routine, void* pContext, const std::a
 {
     if (!Start())
         return false;
-    if (routine != nullptr && routine(0, pContext) != COPY_PROGRESS_CONTINUE)
+    // CopyFileExW's answer to a copy its routine or its cancel flag stopped.
+    if (routine != nullptr && routine(0, pContext) != COPY_PROGRESS_CONTINUE) {
+        SetSeamError(SYSERR_REQUEST_ABORTED);
         return false;
+    }
     const uint64_t nBlockBytes = std::max(BAY_COPY_BLOCK_BYTES, m_nTransferBytes / BAY_COPY_MOST_BLOCKS);
     while (m_nTransferred < m_nTransferBytes) {
-        if (pCancel != nullptr && pCancel->load() == 1)
+        if (pCancel != nullptr && pCancel->load() == 1) {
+            SetSeamError(SYSERR_REQUEST_ABORTED);
             return false;
+        }
         if (!TransferBlock(std::min(nBlockBytes, m_nTransferBytes - m_nTransferred)))
             return false;
-        if (routine != nullptr && routine(static_cast<int64_t>(m_nTransferred), pContext) != COPY_PROGRESS_CONTINUE)
+        if (routine != nullptr && routine(static_cast<int64_t>(m_nTransferred), pContext) != COPY_PROGRESS_CONTINUE) {
+            SetSeamError(SYSERR_REQUEST_ABORTED);
             return false;
+        }
     }
     // A source declared shorter than it is still arrives whole.
     if (!CopyRealBytesUpTo(m_nRealBytes))
@@ -65,11 +74,15 @@ bool CBayFileCopy::Run(CopyProgressRoutine routine, void* pContext, const std::a
 bool CBayFileCopy::Start()
 {
     if (m_from.kind == BayPathKind::Refused || m_to.kind == BayPathKind::Refused || m_from.hostPath.empty()
-        || m_to.hostPath.empty() || m_to.bDriveRoot)
+        || m_to.hostPath.empty() || m_to.bDriveRoot) {
+        SetSeamError(SYSERR_PATH_NOT_FOUND);
         return false;
+    }
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(m_from.hostPath, ec))
+    if (!std::filesystem::is_regular_file(m_from.hostPath, ec)) {
+        SetSeamError(SYSERR_FILE_NOT_FOUND);
         return false;
+    }
     m_nRealBytes = std::filesystem::file_size(m_from.hostPath, ec);
     if (ec)
         return false;
@@ -87,8 +100,14 @@ bool CBayFileCopy::Start()
         return false;
     if (m_to.kind == BayPathKind::Drive) {
         m_chDrive = m_to.pDrive->chLetter;
-        if (!m_state.AdmitsFile(m_chDrive, m_nTransferBytes))
+        if (m_to.pDrive->bWriteProtected) {
+            SetSeamError(SYSERR_WRITE_PROTECT);
             return false;
+        }
+        if (!m_state.AdmitsFile(m_chDrive, m_nTransferBytes)) {
+            SetSeamError(m_state.WritesFailing(m_chDrive) ? SYSERR_WRITE_FAULT : SYSERR_FILE_TOO_LARGE);
+            return false;
+        }
     }
 
     uint64_t nOldBytes = 0;

@@ -10,6 +10,18 @@
 #include "bay/bay_file_copy.h"
 #include "bay/bay_sector.h"
 #include "bay/bay_text.h"
+#include "platform/system_error.h"
+
+namespace {
+
+// A listing that fails for a reason other than denial or absence.
+FolderListing FailListing(uint32_t nError)
+{
+    SetSeamError(nError);
+    return FOLDER_LIST_FAILED;
+}
+
+}  // namespace
 
 FolderListing CBayFolderTree::ListFolder(const std::wstring& strFolder, std::vector<FolderEntry>& entries)
 {
@@ -18,23 +30,31 @@ FolderListing CBayFolderTree::ListFolder(const std::wstring& strFolder, std::vec
     // A path refused, a drive gone, a volume without files: the system's
     // listing fails, and not as denied.
     if (folder.kind == BayPathKind::Refused || folder.hostPath.empty())
-        return FOLDER_LIST_FAILED;
+        return FailListing(SYSERR_PATH_NOT_FOUND);
     std::error_code ec;
-    if (!std::filesystem::is_directory(folder.hostPath, ec))
+    if (!std::filesystem::is_directory(folder.hostPath, ec)) {
+        SetSeamError(SYSERR_PATH_NOT_FOUND);
         return FOLDER_NOT_FOUND;
-    if (m_state.ListingDenied(folder.hostPath))
+    }
+    if (m_state.ListingDenied(folder.hostPath)) {
+        SetSeamError(SYSERR_ACCESS_DENIED);
         return FOLDER_ACCESS_DENIED;
+    }
 
     std::filesystem::directory_iterator it(folder.hostPath, ec);
+    if (ec && ec == std::errc::permission_denied) {
+        SetSeamError(SYSERR_ACCESS_DENIED);
+        return FOLDER_ACCESS_DENIED;
+    }
     if (ec)
-        return ec == std::errc::permission_denied ? FOLDER_ACCESS_DENIED : FOLDER_LIST_FAILED;
+        return FailListing(SYSERR_IO_DEVICE);
     std::vector<FolderEntry> listed;
     for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
         FolderEntry entry;
         // A name with no wide form fails the listing: skipping it would
         // leave a file uncopied without a word.
         if (!WideFromPath(it->path().filename(), entry.strName))
-            return FOLDER_LIST_FAILED;
+            return FailListing(SYSERR_INVALID_NAME);
         const std::filesystem::file_status status = it->status(ec);
         entry.bFolder = std::filesystem::is_directory(status);
         if (!entry.bFolder) {
@@ -46,7 +66,7 @@ FolderListing CBayFolderTree::ListFolder(const std::wstring& strFolder, std::vec
         listed.push_back(entry);
     }
     if (ec)
-        return FOLDER_LIST_FAILED;
+        return FailListing(SYSERR_IO_DEVICE);
     // The host's order is arbitrary; a sorted one keeps runs repeatable.
     std::sort(listed.begin(), listed.end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.strName < b.strName; });
@@ -62,7 +82,7 @@ FolderListing CBayFolderTree::ListFolder(const std::wstring& strFolder, std::vec
     if (const std::optional<size_t> nBreak = m_state.ListingBreak(folder.hostPath)) {
         if (*nBreak == 0 || *nBreak < entries.size()) {
             entries.clear();
-            return FOLDER_LIST_FAILED;
+            return FailListing(SYSERR_IO_DEVICE);
         }
     }
     return FOLDER_LISTED;
@@ -71,13 +91,27 @@ FolderListing CBayFolderTree::ListFolder(const std::wstring& strFolder, std::vec
 bool CBayFolderTree::MakeFolder(const std::wstring& strPath)
 {
     const BayPath path = m_state.Resolve(strPath);
-    if (path.kind == BayPathKind::Refused || path.hostPath.empty() || path.bDriveRoot)
+    if (path.kind == BayPathKind::Refused || path.hostPath.empty()) {
+        SetSeamError(SYSERR_PATH_NOT_FOUND);
         return false;
-    if (path.kind == BayPathKind::Drive && m_state.WritesFailing(path.pDrive->chLetter))
+    }
+    if (path.bDriveRoot) {
+        SetSeamError(SYSERR_ALREADY_EXISTS);
         return false;
+    }
+    if (path.kind == BayPathKind::Drive && path.pDrive->bWriteProtected) {
+        SetSeamError(SYSERR_WRITE_PROTECT);
+        return false;
+    }
+    if (path.kind == BayPathKind::Drive && m_state.WritesFailing(path.pDrive->chLetter)) {
+        SetSeamError(SYSERR_WRITE_FAULT);
+        return false;
+    }
     std::error_code ec;
-    if (!std::filesystem::create_directory(path.hostPath, ec) || ec)
+    if (!std::filesystem::create_directory(path.hostPath, ec) || ec) {
+        SetSeamError(ec ? SYSERR_PATH_NOT_FOUND : SYSERR_ALREADY_EXISTS);
         return false;
+    }
     if (path.kind == BayPathKind::Drive)
         m_state.NoteWrittenPath(path.pDrive->chLetter, path.hostPath);
     return true;
@@ -86,8 +120,10 @@ bool CBayFolderTree::MakeFolder(const std::wstring& strPath)
 bool CBayFolderTree::FlushVolume(const std::wstring& strRoot)
 {
     const BayPath root = m_state.Resolve(strRoot);
-    if (root.kind == BayPathKind::Refused)
+    if (root.kind == BayPathKind::Refused) {
+        SetSeamError(SYSERR_PATH_NOT_FOUND);
         return false;
+    }
     // A host folder is the host's to keep.
     if (root.kind == BayPathKind::Host)
         return true;
@@ -109,8 +145,14 @@ bool CBayFolderTree::PathExists(const std::wstring& strPath)
 bool CBayFolderTree::CopyOneFile(const std::wstring& strFrom, const std::wstring& strTo, CopyProgressRoutine routine,
                                  void* pContext, const std::atomic<int32_t>* pCancel)
 {
+    // A failure the copy does not name itself is the system's general one;
+    // a copy that succeeds leaves no reason behind.
+    SetSeamError(SYSERR_GEN_FAILURE);
     CBayFileCopy copy(m_state, strFrom, strTo);
-    return copy.Run(routine, pContext, pCancel);
+    const bool bCopied = copy.Run(routine, pContext, pCancel);
+    if (bCopied)
+        TakeSeamError();
+    return bCopied;
 }
 
 namespace {
@@ -129,8 +171,10 @@ public:
         nRead = 0;
         // The bay keeps no cache to go past, but the product must read as
         // Windows lets it with FILE_FLAG_NO_BUFFERING.
-        if (m_bPastCache && (!IsSectorAligned(pBuffer, m_nSectorBytes) || !IsWholeSectors(nBytes, m_nSectorBytes)))
+        if (m_bPastCache && (!IsSectorAligned(pBuffer, m_nSectorBytes) || !IsWholeSectors(nBytes, m_nSectorBytes))) {
+            SetSeamError(SYSERR_INVALID_PARAMETER);
             return false;
+        }
         const uint64_t nWanted = m_nPosition >= m_nLength ? 0 : std::min<uint64_t>(nBytes, m_nLength - m_nPosition);
         auto doneAt = std::chrono::steady_clock::now();
         if (m_chDrive != L'\0' && !m_state.TakeRead(m_chDrive, nWanted, doneAt))
@@ -140,8 +184,10 @@ public:
         const auto nGot = static_cast<uint64_t>(m_file.gcount());
         if (m_chDrive != L'\0' && nGot < nWanted)
             m_state.GiveBackRead(m_chDrive, nWanted - nGot);
-        if (m_file.bad())
+        if (m_file.bad()) {
+            SetSeamError(SYSERR_READ_FAULT);
             return false;
+        }
         // The drive is still reading; no lock is held while waiting for it.
         std::this_thread::sleep_until(doneAt);
         m_nPosition += nGot;
@@ -165,15 +211,20 @@ std::unique_ptr<IFileReader> CBayFolderTree::OpenFileForReading(const std::wstri
 {
     const BayPath path = m_state.Resolve(strPath);
     std::error_code ec;
-    if (path.kind == BayPathKind::Refused || path.hostPath.empty()
-        || !std::filesystem::is_regular_file(path.hostPath, ec))
+    if (path.kind == BayPathKind::Refused || path.hostPath.empty()) {
+        SetSeamError(SYSERR_PATH_NOT_FOUND);
         return nullptr;
+    }
+    if (!std::filesystem::is_regular_file(path.hostPath, ec)) {
+        SetSeamError(SYSERR_FILE_NOT_FOUND);
+        return nullptr;
+    }
     const uint64_t nLength = std::filesystem::file_size(path.hostPath, ec);
-    if (ec)
-        return nullptr;
     std::ifstream file(path.hostPath, std::ios::binary);
-    if (!file)
+    if (ec || !file) {
+        SetSeamError(SYSERR_ACCESS_DENIED);
         return nullptr;
+    }
     const bool bOnDrive = path.kind == BayPathKind::Drive;
     return std::make_unique<CBayFileReader>(m_state, bOnDrive ? path.pDrive->chLetter : L'\0',
                                             bOnDrive ? path.pDrive->nSectorBytes : BAY_DEFAULT_SECTOR_BYTES,

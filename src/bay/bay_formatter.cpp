@@ -3,13 +3,20 @@
 #include <string>
 #include <thread>
 
+#include "platform/system_error.h"
+
 namespace {
 
 class CBayFormatLibrary : public IFormatLibrary {
 public:
     CBayFormatLibrary(CBayState& state, bool bHasFormatEx) : m_state(state), m_bHasFormatEx(bHasFormatEx) {}
 
-    bool FindFormatEx() override { return m_bHasFormatEx; }
+    bool FindFormatEx() override
+    {
+        if (!m_bHasFormatEx)
+            SetSeamError(SYSERR_PROC_NOT_FOUND);
+        return m_bHasFormatEx;
+    }
 
     void FormatEx(const std::wstring& strRoot, uint32_t nMediaFlag, const std::wstring& strFileSystem,
                   const std::wstring& strLabel, int nQuickFormat, uint32_t nClusterSize,
@@ -45,6 +52,8 @@ private:
         }
         case BayFormatStepKind::Structure:
             return callback(FMIFS_STRUCTURE_PROGRESS, 0, nullptr);
+        case BayFormatStepKind::Error:
+            return callback(step.nValue, 0, nullptr);
         case BayFormatStepKind::Text: {
             std::string strText = "Creating file system structures.";
             BayFormatTextOutput output{static_cast<uint32_t>(strText.size()), strText.data()};
@@ -66,6 +75,7 @@ std::unique_ptr<IFormatLibrary> CBayFormatter::LoadFormatLibrary()
 {
     switch (m_state.FormatterPresence()) {
     case BayFormatterPresence::NoLibrary:
+        SetSeamError(SYSERR_MOD_NOT_FOUND);
         return nullptr;
     case BayFormatterPresence::NoFormatEx:
         return std::make_unique<CBayFormatLibrary>(m_state, false);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bay/bay_sector.h"
+#include "platform/system_error.h"
 
 namespace {
 
@@ -111,8 +112,10 @@ public:
     bool Read(void* pBuffer, uint32_t nBytes, uint32_t& nRead) override
     {
         nRead = 0;
-        if (!IsWholeTransfer(pBuffer, nBytes))
+        if (!IsWholeTransfer(pBuffer, nBytes)) {
+            SetSeamError(SYSERR_INVALID_PARAMETER);
             return false;
+        }
         auto doneAt = std::chrono::steady_clock::now();
         if (!m_state.TakeRead(m_chLetter, nBytes, doneAt))
             return false;
@@ -120,6 +123,7 @@ public:
         // reading at once cannot both slip under read-fail-after.
         if (!m_image.FetchAt(m_nPosition, static_cast<char*>(pBuffer), nBytes)) {
             m_state.GiveBackRead(m_chLetter, nBytes);
+            SetSeamError(SYSERR_READ_FAULT);
             return false;
         }
         // The drive is still reading; no lock is held while waiting for it.
@@ -132,8 +136,15 @@ public:
     bool Write(const void* pBuffer, uint32_t nBytes, uint32_t& nWritten) override
     {
         nWritten = 0;
-        if (!IsWholeTransfer(pBuffer, nBytes) || !m_bWritable)
+        if (!IsWholeTransfer(pBuffer, nBytes)) {
+            SetSeamError(SYSERR_INVALID_PARAMETER);
             return false;
+        }
+        // A read-only image is a medium the system cannot write.
+        if (!m_bWritable) {
+            SetSeamError(SYSERR_WRITE_PROTECT);
+            return false;
+        }
         BayWriteTaken taken;
         if (!m_state.TakeWrite(m_chLetter, nBytes, BayWriteKind::Raw, taken))
             return false;
@@ -145,8 +156,10 @@ public:
             StoreWrong(m_storedWrong.data() + taken.nStoredRight, nBytes - taken.nStoredRight);
             pStored = m_storedWrong.data();
         }
-        if (!m_image.StoreAt(m_nPosition, pStored, nBytes))
+        if (!m_image.StoreAt(m_nPosition, pStored, nBytes)) {
+            SetSeamError(SYSERR_WRITE_FAULT);
             return false;
+        }
         m_state.NoteRawWrite(m_chLetter, m_nPosition, nBytes);
         // The drive is still writing; no lock is held while waiting for it.
         std::this_thread::sleep_until(taken.doneAt);
@@ -183,7 +196,15 @@ public:
     }
 
 private:
-    bool IsPresent() const { return m_state.PresentDrive(m_chLetter) != nullptr; }
+    // A handle on a drive that was pulled out fails every call as Windows
+    // fails it: the device no longer exists.
+    bool IsPresent() const
+    {
+        if (m_state.PresentDrive(m_chLetter) != nullptr)
+            return true;
+        SetSeamError(SYSERR_DEV_NOT_EXIST);
+        return false;
+    }
 
     // Whole sectors at a whole-sector position from a buffer on a sector,
     // and nothing past the volume's end: Windows fails any other transfer
@@ -223,20 +244,33 @@ private:
 std::unique_ptr<IRawVolume> CBayRawVolumes::OpenVolume(const std::wstring& strDevice)
 {
     const BayDrive* pDrive = m_state.PresentDriveOfDevice(strDevice);
-    if (pDrive == nullptr || pDrive->backing != BayBacking::Image || !m_state.AdmitOpen(pDrive->chLetter))
+    if (pDrive == nullptr) {
+        SetSeamError(SYSERR_FILE_NOT_FOUND);
+        return nullptr;
+    }
+    // A folder drive has no image to stand for its raw volume.
+    if (pDrive->backing != BayBacking::Image) {
+        SetSeamError(SYSERR_GEN_FAILURE);
+        return nullptr;
+    }
+    if (!m_state.AdmitOpen(pDrive->chLetter))
         return nullptr;
     // Only the size is asked: a sparse image of a terabyte is never read whole.
     std::error_code ec;
     const uint64_t nFileBytes = std::filesystem::file_size(pDrive->backingPath, ec);
-    if (ec)
+    if (ec) {
+        SetSeamError(SYSERR_GEN_FAILURE);
         return nullptr;
+    }
     // A read-only image still opens; its writes fail before the drive counts them.
     std::fstream file(pDrive->backingPath, std::ios::binary | std::ios::in | std::ios::out);
     const bool bWritable = file.is_open();
     if (!bWritable)
         file.open(pDrive->backingPath, std::ios::binary | std::ios::in);
-    if (!file.is_open())
+    if (!file.is_open()) {
+        SetSeamError(SYSERR_ACCESS_DENIED);
         return nullptr;
+    }
     const uint64_t nLength = nFileBytes - nFileBytes % pDrive->nSectorBytes;
     return std::make_unique<CBayRawVolume>(m_state, *pDrive, std::move(file), nLength, bWritable);
 }

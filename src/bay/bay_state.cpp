@@ -1,5 +1,8 @@
 #include "bay/bay_state.h"
 
+#include "platform/system_error.h"
+#include "platform/system_formatter.h"
+
 #include <algorithm>
 #include <cwctype>
 #include <system_error>
@@ -238,8 +241,14 @@ bool CBayState::Flush(wchar_t chLetter)
     std::this_thread::sleep_until(doneAt);
     std::lock_guard<std::mutex> lock(m_mutex);
     DriveNow* pNow = FindNow(chLetter);
-    if (pNow == nullptr || pNow->bRemoved || pNow->bWritesFailing)
+    if (pNow == nullptr || pNow->bRemoved) {
+        SetSeamError(SYSERR_DEV_NOT_EXIST);
         return false;
+    }
+    if (pNow->bWritesFailing) {
+        SetSeamError(SYSERR_WRITE_FAULT);
+        return false;
+    }
     pNow->unflushed = BayUnflushed();
     return true;
 }
@@ -282,20 +291,34 @@ bool CBayState::TakeWrite(wchar_t chLetter, uint64_t nBytes, BayWriteKind kind, 
     const BayDrive* pDrive = FindBayDrive(m_description, chLetter);
     std::lock_guard<std::mutex> lock(m_mutex);
     DriveNow* pNow = FindNow(chLetter);
-    if (pDrive == nullptr || pNow == nullptr || pNow->bWritesFailing || pNow->bRemoved)
+    if (pDrive == nullptr || pNow == nullptr || pNow->bRemoved) {
+        SetSeamError(SYSERR_DEV_NOT_EXIST);
         return false;
+    }
+    if (pDrive->bWriteProtected) {
+        SetSeamError(SYSERR_WRITE_PROTECT);
+        return false;
+    }
+    if (pNow->bWritesFailing) {
+        SetSeamError(SYSERR_WRITE_FAULT);
+        return false;
+    }
     if (pDrive->removeAfterBytes && pNow->nBytesWritten + nBytes > *pDrive->removeAfterBytes) {
         pNow->bRemoved = true;
         pNow->bWritesFailing = true;
+        SetSeamError(SYSERR_DEV_NOT_EXIST);
         return false;
     }
     if (pDrive->failAfterBytes && pNow->nBytesWritten + nBytes > *pDrive->failAfterBytes) {
         pNow->bWritesFailing = true;
+        SetSeamError(SYSERR_WRITE_FAULT);
         return false;
     }
     if (kind == BayWriteKind::File) {
-        if (nBytes > pNow->nFreeBytes)
+        if (nBytes > pNow->nFreeBytes) {
+            SetSeamError(SYSERR_DISK_FULL);
             return false;
+        }
         pNow->nFreeBytes -= nBytes;
     }
     // A worn drive takes every write as a good one does; only what it
@@ -346,10 +369,15 @@ bool CBayState::AdmitOpen(wchar_t chLetter)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     DriveNow* pNow = FindNow(chLetter);
-    if (pNow == nullptr || pNow->bRemoved)
+    if (pNow == nullptr || pNow->bRemoved) {
+        SetSeamError(SYSERR_FILE_NOT_FOUND);
         return false;
+    }
+    // Another program holds a file on the volume, which the open's share
+    // mode cannot admit.
     if (pNow->nOpenRefusalsLeft > 0) {
         --pNow->nOpenRefusalsLeft;
+        SetSeamError(SYSERR_SHARING_VIOLATION);
         return false;
     }
     return true;
@@ -359,14 +387,20 @@ bool CBayState::TakeLock(wchar_t chLetter)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     DriveNow* pNow = FindNow(chLetter);
-    if (pNow == nullptr || pNow->bRemoved)
-        return false;
-    if (pNow->nLockRefusalsLeft > 0) {
-        --pNow->nLockRefusalsLeft;
+    if (pNow == nullptr || pNow->bRemoved) {
+        SetSeamError(SYSERR_DEV_NOT_EXIST);
         return false;
     }
-    if (pNow->bLocked)
+    // FSCTL_LOCK_VOLUME refuses while files are open on the volume.
+    if (pNow->nLockRefusalsLeft > 0) {
+        --pNow->nLockRefusalsLeft;
+        SetSeamError(SYSERR_ACCESS_DENIED);
         return false;
+    }
+    if (pNow->bLocked) {
+        SetSeamError(SYSERR_ACCESS_DENIED);
+        return false;
+    }
     pNow->bLocked = true;
     return true;
 }
@@ -383,10 +417,18 @@ bool CBayState::TakeRead(wchar_t chLetter, uint64_t nBytes, std::chrono::steady_
     const BayDrive* pDrive = FindBayDrive(m_description, chLetter);
     std::lock_guard<std::mutex> lock(m_mutex);
     DriveNow* pNow = FindNow(chLetter);
-    if (pDrive == nullptr || pNow == nullptr || pNow->bRemoved || pNow->bReadsFailing)
+    if (pDrive == nullptr || pNow == nullptr || pNow->bRemoved) {
+        SetSeamError(SYSERR_DEV_NOT_EXIST);
         return false;
+    }
+    // A medium that gives back what it cannot read.
+    if (pNow->bReadsFailing) {
+        SetSeamError(SYSERR_CRC);
+        return false;
+    }
     if (pDrive->readFailAfterBytes && pNow->nBytesRead + nBytes > *pDrive->readFailAfterBytes) {
         pNow->bReadsFailing = true;
+        SetSeamError(SYSERR_CRC);
         return false;
     }
     pNow->nBytesRead += nBytes;
@@ -456,8 +498,18 @@ BayFormatPlan CBayState::PlanFormat(const std::wstring& strRoot, const std::wstr
     plan.script = {{BayFormatStepKind::Done, 0}};
     const BayPath root = Resolve(strRoot);
     if (root.kind != BayPathKind::Drive || !root.bDriveRoot || root.pDrive->backing != BayBacking::Folder
-        || !StandInFormats(strFileSystem, root.pDrive->nTotalBytes) || WritesFailing(root.pDrive->chLetter))
+        || WritesFailing(root.pDrive->chLetter))
         return plan;
+    // FormatEx says why before it reports the failure.
+    if (root.pDrive->bWriteProtected) {
+        plan.script = {{BayFormatStepKind::Error, FMIFS_WRITE_PROTECTED}, {BayFormatStepKind::Done, 0}};
+        return plan;
+    }
+    if (!StandInFormats(strFileSystem, root.pDrive->nTotalBytes)) {
+        if (Upper(strFileSystem) == L"FAT32")
+            plan.script = {{BayFormatStepKind::Error, FMIFS_VOLUME_TOO_BIG}, {BayFormatStepKind::Done, 0}};
+        return plan;
+    }
     plan.script = root.pDrive->formatScript;
     plan.stepPause = std::chrono::milliseconds(root.pDrive->nFormatStepMs);
     return plan;

@@ -1,6 +1,7 @@
 #include "bay/bay_volume_queries.h"
 
 #include "platform/drive_paths.h"
+#include "platform/system_error.h"
 
 const BayDrive* CBayVolumeQueries::DriveOfIndex(int nDriveIndex) const
 {
@@ -28,8 +29,11 @@ uint32_t CBayVolumeQueries::GetDriveKind(int nDriveIndex)
 bool CBayVolumeQueries::QueryDosDevicePath(int nDriveIndex, std::wstring& strDosPath)
 {
     const BayDrive* pDrive = DriveOfIndex(nDriveIndex);
-    if (pDrive == nullptr)
+    // QueryDosDeviceW of a letter that names no device any more.
+    if (pDrive == nullptr) {
+        SetSeamError(SYSERR_FILE_NOT_FOUND);
         return false;
+    }
     strDosPath = pDrive->strDosDevice;
     return true;
 }
@@ -61,5 +65,14 @@ uint64_t CBayVolumeQueries::GetVolumeFreeBytes(int nDriveIndex)
 bool CBayVolumeQueries::GetFileSystemName(int nDriveIndex, std::wstring& strName)
 {
     const BayDrive* pDrive = DriveOfIndex(nDriveIndex);
-    return pDrive != nullptr && m_state.FileSystemName(pDrive->chLetter, strName);
+    if (pDrive == nullptr) {
+        SetSeamError(SYSERR_PATH_NOT_FOUND);
+        return false;
+    }
+    // A drive without media or without a file system.
+    if (!m_state.FileSystemName(pDrive->chLetter, strName)) {
+        SetSeamError(SYSERR_NOT_READY);
+        return false;
+    }
+    return true;
 }

@@ -5,6 +5,7 @@
 
 #include "bay/bay_folder_tree.h"
 #include "bay/bay_formatter.h"
+#include "bay/bay_messages.h"
 #include "bay/bay_oem_text.h"
 #include "bay/bay_raw_volumes.h"
 #include "bay/bay_state.h"
@@ -16,7 +17,7 @@ CSimulatedBay::CSimulatedBay(BayDescription description)
       m_pFolders(std::make_unique<CBayFolderTree>(*m_pState)),
       m_pFormatter(std::make_unique<CBayFormatter>(*m_pState)),
       m_pRawVolumes(std::make_unique<CBayRawVolumes>(*m_pState)),
-      m_pOemText(std::make_unique<CBayOemText>())
+      m_pOemText(std::make_unique<CBayOemText>()), m_pMessages(std::make_unique<CBayMessages>())
 {
 }
 
@@ -45,6 +46,11 @@ IRawVolumes& CSimulatedBay::RawVolumes()
 IOemText& CSimulatedBay::OemText()
 {
     return *m_pOemText;
+}
+
+ISystemMessages& CSimulatedBay::Messages()
+{
+    return *m_pMessages;
 }
 
 void CSimulatedBay::DeclareFileSize(const std::wstring& strPath, uint64_t nBytes)

@@ -26,6 +26,8 @@ class CBayFolderTree;
 class CBayFormatter;
 class CBayRawVolumes;
 class CBayOemText;
+class CBayMessages;
+class ISystemMessages;
 
 // What the formatter stand-in offers: a loadable library with FormatEx, a
 // library without it, or no library at all.
@@ -56,6 +58,8 @@ public:
     IRawVolumes& RawVolumes();
     // Labels as the system's OEM code page would take them: ASCII only.
     IOemText& OemText();
+    // The system's texts for the error numbers its faults give.
+    ISystemMessages& Messages();
 
     // From now on the file at strPath (on a bay drive or on the host) lists
     // and copies as nBytes long, whatever it holds, so tests of size limits
@@ -95,4 +99,5 @@ private:
     std::unique_ptr<CBayFormatter> m_pFormatter;
     std::unique_ptr<CBayRawVolumes> m_pRawVolumes;
     std::unique_ptr<CBayOemText> m_pOemText;
+    std::unique_ptr<CBayMessages> m_pMessages;
 };

@@ -31,6 +31,7 @@ int CDriveSlotTable::RefreshDriveSlots()
         return 0;
 
     m_nDriveCount = 0;
+    m_failures.Clear();
     const uint32_t nMask = m_volumes.GetLogicalDrives();
     // Letters past the last slot's drive are not examined: there is no slot
     // for them, and their questions would only cost time.

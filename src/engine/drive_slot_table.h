@@ -5,12 +5,15 @@
 #include <array>
 #include <string>
 
+#include "engine/slot_failure.h"
+
 class IProgressView;
 class ITextView;
 class IVolumeQueries;
 struct TaskRequest;
 
 constexpr int MAX_DRIVE_SLOTS = 22;
+static_assert(SLOT_FAILURE_SLOTS == MAX_DRIVE_SLOTS, "a failure record for every slot");
 constexpr int MAX_DRIVE_LETTERS = 26;
 
 constexpr wchar_t SLOT_EMPTY_LETTER[] = L"--";
@@ -45,6 +48,9 @@ public:
     int GetDriveIndex(int nSlot) const { return m_nDriveIndex[nSlot]; }
     IProgressView& GetProgressView(int nSlot) const { return *m_pProgress[nSlot]; }
     ITextView& GetStatusView(int nSlot) const { return *m_pStatus[nSlot]; }
+    // Why each slot's drive failed in the last run; cleared by every scan
+    // that rewrites the table. The run's workers write it.
+    CSlotFailures& GetFailures() const { return m_failures; }
 
 private:
     void ShowSlot(int nSlot, const std::wstring& strLetter);
@@ -57,4 +63,5 @@ private:
     std::array<ITextView*, MAX_DRIVE_SLOTS> m_pStatus{};
     std::array<int, MAX_DRIVE_SLOTS> m_nDriveIndex{};
     int m_nDriveCount = 0;
+    mutable CSlotFailures m_failures;
 };

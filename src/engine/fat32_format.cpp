@@ -70,7 +70,7 @@ private:
 };
 
 bool WriteFat32(IRawVolume& volume, const Fat32Geometry& geometry, const Fat32Label& label, uint32_t nSerial,
-                FatTimestamp stamp, IProgressView* pProgressBar)
+                FatTimestamp stamp, IProgressView* pProgressBar, SlotFailure* pReason)
 {
     const uint32_t nSector = geometry.m_nBytesPerSector;
     CAlignedBuffer reserved;
@@ -78,8 +78,10 @@ bool WriteFat32(IRawVolume& volume, const Fat32Geometry& geometry, const Fat32La
     CAlignedBuffer rootCluster;
     CAlignedBuffer zeros;
     if (!reserved.Allocate(geometry.ReservedBytes()) || !firstFatSector.Allocate(nSector)
-        || !rootCluster.Allocate(geometry.ClusterBytes()) || !zeros.Allocate(FAT32_ZERO_RUN_BYTES))
+        || !rootCluster.Allocate(geometry.ClusterBytes()) || !zeros.Allocate(FAT32_ZERO_RUN_BYTES)) {
+        NoteFailure(pReason, FAIL_STEP_FORMATTING, SYSERR_NOT_ENOUGH_MEMORY);
         return false;
+    }
     // The backups are copies of the sectors themselves, FSInfo included,
     // for a repair tool that finds sector 0 unreadable.
     for (const uint32_t nFirst : {0u, FAT32_BACKUP_BOOT_SECTOR}) {
@@ -90,36 +92,41 @@ bool WriteFat32(IRawVolume& volume, const Fat32Geometry& geometry, const Fat32La
     BuildFat32RootCluster(label, stamp, rootCluster.data());
 
     CFat32Writer writer(volume, geometry.FormatBytes(), pProgressBar);
-    if (!volume.SeekToStart() || !writer.Put(reserved.data(), reserved.size()))
-        return false;
-    for (uint32_t nFat = 0; nFat < FAT32_FAT_COUNT; ++nFat) {
-        if (!writer.Put(firstFatSector.data(), nSector) || !writer.PutZeros(zeros, geometry.FatBytes() - nSector))
-            return false;
-    }
+    bool bWritten = volume.SeekToStart() && writer.Put(reserved.data(), reserved.size());
+    for (uint32_t nFat = 0; nFat < FAT32_FAT_COUNT && bWritten; ++nFat)
+        bWritten = writer.Put(firstFatSector.data(), nSector) && writer.PutZeros(zeros, geometry.FatBytes() - nSector);
     // The root directory's cluster follows the FATs at once: it is the
     // data area's first.
-    return writer.Put(rootCluster.data(), rootCluster.size());
+    bWritten = bWritten && writer.Put(rootCluster.data(), rootCluster.size());
+    if (!bWritten)
+        NoteFailure(pReason, FAIL_STEP_WRITING);
+    return bWritten;
 }
 
 }  // namespace
 
 int FormatFat32Volume(const PlatformServices& services, const std::wstring& strDevice, const std::wstring& strLabel,
-                      uint32_t nSerial, IProgressView* pProgressBar)
+                      uint32_t nSerial, IProgressView* pProgressBar, SlotFailure* pReason)
 {
     // Before the volume is touched: a label that cannot be stored must not
     // leave a drive half formatted.
     Fat32Label label;
-    if (!MakeFat32Label(strLabel, services.m_oemText, label))
+    // The system's own number for a label it would refuse: its syntax.
+    if (!MakeFat32Label(strLabel, services.m_oemText, label)) {
+        NoteFailure(pReason, FAIL_STEP_FORMATTING, SYSERR_INVALID_NAME);
         return 0;
+    }
     std::unique_ptr<IRawVolume> volume;
     if (!OpenLockedVolume(services.m_volumes, services.m_rawVolumes, services.m_sleeper, services.m_timing, strDevice,
-                          volume))
+                          volume, pReason))
         return 0;
     int64_t nLength = 0;
     uint32_t nSectorBytes = FAT32_DEFAULT_SECTOR_BYTES;
     int64_t nPartitionOffset = 0;
-    if (!volume->GetLength(nLength) || nLength <= 0)
+    if (!volume->GetLength(nLength) || nLength <= 0) {
+        NoteFailure(pReason, FAIL_STEP_MEASURING);
         return 0;
+    }
     if (!volume->GetSectorSize(nSectorBytes))
         nSectorBytes = FAT32_DEFAULT_SECTOR_BYTES;
     // Only a boot loader reads the hidden sectors; a volume that does not
@@ -128,14 +135,20 @@ int FormatFat32Volume(const PlatformServices& services, const std::wstring& strD
         nPartitionOffset = 0;
     Fat32Geometry geometry;
     if (!ComputeFat32Geometry(static_cast<uint64_t>(nLength), nSectorBytes, static_cast<uint64_t>(nPartitionOffset),
-                              geometry))
+                              geometry)) {
+        NoteFailure(pReason, FAIL_STEP_FORMATTING, SYSERR_FILE_SYSTEM_LIMITATION);
         return 0;
+    }
     const int64_t nNow = std::chrono::duration_cast<std::chrono::seconds>(
                              std::chrono::system_clock::now().time_since_epoch())
                              .count();
-    if (!WriteFat32(*volume, geometry, label, nSerial, MakeFatTimestamp(nNow), pProgressBar))
+    if (!WriteFat32(*volume, geometry, label, nSerial, MakeFatTimestamp(nNow), pProgressBar, pReason))
         return 0;
     // Through the locked handle and before "OK": a stick pulled with the
     // FATs still in a cache would hold no file system at all.
-    return volume->Flush() ? 1 : 0;
+    if (!volume->Flush()) {
+        NoteFailure(pReason, FAIL_STEP_FLUSHING);
+        return 0;
+    }
+    return 1;
 }

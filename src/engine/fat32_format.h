@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/slot_failure.h"
 #include "platform/platform_services.h"
 
 class IProgressView;
@@ -21,6 +22,8 @@ class IProgressView;
 // be held or cannot hold FAT32; 0 when a write or the flush fails (the
 // stick pulled out). The bar goes from 1 to 99 with the bytes written; the
 // caller shows 100 with the result. It cannot be cancelled: a volume left
-// half written would be no volume at all.
+// half written would be no volume at all. On 0, *pReason (when given) says
+// which step failed and why, our own refusals as the system's numbers for
+// them (a label the volume cannot take, a volume too large for FAT32).
 int FormatFat32Volume(const PlatformServices& services, const std::wstring& strDevice, const std::wstring& strLabel,
-                      uint32_t nSerial, IProgressView* pProgressBar);
+                      uint32_t nSerial, IProgressView* pProgressBar, SlotFailure* pReason = nullptr);

@@ -104,8 +104,11 @@ int FolderCopyJob::CopyFolder(std::wstring strSource, std::wstring strTarget, IP
         m_nTotalBytes = GetFolderSize(strSource, nullptr);
         m_pProgressBar = pProgressBar;
         m_pCancel = pCancel;
-        if (m_nTotalBytes == FOLDER_SIZE_BROKEN)
+        m_failure = SlotFailure{};
+        if (m_nTotalBytes == FOLDER_SIZE_BROKEN) {
+            NoteFailure(&m_failure, FAIL_STEP_LISTING);
             return 0;
+        }
     }
     std::vector<FolderEntry> entries;
     // A sub-folder denied to everyone was created by the level above and
@@ -115,22 +118,32 @@ int FolderCopyJob::CopyFolder(std::wstring strSource, std::wstring strTarget, IP
     const FolderListing listing = m_folders.ListFolder(strSource, entries);
     if (listing == FOLDER_ACCESS_DENIED && nDepth > 0)
         return 1;
-    if (listing != FOLDER_LISTED)
+    if (listing != FOLDER_LISTED) {
+        NoteFailure(&m_failure, FAIL_STEP_LISTING);
         return 0;
+    }
     for (const FolderEntry& entry : entries) {
         if (IsDotEntry(entry))
             continue;
         const std::wstring strFrom = JoinPath(strSource, entry.strName);
         const std::wstring strTo = JoinPath(strTarget, entry.strName);
         if (entry.bFolder) {
-            if (!m_folders.MakeFolder(strTo) && !m_folders.PathExists(strTo))
-                return 0;
+            if (!m_folders.MakeFolder(strTo)) {
+                // Taken before the question below, which may fail too.
+                const uint32_t nError = TakeSeamError();
+                if (!m_folders.PathExists(strTo)) {
+                    NoteFailure(&m_failure, FAIL_STEP_MAKING_FOLDER, nError);
+                    return 0;
+                }
+            }
             if (!CopyFolder(strFrom, strTo, pProgressBar, pCancel, nDepth + 1))
                 return 0;
         } else {
             const std::atomic<int32_t>* pCancelFlag = pCancel != nullptr ? pCancel->CancelFlag() : nullptr;
-            if (!m_folders.CopyOneFile(strFrom, strTo, &FolderCopyJob::OnCopyProgress, this, pCancelFlag))
+            if (!m_folders.CopyOneFile(strFrom, strTo, &FolderCopyJob::OnCopyProgress, this, pCancelFlag)) {
+                NoteFailure(&m_failure, FAIL_STEP_COPYING_FILE);
                 return 0;
+            }
             m_nCopiedBytes += entry.nSize;
         }
         if (pCancel != nullptr && pCancel->CheckPoint())
@@ -167,6 +180,7 @@ int FolderCopyJob::VerifyFolder(const std::wstring& strSource, const std::wstrin
     m_pCancel = pCancel;
     m_nCheckedBytes = 0;
     m_nCheckFailure = SR_VERIFY_FAILED;
+    m_failure = SlotFailure{};
     const bool bMatches = VerifyTree(strSource, strTarget, 0);
     if (pnFailure != nullptr)
         *pnFailure = m_nCheckFailure;
@@ -183,6 +197,7 @@ bool FolderCopyJob::VerifyTree(const std::wstring& strSource, const std::wstring
     // A source that cannot be walked again says nothing of the drive.
     if (listing != FOLDER_LISTED) {
         m_nCheckFailure = SR_COPY_FAILED;
+        NoteFailure(&m_failure, FAIL_STEP_READING_SOURCE);
         return false;
     }
     for (const FolderEntry& entry : entries) {
@@ -206,11 +221,14 @@ bool FolderCopyJob::FileMatches(const std::wstring& strSource, const std::wstrin
     const std::unique_ptr<IFileReader> source = m_folders.OpenFileForReading(strSource, false);
     if (!source) {
         m_nCheckFailure = SR_COPY_FAILED;
+        NoteFailure(&m_failure, FAIL_STEP_READING_SOURCE);
         return false;
     }
     const std::unique_ptr<IFileReader> copy = m_folders.OpenFileForReading(strTarget, true);
-    if (!copy)
+    if (!copy) {
+        NoteFailure(&m_failure, FAIL_STEP_READING_BACK);
         return false;
+    }
     CAlignedBuffer sourceBytes;
     CAlignedBuffer copyBytes;
     if (!sourceBytes.Allocate(VERIFY_READ_BYTES) || !copyBytes.Allocate(VERIFY_READ_BYTES))
@@ -222,10 +240,13 @@ bool FolderCopyJob::FileMatches(const std::wstring& strSource, const std::wstrin
         uint32_t nCopy = 0;
         if (!source->Read(sourceBytes.data(), VERIFY_READ_BYTES, nSource)) {
             m_nCheckFailure = SR_COPY_FAILED;
+            NoteFailure(&m_failure, FAIL_STEP_READING_SOURCE);
             return false;
         }
-        if (!copy->Read(copyBytes.data(), VERIFY_READ_BYTES, nCopy))
+        if (!copy->Read(copyBytes.data(), VERIFY_READ_BYTES, nCopy)) {
+            NoteFailure(&m_failure, FAIL_STEP_READING_BACK);
             return false;
+        }
         // A copy shorter or longer than its source differs from it too.
         if (nSource != nCopy || std::memcmp(sourceBytes.data(), copyBytes.data(), nSource) != 0)
             return false;

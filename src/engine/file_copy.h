@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/read_back.h"
+#include "engine/slot_failure.h"
 
 class CRunControl;
 class IFolderTree;
@@ -82,6 +83,8 @@ public:
     int m_nCopyBarEnd = 100;
     IProgressView* m_pProgressBar = nullptr;
     CRunControl* m_pCancel = nullptr;
+    // Why the copy or the check failed last: the step and the system's reason.
+    SlotFailure m_failure;
 
 private:
     int OnFileProgress(int64_t nTransferred);

@@ -69,6 +69,7 @@ void CFormatThreadTable::Release()
             entry.pCancel = nullptr;
             entry.nSuccess = 0;
             entry.pProgressBar = nullptr;
+            entry.nError = 0;
             entry.nThreadId.store(0, std::memory_order_release);
         }
     }
@@ -122,6 +123,31 @@ IProgressView* CFormatThreadTable::GetProgressBar() const
     return pEntry != nullptr ? pEntry->pProgressBar : nullptr;
 }
 
+void CFormatThreadTable::SetError(uint32_t nError)
+{
+    if (Entry* pEntry = OwnEntry())
+        pEntry->nError = nError;
+}
+
+uint32_t CFormatThreadTable::GetError() const
+{
+    const Entry* pEntry = OwnEntry();
+    return pEntry != nullptr ? pEntry->nError : 0;
+}
+
+uint32_t GetFormatCommandError(uint32_t nCommand)
+{
+    switch (nCommand) {
+    case FMIFS_INSUFFICIENT_RIGHTS: return SYSERR_ACCESS_DENIED;
+    case FMIFS_WRITE_PROTECTED: return SYSERR_WRITE_PROTECT;
+    case FMIFS_VOLUME_IN_USE: return SYSERR_SHARING_VIOLATION;
+    case FMIFS_VOLUME_TOO_BIG: return SYSERR_FILE_SYSTEM_LIMITATION;
+    case FMIFS_NO_MEDIA:
+    case FMIFS_DEVICE_NOT_READY: return SYSERR_NOT_READY;
+    default: return SYSERR_NONE;
+    }
+}
+
 uint32_t GetFormatClusterSize(const std::wstring& strFileSystem)
 {
     // FAT16 needs the large clusters to reach a USB stick's size; FAT32,
@@ -136,26 +162,35 @@ bool UsesOwnFat32Formatter(const std::wstring& strFileSystem, int64_t nVolumeByt
 
 int FormatVolume(ISystemFormatter& formatter, const std::wstring& strRoot, const std::wstring& strLabel,
                  const std::wstring& strFileSystem, int nQuickFormat, IProgressView* pProgressBar,
-                 CRunControl* pCancel)
+                 CRunControl* pCancel, SlotFailure* pReason)
 {
     // The entry is released on every way out, a throw included, or the
     // thread would keep it for good.
     const CScopeGuard entryScope([] { g_formatThreadTable.Release(); });
 
     std::unique_ptr<IFormatLibrary> pLibrary = formatter.LoadFormatLibrary();
-    if (!pLibrary)
+    if (!pLibrary) {
+        NoteFailure(pReason, FAIL_STEP_FORMATTING);
         return 0;
+    }
     g_formatThreadTable.Claim();
     g_formatThreadTable.SetCancel(pCancel);
     g_formatThreadTable.SetSuccess(0);
     g_formatThreadTable.SetProgressBar(pProgressBar);
+    g_formatThreadTable.SetError(SYSERR_NONE);
 
     const uint32_t nClusterSize = GetFormatClusterSize(strFileSystem);
-    if (pLibrary->FindFormatEx())
-        pLibrary->FormatEx(strRoot, FMIFS_MEDIA_REMOVABLE, strFileSystem, strLabel, nQuickFormat, nClusterSize,
-                           &FormatExCallback);
+    if (!pLibrary->FindFormatEx()) {
+        NoteFailure(pReason, FAIL_STEP_FORMATTING);
+        return 0;
+    }
+    pLibrary->FormatEx(strRoot, FMIFS_MEDIA_REMOVABLE, strFileSystem, strLabel, nQuickFormat, nClusterSize,
+                       &FormatExCallback);
     pLibrary.reset();
-    return g_formatThreadTable.GetSuccess();
+    const int nSuccess = g_formatThreadTable.GetSuccess();
+    if (nSuccess == 0)
+        NoteFailure(pReason, FAIL_STEP_FORMATTING, g_formatThreadTable.GetError());
+    return nSuccess;
 }
 
 int FormatExCallback(uint32_t nCommand, uint32_t /*nSubAction*/, void* pData)
@@ -193,6 +228,9 @@ int FormatExCallback(uint32_t nCommand, uint32_t /*nSubAction*/, void* pData)
                 }
                 break;
             default:
+                // The reason comes before the done-with-failure that ends it.
+                if (const uint32_t nError = GetFormatCommandError(nCommand))
+                    g_formatThreadTable.SetError(nError);
                 break;
             }
             return 1;

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/slot_failure.h"
+
 class CRunControl;
 class IProgressView;
 class ISystemFormatter;
@@ -25,11 +27,16 @@ uint32_t GetFormatClusterSize(const std::wstring& strFileSystem);
 // Everything else goes to FormatEx.
 bool UsesOwnFat32Formatter(const std::wstring& strFileSystem, int64_t nVolumeBytes);
 
-// 1 when the format ended successfully, 0 otherwise. Returns only when the
-// format has ended.
+// 1 when the format ended successfully, 0 otherwise, with the system's
+// reason in *pReason when given (none when FormatEx gave none). Returns only
+// when the format has ended.
 int FormatVolume(ISystemFormatter& formatter, const std::wstring& strRoot, const std::wstring& strLabel,
                  const std::wstring& strFileSystem, int nQuickFormat, IProgressView* pProgressBar,
-                 CRunControl* pCancel);
+                 CRunControl* pCancel, SlotFailure* pReason = nullptr);
+
+// The Win32 error number FormatEx's callback command stands for; 0 for the
+// commands that report no failure.
+uint32_t GetFormatCommandError(uint32_t nCommand);
 
 // The callback handed to FormatEx. Nonzero lets the format go on.
 int FormatExCallback(uint32_t nCommand, uint32_t nSubAction, void* pData);
@@ -57,6 +64,9 @@ public:
     int GetSuccess() const;
     void SetProgressBar(IProgressView* pProgressBar);
     IProgressView* GetProgressBar() const;
+    // The reason the last error command gave; 0 when none came.
+    void SetError(uint32_t nError);
+    uint32_t GetError() const;
 
 private:
     struct Entry {
@@ -66,6 +76,7 @@ private:
         CRunControl* pCancel = nullptr;
         int nSuccess = 0;
         IProgressView* pProgressBar = nullptr;
+        uint32_t nError = 0;
     };
     Entry* OwnEntry();
     const Entry* OwnEntry() const;

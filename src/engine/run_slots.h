@@ -10,7 +10,8 @@
 
 class CRunSlots {
 public:
-    explicit CRunSlots(const CDriveSlotTable& table) : m_nDriveCount(table.GetDriveCount())
+    explicit CRunSlots(const CDriveSlotTable& table)
+        : m_nDriveCount(table.GetDriveCount()), m_failures(table.GetFailures())
     {
         for (int i = 0; i < m_nDriveCount; ++i)
             m_slots[i] = {table.GetDriveIndex(i), &table.GetProgressView(i), &table.GetStatusView(i)};
@@ -20,6 +21,8 @@ public:
     int GetDriveIndex(int nSlot) const { return m_slots[nSlot].nDriveIndex; }
     IProgressView& GetProgressView(int nSlot) const { return *m_slots[nSlot].pProgress; }
     ITextView& GetStatusView(int nSlot) const { return *m_slots[nSlot].pStatus; }
+    // The table's record: the slots are the table's, and so is why they failed.
+    CSlotFailures& GetFailures() const { return m_failures; }
 
 private:
     struct Slot {
@@ -28,5 +31,6 @@ private:
         ITextView* pStatus = nullptr;
     };
     int m_nDriveCount;
+    CSlotFailures& m_failures;
     std::array<Slot, MAX_DRIVE_SLOTS> m_slots{};
 };

@@ -89,6 +89,7 @@ int CSectorCopy::ResetSectorCopy()
     if (m_readerThread.joinable())
         m_readerThread.join();
     m_pCancel = nullptr;
+    m_sourceFailure = SlotFailure{};
     m_strSourceDevice.clear();
     m_nTotalBytes = 0;
     m_nChunkSize = 0;
@@ -121,8 +122,12 @@ void CSectorCopy::SectorReaderProc()
 void CSectorCopy::ReadSource()
 {
     std::unique_ptr<IRawVolume> volume;
-    if (!OpenLockedVolume(m_strSourceDevice, volume) || !volume->SeekToStart())
+    if (!OpenLockedVolume(m_strSourceDevice, volume, &m_sourceFailure))
         return;
+    if (!volume->SeekToStart()) {
+        NoteFailure(&m_sourceFailure, FAIL_STEP_READING_SOURCE);
+        return;
+    }
     int64_t nRead = 0;
     while (nRead < m_nTotalBytes && !IsCancelled()) {
         const int64_t nChunk = m_chunkCounts[0].load(std::memory_order_acquire);
@@ -134,12 +139,16 @@ void CSectorCopy::ReadSource()
         // is left, which is whole sectors.
         const uint32_t nWant = static_cast<uint32_t>(std::min(m_nChunkSize, m_nTotalBytes - nRead));
         uint32_t nGot = 0;
-        if (!volume->Read(m_ringBuffer.data() + nSlot * m_nChunkSize, nWant, nGot))
+        if (!volume->Read(m_ringBuffer.data() + nSlot * m_nChunkSize, nWant, nGot)) {
+            NoteFailure(&m_sourceFailure, FAIL_STEP_READING_SOURCE);
             return;
+        }
         // A volume that gives less than its measured length leaves the
         // writers short of the whole, which they report.
-        if (nGot != nWant)
+        if (nGot != nWant) {
+            NoteFailure(&m_sourceFailure, FAIL_STEP_READING_SOURCE, SYSERR_NONE);
             return;
+        }
         // The rest of a short last slot holds an earlier chunk, which must
         // not reach any target.
         m_slotBytes[static_cast<size_t>(nSlot)] = nGot;
@@ -197,12 +206,14 @@ void CSectorCopy::HashSourceBytes(const uint8_t* pBytes, int64_t nBytes)
     }
 }
 
-bool CSectorCopy::ReadBackMatches(IRawVolume& volume, IProgressView* pProgressBar)
+bool CSectorCopy::ReadBackMatches(IRawVolume& volume, IProgressView* pProgressBar, SlotFailure* pReason)
 {
     // The same volume, still locked since the last write: nothing else can
     // have written to it in between, as it could once the lock had ended.
-    if (!volume.SeekToStart())
+    if (!volume.SeekToStart()) {
+        NoteFailure(pReason, FAIL_STEP_READING_BACK);
         return false;
+    }
     // Read a chunk at a time, as it was written: with 22 drives checking at
     // once, a MiB each would be more memory than the ring's spare. A raw read
     // goes straight to the drive, from a buffer on a sector.
@@ -217,8 +228,10 @@ bool CSectorCopy::ReadBackMatches(IRawVolume& volume, IProgressView* pProgressBa
         const int64_t nBlockEnd = std::min((nChecked / VERIFY_BLOCK_BYTES + 1) * VERIFY_BLOCK_BYTES, m_nTotalBytes);
         const int64_t nWant = std::min(m_nChunkSize, nBlockEnd - nChecked);
         uint32_t nGot = 0;
-        if (!volume.Read(chunk.data(), static_cast<uint32_t>(nWant), nGot) || nGot != nWant)
+        if (!volume.Read(chunk.data(), static_cast<uint32_t>(nWant), nGot) || nGot != nWant) {
+            NoteFailure(pReason, FAIL_STEP_READING_BACK);
             return false;
+        }
         hasher.Update(chunk.data(), nGot);
         nChecked += nGot;
         if (nChecked == nBlockEnd) {
@@ -235,7 +248,7 @@ bool CSectorCopy::ReadBackMatches(IRawVolume& volume, IProgressView* pProgressBa
 }
 
 int CSectorCopy::CopySectorsToDrive(const std::wstring& strRoot, int32_t nWriter, IProgressView* pProgressBar,
-                                    int* pnFailure)
+                                    int* pnFailure, SlotFailure* pReason)
 {
     if (pnFailure != nullptr)
         *pnFailure = SR_COPY_FAILED;
@@ -248,22 +261,33 @@ int CSectorCopy::CopySectorsToDrive(const std::wstring& strRoot, int32_t nWriter
     if (m_nTotalBytes <= 0)
         return 0;
     std::unique_ptr<IRawVolume> volume;
-    if (!OpenLockedVolume(strRoot.substr(0, 2), volume) || !volume->SeekToStart())
+    if (!OpenLockedVolume(strRoot.substr(0, 2), volume, pReason))
         return 0;
+    if (!volume->SeekToStart()) {
+        NoteFailure(pReason, FAIL_STEP_WRITING);
+        return 0;
+    }
     const int nWriteBarEnd = m_bVerify ? VERIFY_BAR_SPLIT : 100;
     int64_t nWritten = 0;
     while (nWritten < m_nTotalBytes) {
         if (m_pCancel != nullptr && m_pCancel->CheckPoint())
             return 0;
-        if (!WaitForChunk(nWriter))
+        if (!WaitForChunk(nWriter)) {
+            // No chunk comes any more: the reader has ended, and its reason
+            // is this drive's, which never got the whole source.
+            if (pReason != nullptr)
+                *pReason = m_sourceFailure;
             return 0;
+        }
         const int64_t nChunk = m_chunkCounts[nWriter].load(std::memory_order_relaxed);
         const size_t nSlot = static_cast<size_t>(nChunk % m_nRingChunks);
         const uint32_t nBytes = static_cast<uint32_t>(m_slotBytes[nSlot]);
         uint32_t nPut = 0;
         if (!volume->Write(m_ringBuffer.data() + static_cast<int64_t>(nSlot) * m_nChunkSize, nBytes, nPut)
-            || nPut != nBytes)
+            || nPut != nBytes) {
+            NoteFailure(pReason, FAIL_STEP_WRITING);
             return 0;
+        }
         nWritten += nPut;
         // After the write: from here the reader may refill the slot.
         m_chunkCounts[nWriter].store(nChunk + 1, std::memory_order_release);
@@ -275,9 +299,11 @@ int CSectorCopy::CopySectorsToDrive(const std::wstring& strRoot, int32_t nWriter
     leave.Dismiss();
     // Through the locked handle, before the read-back and before "OK": the
     // writes may still sit in a cache, and a stick pulled then loses them.
-    if (!volume->Flush())
+    if (!volume->Flush()) {
+        NoteFailure(pReason, FAIL_STEP_FLUSHING);
         return 0;
-    if (m_bVerify && !ReadBackMatches(*volume, pProgressBar)) {
+    }
+    if (m_bVerify && !ReadBackMatches(*volume, pProgressBar, pReason)) {
         if (pnFailure != nullptr)
             *pnFailure = SR_VERIFY_FAILED;
         return 0;
@@ -291,12 +317,13 @@ void CSectorCopy::DropSectorCopyTarget(int32_t nWriter)
         m_chunkCounts[nWriter].store(CHUNK_FAILED, std::memory_order_release);
 }
 
-int64_t CSectorCopy::GetVolumeCapacity(const std::wstring& strPathOnVolume)
+int64_t CSectorCopy::GetVolumeCapacity(const std::wstring& strPathOnVolume, SlotFailure* pFailure)
 {
-    return MeasureVolume(m_volumes, m_rawVolumes, strPathOnVolume);
+    return MeasureVolume(m_volumes, m_rawVolumes, strPathOnVolume, pFailure);
 }
 
-int CSectorCopy::OpenLockedVolume(const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume)
+int CSectorCopy::OpenLockedVolume(const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume,
+                                   SlotFailure* pFailure)
 {
-    return ::OpenLockedVolume(m_volumes, m_rawVolumes, m_sleeper, m_timing, strDevice, volume);
+    return ::OpenLockedVolume(m_volumes, m_rawVolumes, m_sleeper, m_timing, strDevice, volume, pFailure);
 }

@@ -28,6 +28,7 @@
 #include "engine/aligned_buffer.h"
 #include "engine/block_hash.h"
 #include "engine/read_back.h"
+#include "engine/slot_failure.h"
 #include "engine/thread_launcher.h"
 #include "platform/run_timing.h"
 
@@ -76,17 +77,19 @@ public:
     // target received the whole source, and in a job that verifies, gave it
     // back unchanged. On 0, *pnFailure (when given) says which went wrong:
     // SR_COPY_FAILED, or SR_VERIFY_FAILED when the read-back differed or
-    // could not be made.
+    // could not be made; *pReason (when given) the step and the system's
+    // reason, the source's own when it could not be read.
     int CopySectorsToDrive(const std::wstring& strRoot, int32_t nWriter, IProgressView* pProgressBar,
-                           int* pnFailure = nullptr);
+                           int* pnFailure = nullptr, SlotFailure* pReason = nullptr);
     // The writer leaves the job: the reader waits for it no longer.
     void DropSectorCopyTarget(int32_t nWriter);
 
     // The volume's length, or its file system's capacity where the length
     // cannot be asked; 0 when neither can.
-    int64_t GetVolumeCapacity(const std::wstring& strPathOnVolume);
+    int64_t GetVolumeCapacity(const std::wstring& strPathOnVolume, SlotFailure* pFailure = nullptr);
     // Opened, locked and dismounted, within the timing's attempts.
-    int OpenLockedVolume(const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume);
+    int OpenLockedVolume(const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume,
+                         SlotFailure* pFailure = nullptr);
 
     // The source's length as the job measured it; 0 without a job.
     int64_t GetTotalBytes() const { return m_nTotalBytes; }
@@ -107,7 +110,8 @@ private:
     void HashSourceBytes(const uint8_t* pBytes, int64_t nBytes);
     // The writer's part: the whole source's length read back from the start
     // of its volume, MiB by MiB, against the reader's table.
-    bool ReadBackMatches(IRawVolume& volume, IProgressView* pProgressBar);
+    // A read that fails notes its reason in *pReason; a difference notes none.
+    bool ReadBackMatches(IRawVolume& volume, IProgressView* pProgressBar, SlotFailure* pReason);
 
     IVolumeQueries& m_volumes;
     IRawVolumes& m_rawVolumes;
@@ -136,6 +140,11 @@ private:
     // The reader's own: bytes of the source hashed so far.
     int64_t m_nHashedBytes = 0;
     std::unique_ptr<CBlockHasher> m_pSourceHasher;
+
+    // Why the reader stopped short of the source's end: written by the
+    // reader before it clears m_bReaderLive, read by a writer only after it
+    // has seen it cleared.
+    SlotFailure m_sourceFailure;
 
     std::thread m_readerThread;
     // Set by Start before the reader exists; cleared by the reader as it ends.

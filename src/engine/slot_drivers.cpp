@@ -57,15 +57,18 @@ int CSlotDrivers::EndWithSuccess(int nSlot)
     return 1;
 }
 
-int CSlotDrivers::EndWithFailure(int nSlot, int nFailureCode)
+int CSlotDrivers::EndWithFailure(int nSlot, int nFailureCode, const SlotFailure& reason)
 {
     // Only an engine failure asks about the cancel: a drive that failed a
     // check shows its own code even in a cancelled run.
-    return EndWithCode(nSlot, m_run.IsCancelled() ? SR_CANCELLED : nFailureCode);
+    if (m_run.IsCancelled())
+        return EndWithCode(nSlot, SR_CANCELLED);
+    return EndWithCode(nSlot, nFailureCode, reason);
 }
 
-int CSlotDrivers::EndWithCode(int nSlot, int nCode)
+int CSlotDrivers::EndWithCode(int nSlot, int nCode, const SlotFailure& reason)
 {
+    m_slots.GetFailures().Set(nSlot, reason);
     SetSlotResult(nSlot, nCode);
     return 0;
 }
@@ -78,8 +81,11 @@ int CSlotDrivers::RunFileCopy(int nSlot)
     const int64_t nTotal = job.GetFolderSize(m_request.m_strSourcePath, &nLargest);
     const int64_t nFree = job.GetVolumeFreeBytes(strRoot);
     // A source whose listing broke off has no size to check against.
-    if (nTotal == FOLDER_SIZE_BROKEN)
-        return EndWithFailure(nSlot, SR_COPY_FAILED);
+    if (nTotal == FOLDER_SIZE_BROKEN) {
+        SlotFailure reason;
+        NoteFailure(&reason, FAIL_STEP_LISTING);
+        return EndWithFailure(nSlot, SR_COPY_FAILED, reason);
+    }
     if (nTotal == 0)
         return EndWithCode(nSlot, SR_INVALID_SOURCE);
     if (nFree < nTotal + COPY_SPACE_RESERVE)
@@ -89,8 +95,11 @@ int CSlotDrivers::RunFileCopy(int nSlot)
     const int64_t nLimit = job.GetFileSizeLimit(strRoot, &kind);
     // A volume whose file system cannot be named has no known limit either:
     // copying onto it would be a guess.
-    if (kind == FS_KIND_UNKNOWN)
-        return EndWithCode(nSlot, SR_COPY_FAILED);
+    if (kind == FS_KIND_UNKNOWN) {
+        SlotFailure reason;
+        NoteFailure(&reason, FAIL_STEP_CHECKING_DRIVE);
+        return EndWithCode(nSlot, SR_COPY_FAILED, reason);
+    }
     if (nLimit < nLargest) {
         if (kind == FS_KIND_OTHER)
             return EndWithCode(nSlot, SR_FAT16_FILE_LIMIT);
@@ -108,18 +117,21 @@ int CSlotDrivers::RunFileCopy(int nSlot)
         // What was copied before the failure stays on the drive, even when
         // it is pulled at once: the flush is all it takes, whatever it says.
         m_services.m_folders.FlushVolume(strRoot);
-        return EndWithFailure(nSlot, SR_COPY_FAILED);
+        return EndWithFailure(nSlot, SR_COPY_FAILED, job.m_failure);
     }
     // "OK" tells the operator the stick may be pulled: the copies must be on
     // the medium by then, not in the system's cache. Before the check, too,
     // which must read what the stick keeps.
-    if (!m_services.m_folders.FlushVolume(strRoot))
-        return EndWithFailure(nSlot, SR_COPY_FAILED);
+    if (!m_services.m_folders.FlushVolume(strRoot)) {
+        SlotFailure reason;
+        NoteFailure(&reason, FAIL_STEP_FLUSHING);
+        return EndWithFailure(nSlot, SR_COPY_FAILED, reason);
+    }
     // Only once the whole tree is there: a counterfeit stick shows its
     // damage when later writes have wrapped over earlier ones.
     int nCheckFailure = SR_VERIFY_FAILED;
     if (bVerify && !job.VerifyFolder(m_request.m_strSourcePath, strRoot, &bar, &m_run, &nCheckFailure))
-        return EndWithFailure(nSlot, nCheckFailure);
+        return EndWithFailure(nSlot, nCheckFailure, job.m_failure);
     return EndWithSuccess(nSlot);
 }
 
@@ -130,12 +142,19 @@ int CSlotDrivers::RunSectorCopy(int nSlot)
     // Target and source by the same measure: the source's length, as the
     // engine took it when the run began. A refused writer leaves the sector
     // copy when its worker ends.
-    if (m_sectorCopy.GetVolumeCapacity(strRoot) < m_sectorCopy.GetTotalBytes())
+    SlotFailure measuring;
+    const int64_t nCapacity = m_sectorCopy.GetVolumeCapacity(strRoot, &measuring);
+    // A drive the scan listed that cannot be measured now has not too
+    // little room: it has gone, or fails, and its reason says which.
+    if (nCapacity <= 0)
+        return EndWithFailure(nSlot, SR_COPY_FAILED, measuring);
+    if (nCapacity < m_sectorCopy.GetTotalBytes())
         return EndWithCode(nSlot, SR_NO_SPACE);
     int nFailure = SR_COPY_FAILED;
-    if (m_sectorCopy.CopySectorsToDrive(strRoot, nWriter, &m_slots.GetProgressView(nSlot), &nFailure))
+    SlotFailure reason;
+    if (m_sectorCopy.CopySectorsToDrive(strRoot, nWriter, &m_slots.GetProgressView(nSlot), &nFailure, &reason))
         return EndWithSuccess(nSlot);
-    return EndWithFailure(nSlot, nFailure);
+    return EndWithFailure(nSlot, nFailure, reason);
 }
 
 int CSlotDrivers::RunFormat(int nSlot)
@@ -150,13 +169,15 @@ int CSlotDrivers::RunFormat(int nSlot)
                                                           .count()
                                                       / 100);
         const int nDriveIndex = m_slots.GetDriveIndex(nSlot);
+        SlotFailure reason;
         if (FormatFat32Volume(m_services, MakeDriveDevice(nDriveIndex), m_request.m_strLabel,
-                              MakeVolumeSerial(nTicks, nDriveIndex), &bar))
+                              MakeVolumeSerial(nTicks, nDriveIndex), &bar, &reason))
             return EndWithSuccess(nSlot);
-        return EndWithFailure(nSlot, SR_FORMAT_FAILED);
+        return EndWithFailure(nSlot, SR_FORMAT_FAILED, reason);
     }
+    SlotFailure reason;
     if (FormatVolume(m_services.m_formatter, strRoot, m_request.m_strLabel, m_request.m_strFileSystem, 1,
-                     &bar, &m_run))
+                     &bar, &m_run, &reason))
         return EndWithSuccess(nSlot);
-    return EndWithFailure(nSlot, SR_FORMAT_FAILED);
+    return EndWithFailure(nSlot, SR_FORMAT_FAILED, reason);
 }

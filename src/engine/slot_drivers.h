@@ -2,6 +2,7 @@
 // What one worker does for its slot: the driver of the run's task checks its
 // drive, calls the engine and writes the slot's result.
 
+#include "engine/slot_failure.h"
 #include <string>
 
 #include "platform/platform_services.h"
@@ -35,8 +36,10 @@ public:
 private:
     std::wstring GetSlotRoot(int nSlot) const;
     int EndWithSuccess(int nSlot);
-    int EndWithFailure(int nSlot, int nFailureCode);
-    int EndWithCode(int nSlot, int nCode);
+    // The reason is kept for the slot before its code shows, so whoever
+    // sees the code finds it; a cancel keeps none.
+    int EndWithFailure(int nSlot, int nFailureCode, const SlotFailure& reason = SlotFailure{});
+    int EndWithCode(int nSlot, int nCode, const SlotFailure& reason = SlotFailure{});
 
     const TaskRequest& m_request;
     const CRunSlots& m_slots;

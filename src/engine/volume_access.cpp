@@ -7,7 +7,8 @@
 #include "platform/sleeper.h"
 #include "platform/volume_queries.h"
 
-int64_t MeasureVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, const std::wstring& strPathOnVolume)
+int64_t MeasureVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, const std::wstring& strPathOnVolume,
+                      SlotFailure* pFailure)
 {
     const int nDriveIndex = DriveIndexOfPath(strPathOnVolume);
     if (nDriveIndex == NO_DRIVE_INDEX)
@@ -16,24 +17,41 @@ int64_t MeasureVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, const st
     int64_t nLength = 0;
     if (volume && volume->GetLength(nLength) && nLength > 0)
         return nLength;
+    // The raw side's reason: the capacity's question below gives none.
+    NoteFailure(pFailure, FAIL_STEP_MEASURING);
     const uint64_t nCapacity = volumes.GetVolumeTotalBytes(nDriveIndex);
+    TakeSeamError();
     return nCapacity > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())
                ? std::numeric_limits<int64_t>::max()
                : static_cast<int64_t>(nCapacity);
 }
 
 int OpenLockedVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, ISleeper& sleeper, const RunTiming& timing,
-                     const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume)
+                     const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume, SlotFailure* pFailure)
 {
     const int nDriveIndex = DriveIndexOfPath(strDevice);
     for (int nAttempt = 0; nAttempt < timing.m_nVolumeAttempts; ++nAttempt) {
+        SlotFailure refusal;
         std::wstring strDosPath;
-        if (volumes.QueryDosDevicePath(nDriveIndex, strDosPath)) {
+        if (!volumes.QueryDosDevicePath(nDriveIndex, strDosPath)) {
+            NoteFailure(&refusal, FAIL_STEP_OPENING);
+        } else {
             volume = rawVolumes.OpenVolume(strDevice);
-            if (volume && volume->Lock() && volume->Dismount())
+            if (!volume)
+                NoteFailure(&refusal, FAIL_STEP_OPENING);
+            else if (!volume->Lock())
+                NoteFailure(&refusal, FAIL_STEP_LOCKING);
+            else if (!volume->Dismount())
+                NoteFailure(&refusal, FAIL_STEP_DISMOUNTING);
+            else
                 return 1;
         }
         volume.reset();
+        if (pFailure != nullptr)
+            *pFailure = refusal;
+        // A busy volume may be free after the pause; a gone device never is.
+        if (IsDeviceGoneError(refusal.nError))
+            return 0;
         sleeper.SleepFor(timing.m_volumeRetryPause);
     }
     return 0;

@@ -4,11 +4,14 @@
 // dismounted, with the timing's attempts and pauses between them). A volume
 // that some program still holds a file on refuses for a while after a stick
 // is plugged in, or while the system flushes it, so one refusal is no failure.
+// A drive whose device is gone (the stick pulled out) fails at once: no
+// pause brings it back, and the operator should see its code at once.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "engine/slot_failure.h"
 #include "platform/run_timing.h"
 
 class IRawVolume;
@@ -17,9 +20,13 @@ class ISleeper;
 class IVolumeQueries;
 
 // The volume's length, or its file system's capacity where the length
-// cannot be asked; 0 when neither can.
-int64_t MeasureVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, const std::wstring& strPathOnVolume);
+// cannot be asked; 0 when neither can, with why in *pFailure when given.
+int64_t MeasureVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, const std::wstring& strPathOnVolume,
+                      SlotFailure* pFailure = nullptr);
 
-// 1 with the volume held; 0, and volume empty, once every attempt failed.
+// 1 with the volume held; 0, and volume empty, once every attempt failed
+// or the device is gone, with the step and reason of the last refusal in
+// *pFailure when given.
 int OpenLockedVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, ISleeper& sleeper, const RunTiming& timing,
-                     const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume);
+                     const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume,
+                     SlotFailure* pFailure = nullptr);

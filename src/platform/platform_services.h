@@ -11,6 +11,7 @@ class IRawVolumes;
 class IShellOpen;
 class ISleeper;
 class ISystemFormatter;
+class ISystemMessages;
 class IVolumeQueries;
 
 struct PlatformServices {
@@ -19,6 +20,8 @@ struct PlatformServices {
     IRawVolumes& m_rawVolumes;
     ISystemFormatter& m_formatter;
     IOemText& m_oemText;
+    // The system's texts for the reasons the slots keep.
+    ISystemMessages& m_messages;
     IShellOpen& m_shell;
     ISleeper& m_sleeper;
     RunTiming m_timing;

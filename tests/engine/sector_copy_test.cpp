@@ -277,6 +277,15 @@ TEST_F(SectorCopyTest, EachDriveFailsOnItsOwnWhileTheOthersFinish)
         MakeImage(ch, std::string(strSource.size(), '\0'));
     MakeImage('J', std::string(strSource.size() - 512, '\0'));
     MakeImage('K', std::string(strSource.size(), '\0'));
+    MakeImage('M', std::string(strSource.size(), '\0'));
+    // M: is pulled out as its volume is about to be opened (the scan asked
+    // its device once before): no pause brings a gone stick back.
+    CRecordingVolumes volumes(nullptr);
+    std::atomic<int> nAskedOfM{0};
+    volumes.m_onDosPathAsked = [&](int nDriveIndex) {
+        if (nDriveIndex == 'M' - 'A' && ++nAskedOfM == 2)
+            m_run.Bay().PullOut(L'M');
+    };
     m_run.UseBay(ImageDrive('S', kInternalDisk)
                  + ImageDrive('E')                                  // fine
                  + ImageDrive('F', "lock-refusals = 2\n")           // yields on the third attempt
@@ -284,7 +293,9 @@ TEST_F(SectorCopyTest, EachDriveFailsOnItsOwnWhileTheOthersFinish)
                  + ImageDrive('H', "fail-after = 200K\n")           // a write fails
                  + ImageDrive('I', "remove-after = 200K\n")         // pulled out
                  + ImageDrive('J')                                  // one sector short
-                 + ImageDrive('K'));                                // pulled out before its flush
+                 + ImageDrive('K')                                  // pulled out before its flush
+                 + ImageDrive('M'),                                 // pulled out at its open
+                 &volumes);
     m_run.m_slots.bars[6].m_onSet = [this](int nPos) {
         if (nPos == 100)
             m_run.Bay().PullOut(L'K');
@@ -293,13 +304,16 @@ TEST_F(SectorCopyTest, EachDriveFailsOnItsOwnWhileTheOthersFinish)
 
     m_run.Run(TASK_SECTOR_COPY);
 
-    EXPECT_EQ((Statuses{L"OK", L"OK", L"E7", L"E7", L"E7", L"E1", L"E7"}), m_run.Statuses());
+    EXPECT_EQ((Statuses{L"OK", L"OK", L"E7", L"E7", L"E7", L"E1", L"E7", L"E7"}), m_run.Statuses());
     EXPECT_NE(strSource, ReadImage('K')) << "all it was given was still in its cache";
     EXPECT_EQ(strSource, ReadImage('E'));
     EXPECT_EQ(strSource, ReadImage('F'));
     EXPECT_EQ(std::string(strSource.size() - 512, '\0'), ReadImage('J')) << "a rejected target is never written";
     const std::vector<long long> pauses = m_run.m_sleeper.Pauses();
-    EXPECT_EQ(2 + 5, std::count(pauses.begin(), pauses.end(), 17)) << "F: waited twice, G: five times";
+    EXPECT_EQ(2 + 5, std::count(pauses.begin(), pauses.end(), 17)) << "F: waited twice, G: five times, M: never";
+    EXPECT_EQ(FAIL_STEP_LOCKING, m_run.Failure(2).nStep);
+    EXPECT_EQ(FAIL_STEP_OPENING, m_run.Failure(7).nStep);
+    EXPECT_EQ(SYSERR_FILE_NOT_FOUND, m_run.Failure(7).nError);
 }
 
 // Launches threads as the product does, but throws at the launch numbered

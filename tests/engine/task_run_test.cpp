@@ -1,12 +1,17 @@
 // A run as a whole: the supervisor's workers and pauses, the end it reports,
-// and the hold that keeps workers still while the cancel question is open.
+// the hold that keeps workers still while the cancel question is open, and
+// what each failing drive keeps of why it failed.
 
 #include "engine/task_supervisor.h"
+
+#include <filesystem>
+#include <functional>
 
 #include <gtest/gtest.h>
 
 #include "engine/task_request.h"
 #include "support/run_harness.h"
+#include "ui/slot_error_text.h"
 
 namespace {
 
@@ -122,6 +127,110 @@ TEST(TaskRunTest, TheCancelQuestionHoldsTheWorkersAndOnlyOkCancels)
         EXPECT_EQ(expected, run.Statuses()) << "confirmed: " << bConfirm;
         EXPECT_EQ(bConfirm, run.Control().IsCancelled());
         EXPECT_EQ(0, run.LastRun().CountLiveWorkers());
+    }
+}
+
+// Every fault of the bay ends its drive with its code, and the slot keeps
+// the step it failed at and the Win32 number Windows gives for the fault;
+// a code without a system reason keeps none. The next scan forgets them.
+TEST(TaskRunTest, EachFaultKeepsItsStepAndTheSystemsReasonUntilTheNextScan)
+{
+    struct Case {
+        const char* pszWhat;
+        int32_t nTask;
+        bool bVerify;
+        // Image bytes of G: (0: a folder drive, 64 MiB FAT32), and its keys.
+        uint64_t nImageBytes;
+        const char* pszKeys;
+        const wchar_t* pszStatus;
+        FailStep step;
+        uint32_t nError;
+        std::function<void(CRunHarness&)> before;
+        // What the balloon adds below the body, where it is worth spelling out.
+        const wchar_t* pszLine = nullptr;
+    };
+    constexpr uint64_t SOURCE_BYTES = 4 * 65536;
+    const uint64_t FAT32_OWN_BYTES = uint64_t{40} << 30;
+    const Case cases[] = {
+        {"file: a write fails", TASK_FILE_COPY, false, 0, "fail-after = 100K\n", L"E7", FAIL_STEP_COPYING_FILE,
+         SYSERR_WRITE_FAULT, nullptr, L"Copying a file to G: The system cannot write to the specified device. (29)"},
+        {"file: pulled mid-copy", TASK_FILE_COPY, false, 0, "remove-after = 100K\n", L"E7",
+         FAIL_STEP_COPYING_FILE, SYSERR_DEV_NOT_EXIST, nullptr},
+        {"file: write-protected", TASK_FILE_COPY, false, 0, "write-protected = yes\n", L"E7",
+         FAIL_STEP_COPYING_FILE, SYSERR_WRITE_PROTECT, nullptr},
+        {"file: reading back fails", TASK_FILE_COPY, true, 0, "read-fail-after = 0\n", L"E8",
+         FAIL_STEP_READING_BACK, SYSERR_CRC, nullptr},
+        {"file: a worn stick differs", TASK_FILE_COPY, true, 0, "corrupt-after = 100K\n", L"E8", FAIL_STEP_NONE,
+         SYSERR_NONE, nullptr},
+        {"file: no room", TASK_FILE_COPY, false, 0, "free = 100K\n", L"E1", FAIL_STEP_NONE, SYSERR_NONE, nullptr},
+        {"file: the source's listing breaks", TASK_FILE_COPY, false, 0, "", L"E7", FAIL_STEP_LISTING,
+         SYSERR_IO_DEVICE, [](CRunHarness& run) { run.Bay().BreakListingAfter((run.Root() / "src" / "d").wstring(), 0); }},
+        {"sector: a write fails", TASK_SECTOR_COPY, false, SOURCE_BYTES, "fail-after = 100K\n", L"E7",
+         FAIL_STEP_WRITING, SYSERR_WRITE_FAULT, nullptr},
+        {"sector: pulled mid-copy", TASK_SECTOR_COPY, false, SOURCE_BYTES, "remove-after = 100K\n", L"E7",
+         FAIL_STEP_WRITING, SYSERR_DEV_NOT_EXIST, nullptr},
+        {"sector: write-protected", TASK_SECTOR_COPY, false, SOURCE_BYTES, "write-protected = yes\n", L"E7",
+         FAIL_STEP_WRITING, SYSERR_WRITE_PROTECT, nullptr, L"Writing G: The media is write protected. (19)"},
+        // The measure takes one open; the five attempts the other five.
+        {"sector: another program holds it", TASK_SECTOR_COPY, false, SOURCE_BYTES, "open-refusals = 6\n", L"E7",
+         FAIL_STEP_OPENING, SYSERR_SHARING_VIOLATION, nullptr},
+        {"sector: the lock is refused", TASK_SECTOR_COPY, false, SOURCE_BYTES, "lock-refusals = 5\n", L"E7",
+         FAIL_STEP_LOCKING, SYSERR_ACCESS_DENIED, nullptr},
+        {"sector: reading back fails", TASK_SECTOR_COPY, true, SOURCE_BYTES, "read-fail-after = 0\n", L"E8",
+         FAIL_STEP_READING_BACK, SYSERR_CRC, nullptr, L"Reading back G: Data error (cyclic redundancy check). (23)"},
+        {"sector: pulled before the run", TASK_SECTOR_COPY, false, SOURCE_BYTES, "", L"E7", FAIL_STEP_MEASURING,
+         SYSERR_FILE_NOT_FOUND, [](CRunHarness& run) { run.Bay().PullOut(L'G'); }},
+        {"format: write-protected", TASK_FORMAT, false, 0, "write-protected = yes\n", L"E6", FAIL_STEP_FORMATTING,
+         SYSERR_WRITE_PROTECT, nullptr},
+        {"format: FormatEx finds no device", TASK_FORMAT, false, 0, "format = progress:10 error:24 done:0\n", L"E6",
+         FAIL_STEP_FORMATTING, SYSERR_NOT_READY, nullptr},
+        {"format: FormatEx says no more", TASK_FORMAT, false, 0, "format = done:0\n", L"E6", FAIL_STEP_FORMATTING,
+         SYSERR_NONE, nullptr},
+        {"format: our FAT32 refuses the label", TASK_FORMAT, false, FAT32_OWN_BYTES, "", L"E6", FAIL_STEP_FORMATTING,
+         SYSERR_INVALID_NAME, [](CRunHarness& run) { run.m_request.m_strLabel = L"A*B"; }},
+        {"format: our FAT32 stick pulled", TASK_FORMAT, false, FAT32_OWN_BYTES, "remove-after = 1M\n", L"E6",
+         FAIL_STEP_WRITING, SYSERR_DEV_NOT_EXIST, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pszWhat);
+        CRunHarness run;
+        WriteTestFile(run.Root() / "src" / "a.bin", std::string(300000, 'a'));
+        WriteTestFile(run.Root() / "src" / "d" / "b.bin", std::string(1000, 'b'));
+        std::string strBay = "[S:]\nimage = s.img\nsize = 1G\ntype = fixed\nbus = sata\nmedia = fixed\n";
+        WriteTestFile(run.Root() / "s.img", std::string(SOURCE_BYTES, 's'));
+        if (c.nImageBytes == 0) {
+            strBay += "[G:]\nfolder = g\nsize = 64M\nfs = FAT32\n";
+        } else {
+            WriteTestFile(run.Root() / "g.img", "");
+            std::filesystem::resize_file(run.Root() / "g.img", c.nImageBytes);
+            strBay += "[G:]\nimage = g.img\nsize = " + std::to_string(c.nImageBytes) + "\n";
+        }
+        run.UseBay(strBay + c.pszKeys);
+        run.m_request.m_strSourcePath =
+            c.nTask == TASK_SECTOR_COPY ? std::wstring(L"S:\\") : (run.Root() / "src").wstring();
+        run.m_request.m_strFileSystem = c.nTask == TASK_FORMAT && c.nImageBytes == 0 ? L"NTFS" : L"FAT32";
+        run.m_request.m_strLabel = L"STICK";
+        run.m_request.m_nVerify = c.bVerify ? 1 : 0;
+        run.m_request.m_nTaskType = c.nTask;
+        run.Scan();
+        if (c.before)
+            c.before(run);
+        ASSERT_EQ(1, run.StartRun());
+        run.WaitForEnd();
+
+        EXPECT_EQ(Statuses{c.pszStatus}, run.Statuses());
+        const SlotFailure failure = run.Failure(0);
+        EXPECT_EQ(c.step, failure.nStep);
+        EXPECT_EQ(c.nError, failure.nError);
+        const std::wstring strLine = FormatSlotReasonLine(failure, L"G:", run.Bay().Messages());
+        if (c.pszLine != nullptr) {
+            EXPECT_EQ(c.pszLine, strLine);
+        }
+        // Without a system reason the balloon looks as it always did.
+        EXPECT_EQ(c.nError == SYSERR_NONE, strLine.empty()) << std::string(strLine.begin(), strLine.end());
+        run.Bay().ReplugAll();
+        run.Scan();
+        EXPECT_EQ(FAIL_STEP_NONE, run.Failure(0).nStep) << "a scan starts afresh";
     }
 }
 

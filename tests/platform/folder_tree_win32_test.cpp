@@ -11,7 +11,9 @@
 
 #include "base/win32/handles_win32.h"
 #include "engine/aligned_buffer.h"
+#include "platform/system_error.h"
 #include "platform/win32/folder_tree_win32.h"
+#include "platform/win32/system_messages_win32.h"
 #include "support/import_patch_win32.h"
 
 namespace {
@@ -488,6 +490,7 @@ TEST(FolderTreeWin32, OnlyADeniedListingIsToldAsDeniedAndABrokenOneAsFailed)
     for (const wchar_t* pszName : {L"a.txt", L"b.txt", L"c.txt"})
         WriteBytes(scratch / pszName, {'x'});
     CWin32FolderTree tree;
+    TakeSeamError();   // what earlier tests on this thread left
     const struct {
         int nNexts;
         DWORD nError;
@@ -511,6 +514,7 @@ TEST(FolderTreeWin32, OnlyADeniedListingIsToldAsDeniedAndABrokenOneAsFailed)
         }
         EXPECT_EQ(c.expected, listing) << c.nError;
         EXPECT_EQ(c.nEntries, entries.size()) << "a broken listing gives nothing that could pass for the folder";
+        EXPECT_EQ(listing == FOLDER_LISTED ? 0u : c.nError, TakeSeamError()) << "the system's reason is kept";
     }
     const std::pair<DWORD, FolderListing> firsts[] = {
         {ERROR_ACCESS_DENIED, FOLDER_ACCESS_DENIED},   {ERROR_PATH_NOT_FOUND, FOLDER_NOT_FOUND},
@@ -524,7 +528,23 @@ TEST(FolderTreeWin32, OnlyADeniedListingIsToldAsDeniedAndABrokenOneAsFailed)
         ASSERT_TRUE(patch.Applied());
         EXPECT_EQ(expected, tree.ListFolder(scratch.Path(), entries)) << nError;
         EXPECT_TRUE(entries.empty());
+        EXPECT_EQ(expected == FOLDER_LISTED ? 0u : nError, TakeSeamError()) << nError;
     }
+}
+
+// The balloon's line takes the system's own text for a reason: one line,
+// without the line break the system ends it with.
+TEST(FolderTreeWin32, TheSystemsTextForAReasonIsOneLine)
+{
+    CWin32SystemMessages messages;
+    for (const DWORD nError : {ERROR_NOT_READY, ERROR_WRITE_PROTECT, ERROR_SHARING_VIOLATION}) {
+        std::wstring strText;
+        ASSERT_TRUE(messages.DescribeError(nError, strText)) << nError;
+        EXPECT_FALSE(strText.empty());
+        EXPECT_EQ(std::wstring::npos, strText.find_first_of(L"\r\n")) << nError;
+    }
+    std::wstring strText;
+    EXPECT_FALSE(messages.DescribeError(0x2000ABCDu, strText)) << "a number of no system message";
 }
 
 // Wine opens "\\.\C:" but its FlushFileBuffers refuses a volume, which

@@ -40,6 +40,7 @@ public:
                                 m_pBay->RawVolumes(),
                                 pFormatter != nullptr ? *pFormatter : m_pBay->Formatter(),
                                 m_oemText,
+                                m_pBay->Messages(),
                                 shell,
                                 m_sleeper,
                                 m_timing};

@@ -1,9 +1,10 @@
 #pragma once
 // Passes the volume queries on to another implementation and notes each
 // question, so tests can tell what a scan asked of which drive; a test may
-// also act at the moment a drive's free bytes are asked for.
+// also act at the moment a drive's free bytes or DOS device are asked for.
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ public:
     std::string AskedOf(wchar_t chLetter) const
     {
         std::string strAsked;
+        std::lock_guard<std::mutex> lock(m_mutex);
         for (const Question& question : m_asked) {
             if (question.nDriveIndex != chLetter - L'A')
                 continue;
@@ -37,6 +39,8 @@ public:
     bool QueryDosDevicePath(int nDriveIndex, std::wstring& strDosPath) override
     {
         Note(nDriveIndex, "dos");
+        if (m_onDosPathAsked)
+            m_onDosPathAsked(nDriveIndex);
         return m_pInner->QueryDosDevicePath(nDriveIndex, strDosPath);
     }
     uint32_t QueryBusType(int nDriveIndex) override
@@ -73,9 +77,18 @@ public:
     };
     std::vector<Question> m_asked;
     std::function<void(int nDriveIndex)> m_onFreeBytesAsked;
+    // Called before the question goes on: a volume's open asks it first.
+    std::function<void(int nDriveIndex)> m_onDosPathAsked;
 
 private:
-    void Note(int nDriveIndex, const char* pszWhat) { m_asked.push_back({nDriveIndex, pszWhat}); }
+    // A run's workers ask at once.
+    void Note(int nDriveIndex, const char* pszWhat)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_asked.push_back({nDriveIndex, pszWhat});
+    }
+
+    mutable std::mutex m_mutex;
 
     IVolumeQueries* m_pInner;
 };

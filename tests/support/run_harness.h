@@ -95,7 +95,7 @@ public:
         }
         m_pServices = std::make_unique<PlatformServices>(
             PlatformServices{*pVolumes, m_pBay->Folders(), *pRawVolumes, m_pBay->Formatter(), m_pBay->OemText(),
-                             m_shell, m_sleeper, m_timing});
+                             m_pBay->Messages(), m_shell, m_sleeper, m_timing});
         m_pTable = std::make_unique<CDriveSlotTable>(*pVolumes, m_request, *this);
         m_slots.BindTo(*m_pTable);
     }
@@ -166,6 +166,9 @@ public:
         ++m_nSeenEnds;
         return true;
     }
+
+    // Why each slot failed, as the balloon finds it.
+    SlotFailure Failure(int nSlot) const { return m_pTable->GetFailures().Get(nSlot); }
 
     std::vector<std::wstring> Statuses() const
     {

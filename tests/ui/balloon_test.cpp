@@ -16,14 +16,17 @@
 #include <gtest/gtest.h>
 
 #include "app/message_catalogue.h"
+#include "app/settings_names.h"
 #include "app/win32/ui_language_win32.h"
 #include "framework/afx_app.h"
 #include "support/bay_services.h"
 #include "support/dialog_runner_win32.h"
 #include "support/gui_wait_win32.h"
 #include "support/no_shell_open.h"
+#include "support/test_files.h"
 #include "support/test_profile_win32.h"
 #include "support/window_search_win32.h"
+#include "ui/slot_error_text.h"
 #include "ui/win32/main_dialog_win32.h"
 #include "ui/win32/resource.h"
 
@@ -178,10 +181,71 @@ protected:
         return WaitForBalloon();
     }
 
+    // A File Copy onto E:, which takes it, and G:, whose writes fail once
+    // 1 KiB is written; then a press on G:'s code, with the button held,
+    // shows the balloon the operator sees, which must say the title and
+    // the content given.
+    void ExpectFailedCopyBalloon(const std::wstring& strTitle, const std::wstring& strContent)
+    {
+        CTempFolder folder;
+        for (const char* pszDrive : {"e", "g"})
+            std::filesystem::create_directories(folder.Path() / pszDrive);
+        WriteTestFile(folder.Path() / "src" / "a.bin", std::string(65536, 'a'));
+        m_app.WriteProfileString(SETTINGS_SECTION, SETTING_SOURCE_FOLDER, (folder.Path() / "src").wstring());
+        CBayServices bay("[E:]\nfolder = e\nsize = 64M\n[G:]\nfolder = g\nsize = 64M\nfail-after = 1K\n",
+                         folder.Path());
+        CKOBLDlg dialog(bay.Services(m_shell));
+        m_app.m_pMainWnd = &dialog;
+        RunDialogWithScript(dialog, [&](HWND hDlg) {
+            {
+                CButtonPress start(hDlg, IDC_START);
+                ASSERT_TRUE(start.WaitHandled());
+            }
+            ASSERT_TRUE(WaitForIdle(hDlg));
+            ASSERT_EQ(L"G:", WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST + 1)));
+            ASSERT_EQ(L"E7", WindowText(GetDlgItem(hDlg, IDC_SLOT_STATUS_FIRST + 1)));
+            POINT ptCursor{};
+            HWND hBalloon = PressOnStatus(hDlg, 1, L"E7", ptCursor);
+            ASSERT_NE(nullptr, hBalloon);
+            EXPECT_EQ(strTitle, WindowText(hBalloon));
+            EXPECT_EQ(strContent, BalloonOf(hBalloon)->GetContent());
+            ExpectTipAt(hBalloon, ptCursor);
+            SendMouseButton(MOUSEEVENTF_LEFTUP);
+            EXPECT_TRUE(WaitForWindowGone(hBalloon, "the balloon after the release"));
+            // The code that shows no reason keeps its balloon as it was.
+            hBalloon = PressOnStatus(hDlg, 0, L"E5", ptCursor);
+            ASSERT_NE(nullptr, hBalloon);
+            EXPECT_EQ(FormatSlotErrorBody(5), BalloonOf(hBalloon)->GetContent());
+            SendMouseButton(MOUSEEVENTF_LEFTUP);
+            EXPECT_TRUE(WaitForWindowGone(hBalloon, "the balloon after the release"));
+        });
+        m_app.m_pMainWnd = nullptr;
+        EXPECT_TRUE(FindBalloonWindows().empty());
+    }
+
     CWinApp m_app;
     CTestProfile m_profile{m_app, L"CorvantisBalloonTest"};
     CNoShellOpen m_shell;
 };
+
+TEST_F(BalloonDialogTest, ADriveThatFailedSaysWhyBelowItsCode)
+{
+    ExpectFailedCopyBalloon(L"Failed to copy the folder.",
+                            L"Error Code : [7]\r\nCopying a file to G: The system cannot write to the specified "
+                            L"device. (29)");
+}
+
+// Only in the process that CTest starts as a Korean user. The bay's text for
+// the reason is Windows' English one; the step speaks Korean.
+TEST_F(BalloonDialogTest, KoreanUserSeesWhyADriveFailed)
+{
+    ASSERT_EQ(1, SelectUiLanguage());
+    ASSERT_EQ(0x0412u, g_uiLangId) << "run with LC_ALL=ko_KR.UTF-8";
+    ExpectFailedCopyBalloon(L"폴더 복사를 실패하였습니다.",
+                            L"오류 코드 : [7]\r\n파일 복사 G: The system cannot write to the specified device. (29)");
+    g_uiLangId = LANG_ID_ENGLISH_US;
+    AfxSetResourceLanguage(static_cast<LANGID>(LANG_ID_ENGLISH_US));
+}
 
 TEST_F(BalloonDialogTest, APressOnE5ShowsItsMessageAtTheCursorUntilTheRelease)
 {

@@ -17,6 +17,7 @@
 #include "framework/afx_app.h"
 #include "platform/sleeper.h"
 #include "platform/win32/oem_text_win32.h"
+#include "platform/win32/system_messages_win32.h"
 #include "platform/win32/shell_open_win32.h"
 
 namespace {
@@ -58,8 +59,11 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
     CWin32OemText oemText;
     CWin32ShellOpen shell;
     CThreadSleeper sleeper;
+    // The bay's faults give Windows' numbers; their texts are the system's.
+    CWin32SystemMessages messages;
     const PlatformServices services{bay.Volumes(), bay.Folders(), bay.RawVolumes(), bay.Formatter(),
-                                    oemText,       shell,         sleeper,          RunTiming{}};
+                                    oemText,       messages,      shell,            sleeper,
+                                    RunTiming{}};
     CKOBLApp app(services);
     return AfxWinMain(app, hInstance);
 }

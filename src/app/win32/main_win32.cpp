@@ -7,6 +7,7 @@
 #include "platform/sleeper.h"
 #include "platform/win32/folder_tree_win32.h"
 #include "platform/win32/oem_text_win32.h"
+#include "platform/win32/system_messages_win32.h"
 #include "platform/win32/raw_volumes_win32.h"
 #include "platform/win32/shell_open_win32.h"
 #include "platform/win32/system_formatter_win32.h"
@@ -23,7 +24,9 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
     CWin32OemText oemText;
     CWin32ShellOpen shell;
     CThreadSleeper sleeper;
-    const PlatformServices services{volumes, folders, rawVolumes, formatter, oemText, shell, sleeper, RunTiming{}};
+    CWin32SystemMessages messages;
+    const PlatformServices services{volumes, folders,  rawVolumes, formatter,  oemText,
+                                    messages, shell,   sleeper,    RunTiming{}};
     CKOBLApp app(services);
     return AfxWinMain(app, hInstance);
 }

@@ -2,6 +2,7 @@
 
 #include "base/win32/handles_win32.h"
 #include "platform/drive_paths.h"
+#include "platform/win32/seam_error_win32.h"
 
 // CopyFileExW polls *pbCancel while it copies, and the UI thread stores 1 into the
 // run's atomic from another thread. A lock-free std::atomic<int32_t> is a
@@ -96,12 +97,17 @@ FolderListing CWin32FolderTree::ListFolder(const std::wstring& strFolder, std::v
 {
     entries.clear();
     // "" + "\*" would list the current drive's root.
-    if (strFolder.empty())
+    if (strFolder.empty()) {
+        SetSeamError(ERROR_INVALID_NAME);
         return FOLDER_LIST_FAILED;
+    }
     WIN32_FIND_DATAW data{};
     CUniqueFindHandle find(::FindFirstFileW(FindPattern(ExtendedLengthPath(strFolder)).c_str(), &data));
     if (!find) {
-        switch (::GetLastError()) {
+        const DWORD dwError = ::GetLastError();
+        if (dwError != ERROR_FILE_NOT_FOUND)
+            SetSeamError(dwError);
+        switch (dwError) {
         // A root holds no "." nor "..": an empty one matches nothing, which
         // is an empty listing, not a failed one.
         case ERROR_FILE_NOT_FOUND: return FOLDER_LISTED;
@@ -115,20 +121,22 @@ FolderListing CWin32FolderTree::ListFolder(const std::wstring& strFolder, std::v
     do {
         entries.push_back(EntryOf(data));
     } while (::FindNextFileW(find.get(), &data));
-    if (::GetLastError() == ERROR_NO_MORE_FILES)
+    const DWORD dwError = ::GetLastError();
+    if (dwError == ERROR_NO_MORE_FILES)
         return FOLDER_LISTED;
+    SetSeamError(dwError);
     entries.clear();
     return FOLDER_LIST_FAILED;
 }
 
 bool CWin32FolderTree::MakeFolder(const std::wstring& strPath)
 {
-    return ::CreateDirectoryW(ExtendedLengthPath(strPath).c_str(), nullptr) != FALSE;
+    return KeepLastError(::CreateDirectoryW(ExtendedLengthPath(strPath).c_str(), nullptr) != FALSE);
 }
 
 bool CWin32FolderTree::PathExists(const std::wstring& strPath)
 {
-    return ::GetFileAttributesW(ExtendedLengthPath(strPath).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return KeepLastError(::GetFileAttributesW(ExtendedLengthPath(strPath).c_str()) != INVALID_FILE_ATTRIBUTES);
 }
 
 bool CWin32FolderTree::CopyOneFile(const std::wstring& strFrom, const std::wstring& strTo,
@@ -136,8 +144,9 @@ bool CWin32FolderTree::CopyOneFile(const std::wstring& strFrom, const std::wstri
 {
     CopyProgressBinding binding{routine, pContext};
     LPBOOL pbCancel = const_cast<LPBOOL>(reinterpret_cast<const BOOL*>(pCancel));
-    return ::CopyFileExW(ExtendedLengthPath(strFrom).c_str(), ExtendedLengthPath(strTo).c_str(),
-                         routine != nullptr ? &CopyProgressTrampoline : nullptr, &binding, pbCancel, 0) != FALSE;
+    return KeepLastError(::CopyFileExW(ExtendedLengthPath(strFrom).c_str(), ExtendedLengthPath(strTo).c_str(),
+                                       routine != nullptr ? &CopyProgressTrampoline : nullptr, &binding, pbCancel, 0)
+                         != FALSE);
 }
 
 namespace {
@@ -156,7 +165,7 @@ public:
         if (m_bAtEnd)
             return true;
         DWORD nDone = 0;
-        if (!::ReadFile(m_file.get(), pBuffer, nBytes, &nDone, nullptr))
+        if (!KeepLastError(::ReadFile(m_file.get(), pBuffer, nBytes, &nDone, nullptr) != FALSE))
             return false;
         nRead = nDone;
         m_bAtEnd = nDone < nBytes;
@@ -177,7 +186,7 @@ std::unique_ptr<IFileReader> CWin32FolderTree::OpenFileForReading(const std::wst
     const DWORD dwFlags = FILE_FLAG_SEQUENTIAL_SCAN | (bPastCache ? FILE_FLAG_NO_BUFFERING : 0);
     CUniqueFileHandle file(::CreateFileW(ExtendedLengthPath(strPath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                          OPEN_EXISTING, dwFlags, nullptr));
-    if (!file)
+    if (!KeepLastError(static_cast<bool>(file)))
         return nullptr;
     return std::make_unique<CWin32FileReader>(std::move(file));
 }
@@ -185,13 +194,15 @@ std::unique_ptr<IFileReader> CWin32FolderTree::OpenFileForReading(const std::wst
 bool CWin32FolderTree::FlushVolume(const std::wstring& strRoot)
 {
     const wchar_t chLetter = DriveLetterOfPath(strRoot);
-    if (chLetter == L'\0')
+    if (chLetter == L'\0') {
+        SetSeamError(ERROR_INVALID_NAME);
         return false;
+    }
     // FlushFileBuffers on a volume handle flushes every file of the volume;
     // it wants write access, and sharing both ways leaves whatever else has
     // the volume open undisturbed.
     const std::wstring strVolume = std::wstring(L"\\\\.\\") + chLetter + L":";
     CUniqueFileHandle volume(::CreateFileW(strVolume.c_str(), GENERIC_READ | GENERIC_WRITE,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-    return volume && ::FlushFileBuffers(volume.get()) != FALSE;
+    return KeepLastError(static_cast<bool>(volume)) && KeepLastError(::FlushFileBuffers(volume.get()) != FALSE);
 }

@@ -5,6 +5,7 @@
 
 #include "base/win32/handles_win32.h"
 #include "platform/drive_paths.h"
+#include "platform/win32/seam_error_win32.h"
 
 static_assert(FSCTL_LOCK_VOLUME == 0x90018, "volume lock code");
 static_assert(FSCTL_DISMOUNT_VOLUME == 0x90020, "volume dismount code");
@@ -27,7 +28,9 @@ public:
         // system knows, short of the volume's own end: NTFS keeps its backup
         // boot sector past that. A refusal leaves the copy no worse than
         // without the control, so it does not fail the lock.
-        Control(FSCTL_ALLOW_EXTENDED_DASD_IO);
+        // Not through Control: its refusal is no reason for anything.
+        DWORD nReturned = 0;
+        ::DeviceIoControl(m_volume.get(), FSCTL_ALLOW_EXTENDED_DASD_IO, nullptr, 0, nullptr, 0, &nReturned, nullptr);
         return true;
     }
     bool Dismount() override { return Control(FSCTL_DISMOUNT_VOLUME); }
@@ -35,7 +38,7 @@ public:
     bool SeekToStart() override
     {
         LARGE_INTEGER start{};
-        return ::SetFilePointerEx(m_volume.get(), start, nullptr, FILE_BEGIN) != FALSE;
+        return KeepLastError(::SetFilePointerEx(m_volume.get(), start, nullptr, FILE_BEGIN) != FALSE);
     }
 
     // The caller asks for whole sectors within the volume: Windows fails a
@@ -44,29 +47,30 @@ public:
     bool Read(void* pBuffer, uint32_t nBytes, uint32_t& nRead) override
     {
         DWORD nDone = 0;
-        const BOOL bOk = ::ReadFile(m_volume.get(), pBuffer, nBytes, &nDone, nullptr);
+        const bool bOk = KeepLastError(::ReadFile(m_volume.get(), pBuffer, nBytes, &nDone, nullptr) != FALSE);
         nRead = nDone;
-        return bOk != FALSE;
+        return bOk;
     }
 
     bool Write(const void* pBuffer, uint32_t nBytes, uint32_t& nWritten) override
     {
         DWORD nDone = 0;
-        const BOOL bOk = ::WriteFile(m_volume.get(), pBuffer, nBytes, &nDone, nullptr);
+        const bool bOk = KeepLastError(::WriteFile(m_volume.get(), pBuffer, nBytes, &nDone, nullptr) != FALSE);
         nWritten = nDone;
-        return bOk != FALSE;
+        return bOk;
     }
 
     // On a volume handle FlushFileBuffers flushes every open file of the
     // volume and the volume's own writes, through the drive's cache.
-    bool Flush() override { return ::FlushFileBuffers(m_volume.get()) != FALSE; }
+    bool Flush() override { return KeepLastError(::FlushFileBuffers(m_volume.get()) != FALSE); }
 
     bool GetLength(int64_t& nBytes) override
     {
         GET_LENGTH_INFORMATION length{};
         DWORD nReturned = 0;
-        if (!::DeviceIoControl(m_volume.get(), IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &length, sizeof(length),
-                               &nReturned, nullptr))
+        if (!KeepLastError(::DeviceIoControl(m_volume.get(), IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &length,
+                                             sizeof(length), &nReturned, nullptr)
+                           != FALSE))
             return false;
         nBytes = length.Length.QuadPart;
         return true;
@@ -99,7 +103,8 @@ private:
     bool Control(DWORD nCode)
     {
         DWORD nReturned = 0;
-        return ::DeviceIoControl(m_volume.get(), nCode, nullptr, 0, nullptr, 0, &nReturned, nullptr) != FALSE;
+        return KeepLastError(::DeviceIoControl(m_volume.get(), nCode, nullptr, 0, nullptr, 0, &nReturned, nullptr)
+                             != FALSE);
     }
 
     CUniqueFileHandle m_volume;
@@ -110,13 +115,15 @@ private:
 std::unique_ptr<IRawVolume> CWin32RawVolumes::OpenVolume(const std::wstring& strDevice)
 {
     const wchar_t chLetter = DriveLetterOfPath(strDevice);
-    if (chLetter == L'\0')
+    if (chLetter == L'\0') {
+        SetSeamError(ERROR_INVALID_NAME);
         return nullptr;
+    }
     const std::wstring strPath = std::wstring(L"\\\\.\\") + chLetter + L":";
     // No unbuffered or write-through flag: whole 64 KiB chunks, in order.
     CUniqueFileHandle volume(::CreateFileW(strPath.c_str(), GENERIC_ALL, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                            OPEN_EXISTING, 0, nullptr));
-    if (!volume)
+    if (!KeepLastError(static_cast<bool>(volume)))
         return nullptr;
     return std::make_unique<CWin32RawVolume>(std::move(volume));
 }

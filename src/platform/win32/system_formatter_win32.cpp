@@ -7,6 +7,7 @@
 
 #include "base/scope_guard.h"
 #include "base/win32/handles_win32.h"
+#include "platform/win32/seam_error_win32.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ public:
     {
         m_pfnFormatEx =
             reinterpret_cast<PFORMATEX>(reinterpret_cast<void*>(::GetProcAddress(m_module.get(), "FormatEx")));
-        return m_pfnFormatEx != nullptr;
+        return KeepLastError(m_pfnFormatEx != nullptr);
     }
 
     void FormatEx(const std::wstring& strRoot, uint32_t nMediaFlag, const std::wstring& strFileSystem,
@@ -85,7 +86,7 @@ std::unique_ptr<IFormatLibrary> CWin32SystemFormatter::LoadFormatLibrary()
     CUniqueModule module(m_strLibraryPath.empty()
                              ? ::LoadLibraryExW(L"fmifs.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)
                              : ::LoadLibraryExW(m_strLibraryPath.c_str(), nullptr, 0));
-    if (!module)
+    if (!KeepLastError(static_cast<bool>(module)))
         return nullptr;
     return std::make_unique<CWin32FormatLibrary>(std::move(module));
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/win32/handles_win32.h"
+#include "platform/win32/seam_error_win32.h"
 #include "platform/drive_paths.h"
 
 namespace {
@@ -69,10 +70,13 @@ uint32_t CWin32VolumeQueries::GetDriveKind(int nDriveIndex)
 
 bool CWin32VolumeQueries::QueryDosDevicePath(int nDriveIndex, std::wstring& strDosPath)
 {
-    if (!IsDriveIndex(nDriveIndex))
+    if (!IsDriveIndex(nDriveIndex)) {
+        SetSeamError(ERROR_INVALID_DRIVE);
         return false;
+    }
     std::vector<wchar_t> buffer(QUERY_DOS_DEVICE_CHARS, L'\0');
-    if (::QueryDosDeviceW(MakeDriveDevice(nDriveIndex).c_str(), buffer.data(), QUERY_DOS_DEVICE_CHARS) == 0)
+    if (!KeepLastError(::QueryDosDeviceW(MakeDriveDevice(nDriveIndex).c_str(), buffer.data(), QUERY_DOS_DEVICE_CHARS)
+                       != 0))
         return false;
     strDosPath = buffer.data();   // the first of the returned names
     return true;
@@ -131,18 +135,22 @@ uint64_t CWin32VolumeQueries::GetVolumeFreeBytes(int nDriveIndex)
     // The fourth argument, the whole volume's free space: the second is only
     // what a disk quota leaves this user.
     ULARGE_INTEGER totalFree{};
-    if (!::GetDiskFreeSpaceExW(MakeDriveRoot(nDriveIndex).c_str(), nullptr, nullptr, &totalFree))
+    if (!KeepLastError(::GetDiskFreeSpaceExW(MakeDriveRoot(nDriveIndex).c_str(), nullptr, nullptr, &totalFree)
+                       != FALSE))
         return 0;
     return totalFree.QuadPart;
 }
 
 bool CWin32VolumeQueries::GetFileSystemName(int nDriveIndex, std::wstring& strName)
 {
-    if (!IsDriveIndex(nDriveIndex))
+    if (!IsDriveIndex(nDriveIndex)) {
+        SetSeamError(ERROR_INVALID_DRIVE);
         return false;
+    }
     std::vector<wchar_t> buffer(FILE_SYSTEM_NAME_CHARS, L'\0');
-    if (!::GetVolumeInformationW(MakeDriveRoot(nDriveIndex).c_str(), nullptr, 0, nullptr, nullptr, nullptr,
-                                 buffer.data(), FILE_SYSTEM_NAME_CHARS))
+    if (!KeepLastError(::GetVolumeInformationW(MakeDriveRoot(nDriveIndex).c_str(), nullptr, 0, nullptr, nullptr,
+                                               nullptr, buffer.data(), FILE_SYSTEM_NAME_CHARS)
+                       != FALSE))
         return false;
     // Read up to the terminator, never past the buffer, whatever was written.
     strName.assign(buffer.begin(), std::find(buffer.begin(), buffer.end(), L'\0'));

@@ -216,7 +216,10 @@ void CKOBLDlg::ShowSlotError(int nSlot)
 {
     std::wstring strTitle;
     std::wstring strBody;
-    if (!BuildSlotErrorMessage(m_statusViews[nSlot].GetText(), strTitle, strBody))
+    // The reason the slot's drive failed with, kept until the next scan,
+    // which also clears the code it belongs to.
+    if (!BuildSlotErrorMessage(m_statusViews[nSlot].GetText(), m_slots.GetFailures().Get(nSlot),
+                               m_letterViews[nSlot].GetText(), m_services.m_messages, strTitle, strBody))
         return;
     // Shown during the press: it holds the mouse, so the release of the
     // same button closes it wherever the mouse has gone. It points where the
