@@ -3,15 +3,10 @@
 
 #include "engine/format_volume.h"
 
-#include <array>
 #include <condition_variable>
-#include <cstdio>
 #include <fstream>
 #include <regex>
 #include <set>
-#if !defined(_WIN32)
-#include <sys/wait.h>
-#endif
 
 #include <gtest/gtest.h>
 
@@ -19,54 +14,12 @@
 #include "engine/run_control.h"
 #include "engine/task_request.h"
 #include "platform/volume_queries.h"
+#include "support/file_system_tools.h"
 #include "support/run_harness.h"
 
 namespace {
 
 using Statuses = std::vector<std::wstring>;
-
-// A command of dosfstools or mtools, with its output and exit status. A
-// tool that is missing fails the test: these checks never pass unseen.
-struct ToolResult {
-    int nStatus = -1;
-    std::string strOutput;
-};
-
-ToolResult RunTool(const std::string& strCommand)
-{
-    ToolResult result;
-    FILE* pPipe = ::popen(("MTOOLS_SKIP_CHECK=1 " + strCommand + " 2>&1").c_str(), "r");
-    if (pPipe == nullptr)
-        return result;
-    std::array<char, 4096> buffer{};
-    for (size_t nRead; (nRead = std::fread(buffer.data(), 1, buffer.size(), pPipe)) > 0;)
-        result.strOutput.append(buffer.data(), nRead);
-    const int nWait = ::pclose(pPipe);
-#if defined(_WIN32)
-    result.nStatus = nWait;
-#else
-    result.nStatus = WIFEXITED(nWait) ? WEXITSTATUS(nWait) : -1;
-#endif
-    EXPECT_NE(127, result.nStatus) << "missing tool (scripts/install-deps.sh installs dosfstools and mtools): "
-                                   << strCommand;
-    return result;
-}
-
-std::string Quoted(const std::filesystem::path& path)
-{
-    return "'" + path.string() + "'";
-}
-
-// fsck.fat -n exits 0 even on what it calls mostly harmless (a backup boot
-// sector that differs): a clean volume is one it has nothing to say about
-// but its banner and the count of files and clusters.
-::testing::AssertionResult IsClean(const std::filesystem::path& image)
-{
-    const ToolResult check = RunTool("fsck.fat -n " + Quoted(image));
-    if (check.nStatus == 0 && std::count(check.strOutput.begin(), check.strOutput.end(), '\n') == 2)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "fsck.fat: " << check.nStatus << "\n" << check.strOutput;
-}
 
 // The number the output gives after the text, or -1.
 int64_t NumberAfter(const std::string& strOutput, const std::string& strText)
@@ -85,22 +38,6 @@ int64_t NumberBefore(const std::string& strOutput, const std::string& strText)
         return -1;
     const size_t nStart = strOutput.find_last_not_of("0123456789", nAt - 1);
     return std::strtoll(strOutput.c_str() + (nStart == std::string::npos ? 0 : nStart + 1), nullptr, 10);
-}
-
-std::string ReadBytesAt(const std::filesystem::path& file, uint64_t nOffset, size_t nBytes)
-{
-    std::ifstream in(file, std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(nOffset));
-    std::string strBytes(nBytes, '\0');
-    in.read(strBytes.data(), static_cast<std::streamsize>(nBytes));
-    return strBytes;
-}
-
-void WriteBytesAt(const std::filesystem::path& file, uint64_t nOffset, const std::string& strBytes)
-{
-    std::fstream out(file, std::ios::binary | std::ios::in | std::ios::out);
-    out.seekp(static_cast<std::streamoff>(nOffset));
-    out.write(strBytes.data(), static_cast<std::streamsize>(strBytes.size()));
 }
 
 // An image drive of a bay for Format runs: a sparse file, so a 2 TiB stick
