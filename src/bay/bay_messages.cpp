@@ -28,6 +28,7 @@ const BayMessageRow kMessages[] = {
     {SYSERR_INVALID_NAME, L"The filename, directory name, or volume label syntax is incorrect."},
     {SYSERR_MOD_NOT_FOUND, L"The specified module could not be found."},
     {SYSERR_PROC_NOT_FOUND, L"The specified procedure could not be found."},
+    {SYSERR_NEGATIVE_SEEK, L"An attempt was made to move the file pointer before the beginning of the file."},
     {SYSERR_ALREADY_EXISTS, L"Cannot create a file when that file already exists."},
     {SYSERR_FILE_TOO_LARGE, L"The file size exceeds the limit allowed and cannot be saved."},
     {SYSERR_FILE_SYSTEM_LIMITATION, L"The requested operation could not be completed due to a file system limitation"},

@@ -103,9 +103,20 @@ public:
         return m_bDismounted;
     }
 
-    bool SeekToStart() override
+    // Windows takes any position on a sector, past the end too (a transfer
+    // from there fails then); a volume handle, unbuffered, refuses one off
+    // a sector, and any handle one before the start.
+    bool SeekTo(int64_t nOffset) override
     {
-        m_nPosition = 0;
+        if (nOffset < 0) {
+            SetSeamError(SYSERR_NEGATIVE_SEEK);
+            return false;
+        }
+        if (!IsWholeSectors(static_cast<uint64_t>(nOffset), m_nSectorBytes)) {
+            SetSeamError(SYSERR_INVALID_PARAMETER);
+            return false;
+        }
+        m_nPosition = static_cast<uint64_t>(nOffset);
         return true;
     }
 

@@ -468,6 +468,15 @@ uint64_t CBayState::BytesRead(wchar_t chLetter) const
     return FindNow(pDrive->chLetter)->nBytesRead;
 }
 
+uint64_t CBayState::BytesWritten(wchar_t chLetter) const
+{
+    const BayDrive* pDrive = FindBayDrive(m_description, chLetter);
+    if (pDrive == nullptr)
+        return 0;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return FindNow(pDrive->chLetter)->nBytesWritten;
+}
+
 void CBayState::SetFormatterPresence(BayFormatterPresence presence)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

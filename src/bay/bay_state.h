@@ -145,6 +145,7 @@ public:
     // The bytes of a counted read that the backing file did not give.
     void GiveBackRead(wchar_t chLetter, uint64_t nBytes);
     uint64_t BytesRead(wchar_t chLetter) const;
+    uint64_t BytesWritten(wchar_t chLetter) const;
 
     void SetFormatterPresence(BayFormatterPresence presence);
     BayFormatterPresence FormatterPresence() const;

@@ -120,3 +120,8 @@ uint64_t CSimulatedBay::BytesRead(wchar_t chLetter) const
 {
     return m_pState->BytesRead(chLetter);
 }
+
+uint64_t CSimulatedBay::BytesWritten(wchar_t chLetter) const
+{
+    return m_pState->BytesWritten(chLetter);
+}

@@ -91,6 +91,9 @@ public:
     // files opened for reading: a sector copy reads its source exactly once,
     // and a check reads each drive back once.
     uint64_t BytesRead(wchar_t chLetter) const;
+    // Bytes the drive took in writes so far, file and raw: a copy of the used
+    // space writes its used chunks and nothing else.
+    uint64_t BytesWritten(wchar_t chLetter) const;
 
 private:
     std::unique_ptr<CBayState> m_pState;

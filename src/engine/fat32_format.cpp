@@ -92,7 +92,7 @@ bool WriteFat32(IRawVolume& volume, const Fat32Geometry& geometry, const Fat32La
     BuildFat32RootCluster(label, stamp, rootCluster.data());
 
     CFat32Writer writer(volume, geometry.FormatBytes(), pProgressBar);
-    bool bWritten = volume.SeekToStart() && writer.Put(reserved.data(), reserved.size());
+    bool bWritten = volume.SeekTo(0) && writer.Put(reserved.data(), reserved.size());
     for (uint32_t nFat = 0; nFat < FAT32_FAT_COUNT && bWritten; ++nFat)
         bWritten = writer.Put(firstFatSector.data(), nSector) && writer.PutZeros(zeros, geometry.FatBytes() - nSector);
     // The root directory's cluster follows the FATs at once: it is the

@@ -1,5 +1,6 @@
 #include "engine/volume_access.h"
 
+#include <cstring>
 #include <limits>
 
 #include "platform/drive_paths.h"
@@ -55,4 +56,22 @@ int OpenLockedVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, ISleeper&
         sleeper.SleepFor(timing.m_volumeRetryPause);
     }
     return 0;
+}
+
+bool CVolumeBytes::ReadAt(int64_t nOffset, uint32_t nBytes, uint8_t* pOut)
+{
+    if (nOffset < 0 || m_nSectorBytes == 0)
+        return false;
+    const int64_t nSector = m_nSectorBytes;
+    const int64_t nFirst = nOffset - nOffset % nSector;
+    const int64_t nEnd = (nOffset + nBytes + nSector - 1) / nSector * nSector;
+    const size_t nSpan = static_cast<size_t>(nEnd - nFirst);
+    if (m_sectors.size() < nSpan && !m_sectors.Allocate(nSpan))
+        return false;
+    uint32_t nRead = 0;
+    if (!m_volume.SeekTo(nFirst) || !m_volume.Read(m_sectors.data(), static_cast<uint32_t>(nSpan), nRead)
+        || nRead != nSpan)
+        return false;
+    std::memcpy(pOut, m_sectors.data() + (nOffset - nFirst), nBytes);
+    return true;
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/aligned_buffer.h"
 #include "engine/slot_failure.h"
 #include "platform/run_timing.h"
 
@@ -30,3 +31,19 @@ int64_t MeasureVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, const st
 int OpenLockedVolume(IVolumeQueries& volumes, IRawVolumes& rawVolumes, ISleeper& sleeper, const RunTiming& timing,
                      const std::wstring& strDevice, std::unique_ptr<IRawVolume>& volume,
                      SlotFailure* pFailure = nullptr);
+
+// Any bytes of a raw volume, read as a volume takes transfers: the whole
+// sectors around them, into a buffer on a sector. A file system's fields
+// and tables lie at byte offsets of their own.
+class CVolumeBytes {
+public:
+    CVolumeBytes(IRawVolume& volume, uint32_t nSectorBytes) : m_volume(volume), m_nSectorBytes(nSectorBytes) {}
+    // False when the volume does not give them; the volume's position is
+    // wherever the read left it.
+    bool ReadAt(int64_t nOffset, uint32_t nBytes, uint8_t* pOut);
+
+private:
+    IRawVolume& m_volume;
+    const uint32_t m_nSectorBytes;
+    CAlignedBuffer m_sectors;
+};

@@ -15,7 +15,9 @@ public:
 
     virtual bool Lock() = 0;
     virtual bool Dismount() = 0;
-    virtual bool SeekToStart() = 0;
+    // Where the next transfer starts, in bytes from the volume's first; a
+    // transfer from there must still be whole sectors within the volume.
+    virtual bool SeekTo(int64_t nOffset) = 0;
     // Synchronous, and as a volume takes them: whole sectors at a
     // whole-sector position, from a buffer on a sector (RAW_BUFFER_ALIGNMENT
     // covers every sector size). A transfer that would cross the volume's

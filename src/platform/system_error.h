@@ -28,6 +28,7 @@ constexpr uint32_t SYSERR_DISK_FULL = 112;
 constexpr uint32_t SYSERR_INVALID_NAME = 123;
 constexpr uint32_t SYSERR_MOD_NOT_FOUND = 126;
 constexpr uint32_t SYSERR_PROC_NOT_FOUND = 127;
+constexpr uint32_t SYSERR_NEGATIVE_SEEK = 131;
 constexpr uint32_t SYSERR_BUSY = 170;
 constexpr uint32_t SYSERR_ALREADY_EXISTS = 183;
 constexpr uint32_t SYSERR_FILE_TOO_LARGE = 223;

@@ -8,6 +8,7 @@
 #include "engine/aligned_buffer.h"
 #include "platform/folder_tree.h"
 #include "platform/raw_volumes.h"
+#include "platform/system_error.h"
 #include "platform/volume_queries.h"
 
 namespace {
@@ -87,8 +88,19 @@ TEST_F(BayRawVolumeTest, AnImageIsAVolumeOfWholeSectorsThatNeitherGrowsNorTakesF
                            + strImage.substr(nLength));
         EXPECT_EQ(0u, bay.Volumes().GetVolumeFreeBytes(L'E' - L'A'));
 
-        EXPECT_TRUE(first->SeekToStart());
+        EXPECT_TRUE(first->SeekTo(0));
         EXPECT_EQ(std::string(nSector, 'W'), ReadSome(*first, nSector)) << "another open sees the write";
+
+        // Any position on a sector, past the end too, where a transfer fails;
+        // none off a sector or before the start, and a refused one stays put.
+        EXPECT_TRUE(first->SeekTo(nLength + nSector));
+        EXPECT_EQ("(fails)", ReadSome(*first, nSector)) << "past the end";
+        EXPECT_TRUE(first->SeekTo(65536 + nSector));
+        EXPECT_FALSE(first->SeekTo(65536 + nSector + 512 / 2));
+        EXPECT_EQ(SYSERR_INVALID_PARAMETER, TakeSeamError());
+        EXPECT_FALSE(first->SeekTo(-static_cast<int64_t>(nSector)));
+        EXPECT_EQ(SYSERR_NEGATIVE_SEEK, TakeSeamError());
+        EXPECT_TRUE(ReadFile("e.img").substr(65536 + nSector, nSector) == ReadSome(*first, nSector));
     }
 }
 
@@ -197,7 +209,7 @@ TEST_F(BayRawVolumeTest, ReadsFailFromTheReadThatCrossesTheirBound)
     EXPECT_EQ(1536u, ReadSome(*volume, 1536).size());
     EXPECT_EQ(1024u, ReadSome(*volume, 1024).size()) << "up to the bound";
     EXPECT_EQ("(fails)", ReadSome(*volume, 512));
-    EXPECT_TRUE(volume->SeekToStart());
+    EXPECT_TRUE(volume->SeekTo(0));
     EXPECT_EQ("(fails)", ReadSome(*volume, 512)) << "every later read";
     EXPECT_EQ("(fails)", ReadSome(*other, 512)) << "on every open";
     EXPECT_EQ(2560u, bay.BytesRead(L'E'));
@@ -283,7 +295,7 @@ TEST_F(BayRawVolumeTest, ACounterfeitStickReportsItsFullLengthAndWritesOverItsSt
                 EXPECT_TRUE(WriteText(*volume, Seeded(16384, nBlock), nWritten));
                 EXPECT_EQ(16384u, nWritten);
             }
-            EXPECT_TRUE(volume->SeekToStart());
+            EXPECT_TRUE(volume->SeekTo(0));
             std::string strExpected;
             for (size_t nAt = 0; nAt < 65536; ++nAt)
                 strExpected += c.strStored[nAt % c.nStored];
@@ -319,7 +331,7 @@ TEST_F(BayRawVolumeTest, AWornStickStoresRawBytesPastItsMarkWrongWhileEveryWrite
     for (size_t i = 10000 - 8192; i < strStored.size(); ++i)
         strStored[i] = static_cast<char>(~static_cast<unsigned char>(strStored[i]));
     EXPECT_TRUE(ReadFile("e.img") == strStored + std::string(20000 - 16384, '.'));
-    EXPECT_TRUE(volume->SeekToStart());
+    EXPECT_TRUE(volume->SeekTo(0));
     EXPECT_TRUE(ReadSome(*volume, 16384) == strStored) << "reads give back what is stored";
 }
 
@@ -382,7 +394,7 @@ TEST_F(BayRawVolumeTest, OneReaderAndTwentyTwoWritersAtOnceWhileTheUiAsks)
         threads.emplace_back([&, i] {
             const std::wstring strDevice = std::wstring(1, static_cast<wchar_t>(L'E' + i)) + L":";
             const std::unique_ptr<IRawVolume> target = bay.RawVolumes().OpenVolume(strDevice);
-            ASSERT_TRUE(target && target->Lock() && target->Dismount() && target->SeekToStart());
+            ASSERT_TRUE(target && target->Lock() && target->Dismount() && target->SeekTo(0));
             for (size_t nAt = 0; nAt < strSource.size(); nAt += nChunk) {
                 uint32_t nWritten = 0;
                 EXPECT_TRUE(WriteText(*target, strSource.substr(nAt, nChunk), nWritten));

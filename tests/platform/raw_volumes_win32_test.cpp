@@ -108,7 +108,7 @@ std::unique_ptr<IRawVolume> OpenHeld(CWin32RawVolumes& volumes, const wchar_t* p
         return nullptr;
     }
     EXPECT_TRUE(volume->Lock());
-    EXPECT_TRUE(volume->SeekToStart());
+    EXPECT_TRUE(volume->SeekTo(0));
     return volume;
 }
 
@@ -147,7 +147,7 @@ TEST(RawVolumesWin32, WhatAVolumeOnAnImageAnswers)
     int64_t nLength = -7;
     EXPECT_FALSE(volume->GetLength(nLength));
     EXPECT_EQ(nLength, -7);
-    EXPECT_TRUE(volume->SeekToStart());
+    EXPECT_TRUE(volume->SeekTo(0));
 }
 
 TEST(RawVolumesWin32, ReadsGiveWholeChunksThenTheShortRestThenNothing)
@@ -181,7 +181,7 @@ TEST(RawVolumesWin32, ReadsGiveWholeChunksThenTheShortRestThenNothing)
 
         // Back at the first byte after the end was reached.
         uint32_t nRead = 0;
-        ASSERT_TRUE(volume->SeekToStart());
+        ASSERT_TRUE(volume->SeekTo(0));
         ASSERT_TRUE(volume->Read(buffer.data(), CHUNK, nRead));
         EXPECT_EQ(nRead, c.reads.front());
         EXPECT_EQ(Mismatch(Slice(buffer, 0, nRead), Slice(image, 0, nRead)), "");
@@ -206,7 +206,7 @@ TEST(RawVolumesWin32, WrittenChunksLandAtTheirOffsetsAndAShortLastOneEndsTheImag
         }
         // A second pass starts at the first byte again.
         uint32_t nWritten = 0;
-        ASSERT_TRUE(volume->SeekToStart());
+        ASSERT_TRUE(volume->SeekTo(0));
         ASSERT_TRUE(volume->Write(second.data(), CHUNK, nWritten));
         ASSERT_EQ(nWritten, CHUNK);
         EXPECT_TRUE(volume->Flush());
@@ -238,7 +238,7 @@ private:
             m_volume->Dismount();
             return true;
         }
-        bool SeekToStart() override { return m_volume->SeekToStart(); }
+        bool SeekTo(int64_t nOffset) override { return m_volume->SeekTo(nOffset); }
         bool Read(void* pBuffer, uint32_t nBytes, uint32_t& nRead) override
         {
             return m_volume->Read(pBuffer, nBytes, nRead);

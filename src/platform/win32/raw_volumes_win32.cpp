@@ -35,10 +35,11 @@ public:
     }
     bool Dismount() override { return Control(FSCTL_DISMOUNT_VOLUME); }
 
-    bool SeekToStart() override
+    bool SeekTo(int64_t nOffset) override
     {
-        LARGE_INTEGER start{};
-        return KeepLastError(::SetFilePointerEx(m_volume.get(), start, nullptr, FILE_BEGIN) != FALSE);
+        LARGE_INTEGER position{};
+        position.QuadPart = nOffset;
+        return KeepLastError(::SetFilePointerEx(m_volume.get(), position, nullptr, FILE_BEGIN) != FALSE);
     }
 
     // The caller asks for whole sectors within the volume: Windows fails a
