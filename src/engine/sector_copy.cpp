@@ -37,7 +37,7 @@ bool CSectorCopy::IsCancelled() const
 }
 
 int CSectorCopy::StartSectorCopy(const std::wstring& strSourcePath, int32_t nTargetCount, CRunControl* pCancel,
-                                 int32_t nChunkSize, bool bVerify)
+                                 int32_t nChunkSize, bool bVerify, bool bUsedSpaceOnly)
 {
     if (strSourcePath.empty() || nChunkSize <= 0 || nChunkSize % static_cast<int32_t>(RAW_BUFFER_ALIGNMENT) != 0
         || nTargetCount < 0 || nTargetCount >= CHUNK_COUNT_ENTRIES)
@@ -60,14 +60,18 @@ int CSectorCopy::StartSectorCopy(const std::wstring& strSourcePath, int32_t nTar
         if (nRingChunks == 0)
             return 0;
     }
+    m_slotOffsets.assign(static_cast<size_t>(nRingChunks), 0);
     m_slotBytes.assign(static_cast<size_t>(nRingChunks), 0);
     m_nRingChunks = nRingChunks;
     m_nTotalBytes = nTotalBytes;
     m_bVerify = bVerify;
-    if (m_bVerify) {
-        m_blockHashes.assign(static_cast<size_t>((nTotalBytes + VERIFY_BLOCK_BYTES - 1) / VERIFY_BLOCK_BYTES), 0);
-        m_nHashedBytes = 0;
-        m_pSourceHasher = std::make_unique<CBlockHasher>();
+    m_bUsedSpaceOnly = bUsedSpaceOnly;
+    // Only the reader, once it holds the source locked, can read what its
+    // file system uses; the whole volume needs no reading first.
+    if (!m_bUsedSpaceOnly) {
+        CChunkMap whole(nTotalBytes, m_nChunkSize);
+        whole.MarkAll();
+        SetPlan(std::move(whole));
     }
 
     m_bReaderLive.store(true, std::memory_order_release);
@@ -96,12 +100,17 @@ int CSectorCopy::ResetSectorCopy()
     m_nRingChunks = 0;
     m_nTargetCount = 0;
     m_bVerify = false;
+    m_bUsedSpaceOnly = false;
+    m_bPlanReady.store(false, std::memory_order_release);
+    m_plan = CChunkMap();
+    m_nBytesToCopy = 0;
     std::vector<uint64_t>().swap(m_blockHashes);
     m_nHashedBytes = 0;
     m_pSourceHasher.reset();
     for (std::atomic<int64_t>& count : m_chunkCounts)
         count.store(0, std::memory_order_release);
     m_ringBuffer.Release();
+    std::vector<int64_t>().swap(m_slotOffsets);
     std::vector<int64_t>().swap(m_slotBytes);
     return 1;
 }
@@ -124,20 +133,25 @@ void CSectorCopy::ReadSource()
     std::unique_ptr<IRawVolume> volume;
     if (!OpenLockedVolume(m_strSourceDevice, volume, &m_sourceFailure))
         return;
-    if (!volume->SeekToStart()) {
-        NoteFailure(&m_sourceFailure, FAIL_STEP_READING_SOURCE);
+    if (m_bUsedSpaceOnly && !PlanUsedSpace(*volume))
         return;
-    }
-    int64_t nRead = 0;
-    while (nRead < m_nTotalBytes && !IsCancelled()) {
+    // Unknown: the first chunk sets it.
+    int64_t nPosition = -1;
+    for (int64_t nAt = m_plan.NextMarked(0); nAt < m_plan.ChunkCount() && !IsCancelled();
+         nAt = m_plan.NextMarked(nAt + 1)) {
         const int64_t nChunk = m_chunkCounts[0].load(std::memory_order_acquire);
         if (nChunk < 0 || !WaitForRoom(nChunk))
             return;
         const int64_t nSlot = nChunk % m_nRingChunks;
+        const int64_t nOffset = m_plan.ChunkOffset(nAt);
+        if (nOffset != nPosition && !volume->SeekTo(nOffset)) {
+            NoteFailure(&m_sourceFailure, FAIL_STEP_READING_SOURCE);
+            return;
+        }
         // A volume's length is rarely a whole number of chunks, and a read
         // that would cross its end fails whole: the last one asks for what
         // is left, which is whole sectors.
-        const uint32_t nWant = static_cast<uint32_t>(std::min(m_nChunkSize, m_nTotalBytes - nRead));
+        const uint32_t nWant = static_cast<uint32_t>(m_plan.ChunkLength(nAt));
         uint32_t nGot = 0;
         if (!volume->Read(m_ringBuffer.data() + nSlot * m_nChunkSize, nWant, nGot)) {
             NoteFailure(&m_sourceFailure, FAIL_STEP_READING_SOURCE);
@@ -149,16 +163,67 @@ void CSectorCopy::ReadSource()
             NoteFailure(&m_sourceFailure, FAIL_STEP_READING_SOURCE, SYSERR_NONE);
             return;
         }
+        nPosition = nOffset + nGot;
         // The rest of a short last slot holds an earlier chunk, which must
         // not reach any target.
+        m_slotOffsets[static_cast<size_t>(nSlot)] = nOffset;
         m_slotBytes[static_cast<size_t>(nSlot)] = nGot;
         if (m_bVerify)
             HashSourceBytes(m_ringBuffer.data() + nSlot * m_nChunkSize, nGot);
-        nRead += nGot;
         // An increment, not a store: a stop request stored meanwhile must
         // stay negative.
         m_chunkCounts[0].fetch_add(1, std::memory_order_acq_rel);
     }
+}
+
+bool CSectorCopy::PlanUsedSpace(IRawVolume& volume)
+{
+    uint32_t nSectorBytes = 0;
+    if (!volume.GetSectorSize(nSectorBytes) || nSectorBytes == 0)
+        nSectorBytes = 512;
+    CVolumeBytes bytes(volume, nSectorBytes);
+    // A cancel stops the map where it is: a 2 TB volume's tables take a while.
+    const VolumeByteReader read = [this, &bytes](int64_t nOffset, uint32_t nBytes, uint8_t* pOut) {
+        return !IsCancelled() && bytes.ReadAt(nOffset, nBytes, pOut);
+    };
+    CChunkMap plan;
+    switch (MapUsedChunks(read, m_nTotalBytes, m_nChunkSize, plan)) {
+    case USED_SPACE_MAPPED:
+        break;
+    case USED_SPACE_WHOLE:
+        plan = CChunkMap(m_nTotalBytes, m_nChunkSize);
+        plan.MarkAll();
+        break;
+    case USED_SPACE_UNREADABLE:
+    default:
+        if (!IsCancelled())
+            NoteFailure(&m_sourceFailure, FAIL_STEP_READING_SOURCE);
+        return false;
+    }
+    SetPlan(std::move(plan));
+    return true;
+}
+
+void CSectorCopy::SetPlan(CChunkMap plan)
+{
+    m_plan = std::move(plan);
+    m_nBytesToCopy = m_plan.MarkedBytes();
+    if (m_bVerify) {
+        m_blockHashes.assign(static_cast<size_t>((m_nBytesToCopy + VERIFY_BLOCK_BYTES - 1) / VERIFY_BLOCK_BYTES), 0);
+        m_nHashedBytes = 0;
+        m_pSourceHasher = std::make_unique<CBlockHasher>();
+    }
+    m_bPlanReady.store(true, std::memory_order_release);
+}
+
+bool CSectorCopy::WaitForPlan() const
+{
+    while (!m_bPlanReady.load(std::memory_order_acquire)) {
+        if (!m_bReaderLive.load(std::memory_order_acquire))
+            return m_bPlanReady.load(std::memory_order_acquire);
+        m_sleeper.SleepFor(m_timing.m_sectorPoll);
+    }
+    return true;
 }
 
 bool CSectorCopy::WaitForRoom(int64_t nChunk)
@@ -198,8 +263,8 @@ void CSectorCopy::HashSourceBytes(const uint8_t* pBytes, int64_t nBytes)
         pBytes += nTake;
         nBytes -= nTake;
         m_nHashedBytes += nTake;
-        // The last block ends with the source.
-        if (m_nHashedBytes == nBlockEnd || m_nHashedBytes == m_nTotalBytes) {
+        // The last block ends with the last chunk copied.
+        if (m_nHashedBytes == nBlockEnd || m_nHashedBytes == m_nBytesToCopy) {
             m_blockHashes[static_cast<size_t>((m_nHashedBytes - 1) / VERIFY_BLOCK_BYTES)] = m_pSourceHasher->Digest();
             m_pSourceHasher->Reset();
         }
@@ -210,10 +275,6 @@ bool CSectorCopy::ReadBackMatches(IRawVolume& volume, IProgressView* pProgressBa
 {
     // The same volume, still locked since the last write: nothing else can
     // have written to it in between, as it could once the lock had ended.
-    if (!volume.SeekToStart()) {
-        NoteFailure(pReason, FAIL_STEP_READING_BACK);
-        return false;
-    }
     // Read a chunk at a time, as it was written: with 22 drives checking at
     // once, a MiB each would be more memory than the ring's spare. A raw read
     // goes straight to the drive, from a buffer on a sector.
@@ -222,26 +283,37 @@ bool CSectorCopy::ReadBackMatches(IRawVolume& volume, IProgressView* pProgressBa
         return false;
     CBlockHasher hasher;
     int64_t nChecked = 0;
-    while (nChecked < m_nTotalBytes) {
-        if (m_pCancel != nullptr && m_pCancel->CheckPoint())
-            return false;
-        const int64_t nBlockEnd = std::min((nChecked / VERIFY_BLOCK_BYTES + 1) * VERIFY_BLOCK_BYTES, m_nTotalBytes);
-        const int64_t nWant = std::min(m_nChunkSize, nBlockEnd - nChecked);
-        uint32_t nGot = 0;
-        if (!volume.Read(chunk.data(), static_cast<uint32_t>(nWant), nGot) || nGot != nWant) {
-            NoteFailure(pReason, FAIL_STEP_READING_BACK);
-            return false;
-        }
-        hasher.Update(chunk.data(), nGot);
-        nChecked += nGot;
-        if (nChecked == nBlockEnd) {
-            if (hasher.Digest() != m_blockHashes[static_cast<size_t>((nChecked - 1) / VERIFY_BLOCK_BYTES)])
+    int64_t nPosition = -1;
+    for (int64_t nAt = m_plan.NextMarked(0); nAt < m_plan.ChunkCount(); nAt = m_plan.NextMarked(nAt + 1)) {
+        int64_t nOffset = m_plan.ChunkOffset(nAt);
+        const int64_t nChunkEnd = nOffset + m_plan.ChunkLength(nAt);
+        // A chunk size that does not divide a block splits a chunk at the
+        // block's end.
+        while (nOffset < nChunkEnd) {
+            if (m_pCancel != nullptr && m_pCancel->CheckPoint())
                 return false;
-            hasher.Reset();
-            if (pProgressBar != nullptr)
-                pProgressBar->SetPos(VERIFY_BAR_SPLIT
-                                     + static_cast<int>(static_cast<double>(nChecked) * (100 - VERIFY_BAR_SPLIT)
-                                                        / static_cast<double>(m_nTotalBytes)));
+            const int64_t nBlockEnd =
+                std::min((nChecked / VERIFY_BLOCK_BYTES + 1) * VERIFY_BLOCK_BYTES, m_nBytesToCopy);
+            const int64_t nWant = std::min(nChunkEnd - nOffset, nBlockEnd - nChecked);
+            uint32_t nGot = 0;
+            if ((nOffset != nPosition && !volume.SeekTo(nOffset))
+                || !volume.Read(chunk.data(), static_cast<uint32_t>(nWant), nGot) || nGot != nWant) {
+                NoteFailure(pReason, FAIL_STEP_READING_BACK);
+                return false;
+            }
+            hasher.Update(chunk.data(), nGot);
+            nChecked += nGot;
+            nOffset += nGot;
+            nPosition = nOffset;
+            if (nChecked == nBlockEnd) {
+                if (hasher.Digest() != m_blockHashes[static_cast<size_t>((nChecked - 1) / VERIFY_BLOCK_BYTES)])
+                    return false;
+                hasher.Reset();
+                if (pProgressBar != nullptr)
+                    pProgressBar->SetPos(VERIFY_BAR_SPLIT
+                                         + static_cast<int>(static_cast<double>(nChecked) * (100 - VERIFY_BAR_SPLIT)
+                                                            / static_cast<double>(m_nBytesToCopy)));
+            }
         }
     }
     return true;
@@ -263,13 +335,18 @@ int CSectorCopy::CopySectorsToDrive(const std::wstring& strRoot, int32_t nWriter
     std::unique_ptr<IRawVolume> volume;
     if (!OpenLockedVolume(strRoot.substr(0, 2), volume, pReason))
         return 0;
-    if (!volume->SeekToStart()) {
-        NoteFailure(pReason, FAIL_STEP_WRITING);
+    // The reader may still be mapping the source's used space.
+    if (!WaitForPlan()) {
+        if (pReason != nullptr)
+            *pReason = m_sourceFailure;
         return 0;
     }
+    const int64_t nBytesToCopy = m_nBytesToCopy;
     const int nWriteBarEnd = m_bVerify ? VERIFY_BAR_SPLIT : 100;
     int64_t nWritten = 0;
-    while (nWritten < m_nTotalBytes) {
+    // Unknown: the first chunk sets it.
+    int64_t nPosition = -1;
+    while (nWritten < nBytesToCopy) {
         if (m_pCancel != nullptr && m_pCancel->CheckPoint())
             return 0;
         if (!WaitForChunk(nWriter)) {
@@ -281,19 +358,22 @@ int CSectorCopy::CopySectorsToDrive(const std::wstring& strRoot, int32_t nWriter
         }
         const int64_t nChunk = m_chunkCounts[nWriter].load(std::memory_order_relaxed);
         const size_t nSlot = static_cast<size_t>(nChunk % m_nRingChunks);
+        const int64_t nOffset = m_slotOffsets[nSlot];
         const uint32_t nBytes = static_cast<uint32_t>(m_slotBytes[nSlot]);
         uint32_t nPut = 0;
-        if (!volume->Write(m_ringBuffer.data() + static_cast<int64_t>(nSlot) * m_nChunkSize, nBytes, nPut)
+        if ((nOffset != nPosition && !volume->SeekTo(nOffset))
+            || !volume->Write(m_ringBuffer.data() + static_cast<int64_t>(nSlot) * m_nChunkSize, nBytes, nPut)
             || nPut != nBytes) {
             NoteFailure(pReason, FAIL_STEP_WRITING);
             return 0;
         }
         nWritten += nPut;
+        nPosition = nOffset + nPut;
         // After the write: from here the reader may refill the slot.
         m_chunkCounts[nWriter].store(nChunk + 1, std::memory_order_release);
         if (pProgressBar != nullptr)
             pProgressBar->SetPos(static_cast<int>(static_cast<double>(nWritten) * nWriteBarEnd
-                                                  / static_cast<double>(m_nTotalBytes)));
+                                                  / static_cast<double>(nBytesToCopy)));
     }
     // Everything is written: the reader has nothing left to wait for.
     leave.Dismiss();

@@ -10,6 +10,12 @@
 // system's capacity leaves out the reserved sectors and tables; a copy of
 // only that much would lose the end of the data area on every target.
 //
+// Of the used space only, at the operator's choice: the reader, holding the
+// source locked, maps the chunks its file system uses (used_space_map.h)
+// and publishes only those, in ascending order; each slot says where its
+// chunk lies, and a writer moves its position where the next one does not
+// follow the last. Where no map can be made the whole volume is copied.
+//
 // With verification the reader also hashes each MiB of the source as it
 // reads it, and each writer, once it has written everything and while it
 // still holds its volume locked, reads its drive back and compares MiB by
@@ -29,6 +35,7 @@
 #include "engine/block_hash.h"
 #include "engine/read_back.h"
 #include "engine/slot_failure.h"
+#include "engine/used_space_map.h"
 #include "engine/thread_launcher.h"
 #include "platform/run_timing.h"
 
@@ -66,9 +73,11 @@ public:
 
     // Before any writer exists. 1 when the reader runs; 0 when there is
     // nothing to copy (no source, no length, no ring) or no reader. With
-    // bVerify every writer reads its drive back (see CopySectorsToDrive).
+    // bVerify every writer reads its drive back (see CopySectorsToDrive);
+    // with bUsedSpaceOnly only the chunks the source's file system uses are
+    // copied (and read back).
     int StartSectorCopy(const std::wstring& strSourcePath, int32_t nTargetCount, CRunControl* pCancel,
-                        int32_t nChunkSize, bool bVerify = false);
+                        int32_t nChunkSize, bool bVerify = false, bool bUsedSpaceOnly = false);
     // After every writer has ended: stops the reader, frees the ring and
     // clears the state. Returns 1 once the reader has ended.
     int ResetSectorCopy();
@@ -101,6 +110,13 @@ public:
 private:
     void SectorReaderProc();
     void ReadSource();
+    // The reader's map of the source's used chunks, or the whole volume where
+    // its file system gives none. False when the source could not be read.
+    bool PlanUsedSpace(IRawVolume& volume);
+    // The chunks to copy, and the check's table for them; the writers may go.
+    void SetPlan(CChunkMap plan);
+    // False when the reader ended before it had a plan.
+    bool WaitForPlan() const;
     // False when the reader is to stop while it waits for the writers.
     bool WaitForRoom(int64_t nChunk);
     // The chunk the writer needs next; false when none will come.
@@ -108,8 +124,8 @@ private:
     bool IsCancelled() const;
     // The reader's part of the check: the bytes just read, in order.
     void HashSourceBytes(const uint8_t* pBytes, int64_t nBytes);
-    // The writer's part: the whole source's length read back from the start
-    // of its volume, MiB by MiB, against the reader's table.
+    // The writer's part: every chunk copied read back from its volume, MiB of
+    // copied bytes by MiB, against the reader's table.
     // A read that fails notes its reason in *pReason; a difference notes none.
     bool ReadBackMatches(IRawVolume& volume, IProgressView* pProgressBar, SlotFailure* pReason);
 
@@ -128,16 +144,25 @@ private:
     // Every slot starts on a sector boundary: the chunk size is a multiple
     // of the alignment, and the volume reads and writes straight from it.
     CAlignedBuffer m_ringBuffer;
-    // Bytes each slot holds: the last read of a volume may be short.
+    // Where each slot's chunk lies on the volume and how many bytes it holds:
+    // the volume's last chunk may be short.
+    std::vector<int64_t> m_slotOffsets;
     std::vector<int64_t> m_slotBytes;
     int64_t m_nTotalBytes = 0;
     CRunControl* m_pCancel = nullptr;
     bool m_bVerify = false;
-    // One XXH3 per VERIFY_BLOCK_BYTES of the source. Each entry is written
+    bool m_bUsedSpaceOnly = false;
+    // The chunks to copy and what they hold: written by Start, or by the
+    // reader once it has mapped the source, before m_bPlanReady is set; read
+    // by a writer only after it has seen it set.
+    CChunkMap m_plan;
+    int64_t m_nBytesToCopy = 0;
+    std::atomic<bool> m_bPlanReady{false};
+    // One XXH3 per VERIFY_BLOCK_BYTES of the bytes copied. Each entry is written
     // by the reader before the chunk that completes its block is counted,
     // and read by a writer only after it has seen every chunk counted.
     std::vector<uint64_t> m_blockHashes;
-    // The reader's own: bytes of the source hashed so far.
+    // The reader's own: bytes copied that it has hashed so far.
     int64_t m_nHashedBytes = 0;
     std::unique_ptr<CBlockHasher> m_pSourceHasher;
 

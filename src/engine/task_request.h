@@ -23,4 +23,8 @@ struct TaskRequest {
     // File Copy and Sector Copy: 1 when every drive is read back and compared
     // with the source before it may show "OK". The operator's choice.
     int32_t m_nVerify = 0;
+    // Sector Copy: 1 when only the chunks the source's file system uses are
+    // copied, and the rest of each drive keeps what it held. The operator's
+    // choice.
+    int32_t m_nUsedSpaceOnly = 0;
 };

@@ -98,7 +98,7 @@ void CTaskSupervisor::RunWorkersToTheEnd()
     // Without a reader every writer fails on its own; nothing to act on here.
     if (bSectorCopy)
         m_sectorCopy.StartSectorCopy(m_request.m_strSourcePath, nDriveCount, &m_run, SECTOR_CHUNK_SIZE,
-                                     m_request.m_nVerify != 0);
+                                     m_request.m_nVerify != 0, m_request.m_nUsedSpaceOnly != 0);
     for (int j = 0; j < nDriveCount; ++j) {
         try {
             m_hWorkers[j] = m_launcher([this, j] { SlotWorkerProc(m_params[j]); });
