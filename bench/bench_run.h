@@ -51,7 +51,8 @@ public:
 
     // A Format takes the file system and label; the copies, the source.
     BenchRunResult Run(int32_t nTask, const std::wstring& strSource, bool bVerify = false,
-                       const std::wstring& strFileSystem = std::wstring(), const std::wstring& strLabel = std::wstring())
+                       const std::wstring& strFileSystem = std::wstring(), const std::wstring& strLabel = std::wstring(),
+                       bool bUsedSpaceOnly = false)
     {
         RunTiming timing;
         timing.m_supervisorPoll = std::chrono::milliseconds(10);
@@ -64,6 +65,7 @@ public:
         request.m_nTaskType = nTask;
         request.m_strSourcePath = strSource;
         request.m_nVerify = bVerify ? 1 : 0;
+        request.m_nUsedSpaceOnly = bUsedSpaceOnly ? 1 : 0;
         request.m_strFileSystem = strFileSystem;
         request.m_strLabel = strLabel;
         CDriveSlotTable slots(m_pBay->Volumes(), request, m_noRun);

@@ -2,7 +2,9 @@
 # A real FAT32 volume copied raw onto three drives of the bay through the
 # demo's dialog: two of its size take the image, one smaller refuses (E1).
 # Every accepted target must pass fsck.fat and hold the source's files, and
-# the source must come out unchanged.
+# the source must come out unchanged. Then the same with "Used space only"
+# ticked, onto the two drives made dirty again: they must still pass fsck.fat
+# and hold the files, while their free space keeps the dirt.
 #
 # Usage: sector_copy_fat32.sh BUILD_DIR   (the Windows build tree; DISPLAY set)
 set -euo pipefail
@@ -56,13 +58,16 @@ wine_run reg add "$key" /v TaskType /t REG_DWORD /d 1 /f >/dev/null 2>&1
 wine_run reg add "$key" /v SourceVolume /t REG_SZ /d 'S:\' /f >/dev/null 2>&1
 
 export CORVANTIS_BAY="Z:${work//\//\\}\\bay.txt"
-LC_ALL=C wine_run "$build/CorvantisUsbCopyDemo.exe" &
-demo=$!
-trap 'kill $demo 2>/dev/null || true' EXIT
-results=$(wine_run "$build/tools/corvantis_probe.exe" sector-copy 300 | tr -d '\r') || fail "the run did not complete"
-wine_run "$build/tools/corvantis_probe.exe" close 30 >/dev/null || true
-wait "$demo" || true
-trap - EXIT
+run_demo() {
+  LC_ALL=C wine_run "$build/CorvantisUsbCopyDemo.exe" &
+  demo=$!
+  trap 'kill $demo 2>/dev/null || true' EXIT
+  results=$(wine_run "$build/tools/corvantis_probe.exe" sector-copy 300 | tr -d '\r') || fail "the run did not complete"
+  wine_run "$build/tools/corvantis_probe.exe" close 30 >/dev/null || true
+  wait "$demo" || true
+  trap - EXIT
+}
+run_demo
 
 echo "$results" | grep '^slot'
 expected=$'slot 1: E: OK\nslot 2: F: OK\nslot 3: G: E1'
@@ -78,4 +83,31 @@ for target in e f; do
   cmp -s "$work/source.img" "$work/$target.img" || fail "$target.img is not the source image"
 done
 cmp -s "$work/g.img" <(head -c "$(stat -c %s "$work/g.img")" /dev/zero) || fail "the refused g.img was written"
-echo "PASS: both images pass fsck.fat and hold the source's files; the source is unchanged"
+
+# Used space only: the files copied to the last part of the data area and a
+# file deleted on the source leave free clusters on both sides; the targets'
+# dirt must stay in theirs.
+mdel -i "$work/source.img" ::/docs/photo.jpg
+rm "$work/files/docs/photo.jpg"
+sha_before=$(sha256sum <"$work/source.img")
+for target in e f; do
+  tr '\0' '\245' </dev/zero | head -c "$(stat -c %s "$work/$target.img")" >"$work/$target.img"
+done
+wine_run reg add "$key" /v UsedSpaceOnly /t REG_DWORD /d 1 /f >/dev/null 2>&1
+run_demo
+wine_run reg delete "$key" /v UsedSpaceOnly /f >/dev/null 2>&1
+echo "$results" | grep '^slot'
+[ "$(grep '^slot' <<<"$results")" = "$expected" ] || fail "used space only: the slots do not show OK, OK, E1"
+[ "$(sha256sum <"$work/source.img")" = "$sha_before" ] || fail "used space only: the source image changed"
+for target in e f; do
+  fsck.fat -n "$work/$target.img" >/dev/null || fail "used space only: $target.img does not pass fsck.fat"
+  rm -rf "$work/out-$target"
+  mkdir -p "$work/out-$target"
+  mcopy -i "$work/$target.img" -s -n '::*' "$work/out-$target/"
+  diff -r "$work/files" "$work/out-$target" >/dev/null || fail "used space only: the files on $target.img differ"
+  # The photo's megabyte of clusters is free on the source: on the target
+  # it keeps the dirt, less the chunks it shares with files.
+  dirt=$(( $(tr -cd '\245' <"$work/$target.img" | wc -c) - $(tr -cd '\245' <"$work/source.img" | wc -c) ))
+  [ "$dirt" -gt 800000 ] || fail "used space only: $target.img was copied whole ($dirt bytes of dirt left)"
+done
+echo "PASS: both images pass fsck.fat and hold the source's files, whole and of the used space only; the source is unchanged"
