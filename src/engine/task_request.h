@@ -23,4 +23,7 @@ struct TaskRequest {
     // File Copy and Sector Copy: 1 when every drive is read back and compared
     // with the source before it may show "OK". The operator's choice.
     int32_t m_nVerify = 0;
+    // Sector Copy only: 1 when only the chunks the master's file system uses
+    // are copied. The operator's choice.
+    int32_t m_nUsedSpaceOnly = 0;
 };
