@@ -23,6 +23,13 @@ corvantis_build_demo
 # the display it found.
 corvantis_start_xvfb
 corvantis_prepare_bay
+# A Sector Copy of the bay's E:, with Used space only ticked: the one task
+# for which both check boxes are open, so the pictures show them both. The
+# master is a stick, and so not among the targets.
+settings_key='HKCU\Software\Local AppWizard-Generated Applications\CorvantisUsbCopyDemo\UserInterface'
+corvantis_wine reg add "$settings_key" /v TaskType /t REG_DWORD /d 1 /f >/dev/null
+corvantis_wine reg add "$settings_key" /v SourceVolume /t REG_SZ /d 'E:\' /f >/dev/null
+corvantis_wine reg add "$settings_key" /v UsedSpaceOnly /t REG_DWORD /d 1 /f >/dev/null
 
 languages="en:en_US.UTF-8 zh-CN:zh_CN.UTF-8 ja:ja_JP.UTF-8 ko:ko_KR.UTF-8"
 desktop_key='HKCU\Software\Wine\Explorer\Desktops'
