@@ -48,7 +48,7 @@ corvantis_windows_path() { local path=$1; echo "Z:${path//\//\\}"; }
 # The demo's drive bay (scripts/demo-bay.txt, with fresh empty drive folders)
 # unless CORVANTIS_BAY names a description of the user's own; a sample folder
 # to copy; and the demo's settings pointing File Copy at that sample, without
-# Verify.
+# Verify and without a tick left in Used space only.
 corvantis_prepare_bay() {
   local demo="$corvantis_root/build/demo"
   rm -rf "$demo/drives"
@@ -69,11 +69,12 @@ corvantis_prepare_bay() {
   corvantis_wine reg add "$key" /v TaskType /t REG_DWORD /d 0 /f >/dev/null 2>&1
   corvantis_wine reg add "$key" /v SourceFolder /t REG_SZ /d "$corvantis_sample" /f >/dev/null 2>&1
   corvantis_wine reg add "$key" /v Verify /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  corvantis_wine reg add "$key" /v UsedSpaceOnly /t REG_DWORD /d 0 /f >/dev/null 2>&1
 }
 
 # The Verify demo's bay (scripts/demo-bay-verify.txt): a 16 MiB master volume
 # with something on it, four blank sticks of its size, and the demo's
-# settings set to a Sector Copy of the master with Verify.
+# settings set to a Sector Copy of the whole master with Verify.
 corvantis_prepare_verify_bay() {
   local demo="$corvantis_root/build/demo/verify"
   rm -rf "$demo"
@@ -91,6 +92,7 @@ corvantis_prepare_verify_bay() {
   corvantis_wine reg add "$key" /v TaskType /t REG_DWORD /d 1 /f >/dev/null 2>&1
   corvantis_wine reg add "$key" /v SourceVolume /t REG_SZ /d 'S:\' /f >/dev/null 2>&1
   corvantis_wine reg add "$key" /v Verify /t REG_DWORD /d 1 /f >/dev/null 2>&1
+  corvantis_wine reg add "$key" /v UsedSpaceOnly /t REG_DWORD /d 0 /f >/dev/null 2>&1
 }
 
 # A folder such as an operator copies onto sticks: documents, photos, a video.

@@ -23,12 +23,27 @@ corvantis_build_demo
 # the display it found.
 corvantis_start_xvfb
 corvantis_prepare_bay
+# A Sector Copy of the bay's E:, with Used space only ticked: the one task
+# for which both check boxes are open, so the pictures show them both. The
+# master is a stick, and so not among the targets.
+settings_key='HKCU\Software\Local AppWizard-Generated Applications\CorvantisUsbCopyDemo\UserInterface'
+# The prefix is the tests' too, and the demo's close box stores what it
+# showed: the tests find the File Copy that corvantis_prepare_bay set.
+restore_settings() {
+  corvantis_wine reg add "$settings_key" /v TaskType /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
+  corvantis_wine reg delete "$settings_key" /v SourceVolume /f >/dev/null 2>&1 || true
+  corvantis_wine reg add "$settings_key" /v UsedSpaceOnly /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
+}
+corvantis_wine reg add "$settings_key" /v TaskType /t REG_DWORD /d 1 /f >/dev/null
+corvantis_wine reg add "$settings_key" /v SourceVolume /t REG_SZ /d 'E:\' /f >/dev/null
+corvantis_wine reg add "$settings_key" /v UsedSpaceOnly /t REG_DWORD /d 1 /f >/dev/null
 
 languages="en:en_US.UTF-8 zh-CN:zh_CN.UTF-8 ja:ja_JP.UTF-8 ko:ko_KR.UTF-8"
 desktop_key='HKCU\Software\Wine\Explorer\Desktops'
 dpi_key='HKCU\Control Panel\Desktop'
 
 if [ -z "$dpis" ]; then
+  trap 'corvantis_end_demo; restore_settings; corvantis_stop_xvfb' EXIT
   for shot in $languages; do
     name=${shot%%:*}
     corvantis_start_demo "${shot#*:}"
@@ -41,6 +56,7 @@ else
   # scripts/wine-prefix.reg gives (the machine's 96 DPI) however this ends.
   restore_prefix() {
     corvantis_end_demo
+    restore_settings
     corvantis_wine reg add "$desktop_key" /v Default /t REG_SZ /d 1024x768 /f >/dev/null 2>&1 || true
     corvantis_wine reg delete "$dpi_key" /v LogPixels /f >/dev/null 2>&1 || true
     WINEPREFIX="$corvantis_prefix" wineserver -k 2>/dev/null || true

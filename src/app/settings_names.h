@@ -12,11 +12,13 @@ constexpr wchar_t SETTING_TASK_TYPE[] = L"TaskType";
 constexpr wchar_t SETTING_FORMAT_TYPE[] = L"FormatType";
 constexpr wchar_t SETTING_VOLUME_LABEL[] = L"VolumeLabel";
 constexpr wchar_t SETTING_VERIFY[] = L"Verify";
+constexpr wchar_t SETTING_USED_SPACE_ONLY[] = L"UsedSpaceOnly";
 
 constexpr int DEFAULT_TASK_TYPE = 0;       // File Copy
 constexpr int DEFAULT_FORMAT_TYPE = 1;     // FAT32
 constexpr wchar_t DEFAULT_VOLUME_LABEL[] = L"CORVANTIS";
 constexpr int DEFAULT_VERIFY = 0;          // off: no drive is read back
+constexpr int DEFAULT_USED_SPACE_ONLY = 0; // off: a Sector Copy copies the whole volume
 
 // Per machine, under HKEY_LOCAL_MACHINE; an installer or an administrator
 // creates the key, the program only opens it.

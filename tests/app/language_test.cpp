@@ -45,39 +45,58 @@ struct Expected {
     const wchar_t* pszFontFace;
     const wchar_t* pszStart;
     const wchar_t* pszVerify;
+    const wchar_t* pszUsedSpaceOnly;
     const wchar_t* pszNoDrive;
     bool bStartIsDefault;
 };
 
-const Expected kEnglish{L"File Copy", L"USB Status", L"MS Shell Dlg", L"Start", L"Verify", L"No drive is connected.",
-                        false};
+const Expected kEnglish{L"File Copy", L"USB Status", L"MS Shell Dlg", L"Start", L"Verify", L"Used space only",
+                        L"No drive is connected.", false};
 
-// Verify sits at the left of Start's row, under the slots' frame, and its
-// text fits beside the check mark.
-void ExpectVerifyBesideStart(HWND hDlg)
+void ExpectTextFitsBesideTheCheckMark(HWND hBox)
+{
+    const std::wstring strText = WindowText(hBox);
+    HDC hdc = GetDC(hBox);
+    HGDIOBJ hOld = SelectObject(hdc, reinterpret_cast<HFONT>(SendMessageW(hBox, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(hdc, strText.c_str(), static_cast<int>(strText.size()), &size);
+    SelectObject(hdc, hOld);
+    ReleaseDC(hBox, hdc);
+    RECT rcBox{};
+    GetWindowRect(hBox, &rcBox);
+    EXPECT_LE(size.cx + 2 * GetSystemMetrics(SM_CXMENUCHECK), rcBox.right - rcBox.left) << "cut off";
+}
+
+// Verify sits at the left of Start's row, under the slots' frame, with Used
+// space only right after it on the same line; each text fits beside its
+// check mark.
+void ExpectVerifyAndUsedSpaceOnlyBesideStart(HWND hDlg)
 {
     HWND hVerify = GetDlgItem(hDlg, IDC_VERIFY);
-    RECT rcVerify{}, rcStart{}, rcSlots{};
+    HWND hUsedSpaceOnly = GetDlgItem(hDlg, IDC_USED_SPACE_ONLY);
+    RECT rcVerify{}, rcUsedSpaceOnly{}, rcStart{}, rcSlots{};
     GetWindowRect(hVerify, &rcVerify);
+    GetWindowRect(hUsedSpaceOnly, &rcUsedSpaceOnly);
     GetWindowRect(GetDlgItem(hDlg, IDC_START), &rcStart);
     GetWindowRect(GetDlgItem(hDlg, IDC_USB_STATUS_GROUP), &rcSlots);
     EXPECT_EQ(rcSlots.left, rcVerify.left);
     EXPECT_GE(rcVerify.top, rcStart.top);
     EXPECT_LE(rcVerify.bottom, rcStart.bottom);
-    EXPECT_LT(rcVerify.right, rcStart.left);
+    EXPECT_EQ(rcVerify.top, rcUsedSpaceOnly.top);
+    EXPECT_EQ(rcVerify.bottom, rcUsedSpaceOnly.bottom);
+    EXPECT_LT(rcVerify.right, rcUsedSpaceOnly.left);
+    EXPECT_LT(rcUsedSpaceOnly.right, rcStart.left);
+    ExpectTextFitsBesideTheCheckMark(hVerify);
+    ExpectTextFitsBesideTheCheckMark(hUsedSpaceOnly);
 
-    const std::wstring strText = WindowText(hVerify);
-    HDC hdc = GetDC(hVerify);
-    HGDIOBJ hOld = SelectObject(hdc, reinterpret_cast<HFONT>(SendMessageW(hVerify, WM_GETFONT, 0, 0)));
-    SIZE size{};
-    GetTextExtentPoint32W(hdc, strText.c_str(), static_cast<int>(strText.size()), &size);
-    SelectObject(hdc, hOld);
-    ReleaseDC(hVerify, hdc);
-    EXPECT_LE(size.cx + 2 * GetSystemMetrics(SM_CXMENUCHECK), rcVerify.right - rcVerify.left) << "cut off";
-
-    // A group of its own, and Tab goes from it to Start.
+    // Each a group of its own, and Tab goes from Verify to Start, through
+    // Used space only where it is open: in a Sector Copy.
     EXPECT_EQ(hVerify, GetNextDlgGroupItem(hDlg, hVerify, FALSE));
-    EXPECT_EQ(GetDlgItem(hDlg, IDC_START), GetNextDlgTabItem(hDlg, hVerify, FALSE));
+    EXPECT_EQ(hUsedSpaceOnly, GetNextDlgGroupItem(hDlg, hUsedSpaceOnly, FALSE));
+    EXPECT_EQ(GetDlgItem(hDlg, IDC_START), GetNextDlgTabItem(hDlg, hVerify, FALSE)) << "File Copy";
+    SendMessageW(GetDlgItem(hDlg, IDC_TASK_SECTOR_COPY), BM_CLICK, 0, 0);
+    EXPECT_EQ(hUsedSpaceOnly, GetNextDlgTabItem(hDlg, hVerify, FALSE));
+    EXPECT_EQ(GetDlgItem(hDlg, IDC_START), GetNextDlgTabItem(hDlg, hUsedSpaceOnly, FALSE));
 }
 
 class LanguageTest : public ::testing::Test {
@@ -111,7 +130,8 @@ protected:
             EXPECT_EQ(expected.pszUsbStatus, WindowText(GetDlgItem(hDlg, IDC_USB_STATUS_GROUP)));
             EXPECT_EQ(expected.pszStart, WindowText(GetDlgItem(hDlg, IDC_START)));
             EXPECT_EQ(expected.pszVerify, WindowText(GetDlgItem(hDlg, IDC_VERIFY)));
-            ExpectVerifyBesideStart(hDlg);
+            EXPECT_EQ(expected.pszUsedSpaceOnly, WindowText(GetDlgItem(hDlg, IDC_USED_SPACE_ONLY)));
+            ExpectVerifyAndUsedSpaceOnlyBesideStart(hDlg);
             EXPECT_EQ(APP_TITLE, WindowText(hDlg));
 
             LOGFONTW font{};
@@ -138,7 +158,8 @@ TEST_F(LanguageTest, KoreanUsersGetTheKoreanTemplateAndTexts)
 {
     Select(0x0412, true);
     ExpectDialogSpeaks({L"\uD30C\uC77C \uBCF5\uC0AC", L"USB \uC0C1\uD0DC", L"\uAD74\uB9BC", L"\uC2DC\uC791",
-                        L"\uAC80\uC99D",                        L"\uD604\uC7AC \uC811\uC18D\uB41C \uB4DC\uB77C\uC774\uBE0C\uAC00 \uC5C6\uC2B5\uB2C8\uB2E4.",
+                        L"\uAC80\uC99D", L"사용 공간만",
+                        L"\uD604\uC7AC \uC811\uC18D\uB41C \uB4DC\uB77C\uC774\uBE0C\uAC00 \uC5C6\uC2B5\uB2C8\uB2E4.",
                         true});
 }
 
@@ -146,7 +167,7 @@ TEST_F(LanguageTest, JapaneseUsersGetTheJapaneseTemplateAndTexts)
 {
     Select(0x0411, true);
     ExpectDialogSpeaks({L"\u30D5\u30A1\u30A4\u30EB\u306E\u30B3\u30D4\u30FC", L"USB\u306E\u72B6\u614B", L"MS PGothic",
-                        L"\u958B\u59CB", L"\u30D9\u30EA\u30D5\u30A1\u30A4",
+                        L"\u958B\u59CB", L"\u30D9\u30EA\u30D5\u30A1\u30A4", L"使用領域のみ",
                         L"\u63A5\u7D9A\u3055\u308C\u3066\u3044\u308BUSB\u30E1\u30E2\u30EA\u304C\u3042\u308A\u307E"
                         L"\u305B\u3093\u3002",
                         false});

@@ -120,6 +120,7 @@ struct StoredSettings {
     DWORD nFormatType;
     std::wstring strVolumeLabel;
     DWORD nVerify;
+    DWORD nUsedSpaceOnly;
 };
 
 void ExpectStoredSettings(const std::wstring& strProfile, const StoredSettings& expected)
@@ -130,9 +131,10 @@ void ExpectStoredSettings(const std::wstring& strProfile, const StoredSettings& 
     ExpectNumber(strProfile, L"FormatType", expected.nFormatType);
     ExpectText(strProfile, L"VolumeLabel", expected.strVolumeLabel);
     ExpectNumber(strProfile, L"Verify", expected.nVerify);
+    ExpectNumber(strProfile, L"UsedSpaceOnly", expected.nUsedSpaceOnly);
 }
 
-TEST_F(SettingsTest, FirstRunShowsTheDefaultsAndTheCloseBoxStoresAllSix)
+TEST_F(SettingsTest, FirstRunShowsTheDefaultsAndTheCloseBoxStoresAllSeven)
 {
     EXPECT_EQ(IDCANCEL, Run([](HWND hDlg) {
         EXPECT_TRUE(IsChecked(hDlg, IDC_TASK_FILE_COPY));
@@ -143,8 +145,9 @@ TEST_F(SettingsTest, FirstRunShowsTheDefaultsAndTheCloseBoxStoresAllSix)
         EXPECT_FALSE(IsEnabled(hDlg, IDC_FILE_SYSTEM));
         EXPECT_FALSE(IsEnabled(hDlg, IDC_LABEL));
         EXPECT_FALSE(IsChecked(hDlg, IDC_VERIFY));
+        EXPECT_FALSE(IsChecked(hDlg, IDC_USED_SPACE_ONLY));
     }));
-    ExpectStoredSettings(m_strProfile, {L"", L"", 0, 1, L"CORVANTIS", 0});
+    ExpectStoredSettings(m_strProfile, {L"", L"", 0, 1, L"CORVANTIS", 0, 0});
 }
 
 TEST_F(SettingsTest, StoredValuesComeBackAndChangesAreKept)
@@ -161,6 +164,8 @@ TEST_F(SettingsTest, StoredValuesComeBackAndChangesAreKept)
         EXPECT_EQ(L"E:\\", Text(hDlg, IDC_SOURCE_PATH)) << "Sector Copy shows the source volume";
         EXPECT_EQ(L"NTFS", Text(hDlg, IDC_FILE_SYSTEM));
         EXPECT_EQ(L"ELEVENCHARS", Text(hDlg, IDC_LABEL)) << "11 characters are shown whole";
+        EXPECT_FALSE(IsChecked(hDlg, IDC_USED_SPACE_ONLY));
+        SendMessageW(GetDlgItem(hDlg, IDC_USED_SPACE_ONLY), BM_CLICK, 0, 0);
 
         SendMessageW(GetDlgItem(hDlg, IDC_TASK_FILE_COPY), BM_CLICK, 0, 0);
         EXPECT_EQ(L"C:\\Photos\\2026", Text(hDlg, IDC_SOURCE_PATH)) << "each task keeps its own source";
@@ -170,7 +175,7 @@ TEST_F(SettingsTest, StoredValuesComeBackAndChangesAreKept)
         SendMessageW(GetDlgItem(hDlg, IDC_FILE_SYSTEM), CB_SETCURSEL, 0, 0);
         SetWindowTextW(GetDlgItem(hDlg, IDC_LABEL), L"BACKUP");
     });
-    ExpectStoredSettings(m_strProfile, {L"C:\\Photos\\2026", L"E:\\", 2, 0, L"BACKUP", 0});
+    ExpectStoredSettings(m_strProfile, {L"C:\\Photos\\2026", L"E:\\", 2, 0, L"BACKUP", 0, 1});
 }
 
 TEST_F(SettingsTest, EnterAndEscapeStoreNothing)
@@ -178,6 +183,8 @@ TEST_F(SettingsTest, EnterAndEscapeStoreNothing)
     for (WPARAM nKey : {VK_ESCAPE, VK_RETURN}) {
         EXPECT_NE(-1, Run([nKey](HWND hDlg) {
             SendMessageW(GetDlgItem(hDlg, IDC_VERIFY), BM_CLICK, 0, 0);
+            SendMessageW(GetDlgItem(hDlg, IDC_TASK_SECTOR_COPY), BM_CLICK, 0, 0);
+            SendMessageW(GetDlgItem(hDlg, IDC_USED_SPACE_ONLY), BM_CLICK, 0, 0);
             SendMessageW(GetDlgItem(hDlg, IDC_TASK_FORMAT), BM_CLICK, 0, 0);
             // Through the dialog's own keyboard handling, from the label edit.
             HWND hEdit = GetDlgItem(hDlg, IDC_LABEL);
@@ -186,7 +193,7 @@ TEST_F(SettingsTest, EnterAndEscapeStoreNothing)
             WaitFor("the key to end the dialog", [hDlg] { return !IsWindowVisible(hDlg); });
         }));
         for (const wchar_t* pszName : {L"SourceFolder", L"SourceVolume", L"TaskType",
-                                       L"FormatType", L"VolumeLabel", L"Verify"})
+                                       L"FormatType", L"VolumeLabel", L"Verify", L"UsedSpaceOnly"})
             EXPECT_FALSE(ReadStored(m_strProfile, pszName).has_value()) << "stored after key " << nKey;
     }
 }
@@ -213,9 +220,9 @@ TEST_F(SettingsTest, OutOfRangeValuesMeanNoSelectionAndAreKeptAsTheyAre)
     });
 }
 
-// Any number but 0 ticks the box; what was stored goes back as it was
-// unless the operator leaves the box changed.
-TEST_F(SettingsTest, AVerifyValueOtherThanZeroTicksTheBoxAndIsKeptUntilTheBoxChanges)
+// Any number but 0 ticks a box; what was stored goes back as it was unless
+// the operator leaves the box changed. Each box keeps to its own value.
+TEST_F(SettingsTest, AStoredBoxValueOtherThanZeroTicksTheBoxAndIsKeptUntilTheBoxChanges)
 {
     const struct {
         DWORD nStored;
@@ -225,18 +232,30 @@ TEST_F(SettingsTest, AVerifyValueOtherThanZeroTicksTheBoxAndIsKeptUntilTheBoxCha
     } kCases[] = {
         {7, 0, true, 7}, {0xFFFFFFFF, 0, true, 0xFFFFFFFF}, {7, 2, true, 7}, {7, 1, false, 0}, {0, 1, true, 1},
     };
-    for (const auto& c : kCases) {
-        Store(L"Verify", static_cast<int>(c.nStored));
-        bool bCheckedAtStart = false;
-        Run([&](HWND hDlg) {
-            bCheckedAtStart = IsChecked(hDlg, IDC_VERIFY);
-            for (int i = 0; i < c.nClicks; ++i)
-                SendMessageW(GetDlgItem(hDlg, IDC_VERIFY), BM_CLICK, 0, 0);
-        });
-        SCOPED_TRACE(std::to_string(c.nStored) + " clicked " + std::to_string(c.nClicks));
-        EXPECT_EQ(c.nStored != 0, bCheckedAtStart);
-        ExpectNumber(m_strProfile, L"Verify", c.nKept);
-        Run([&](HWND hDlg) { EXPECT_EQ(c.bChecked, IsChecked(hDlg, IDC_VERIFY)); });
+    const struct {
+        int nId;
+        const wchar_t* pszName;
+        const wchar_t* pszOther;
+    } kBoxes[] = {{IDC_VERIFY, L"Verify", L"UsedSpaceOnly"}, {IDC_USED_SPACE_ONLY, L"UsedSpaceOnly", L"Verify"}};
+    // Sector Copy: the one task both boxes are open for.
+    Store(L"TaskType", 1);
+    for (const auto& box : kBoxes) {
+        for (const auto& c : kCases) {
+            Store(box.pszName, static_cast<int>(c.nStored));
+            Store(box.pszOther, 0);
+            bool bCheckedAtStart = false;
+            Run([&](HWND hDlg) {
+                bCheckedAtStart = IsChecked(hDlg, box.nId);
+                for (int i = 0; i < c.nClicks; ++i)
+                    SendMessageW(GetDlgItem(hDlg, box.nId), BM_CLICK, 0, 0);
+            });
+            SCOPED_TRACE(std::wstring(box.pszName) + L" " + std::to_wstring(c.nStored) + L" clicked "
+                         + std::to_wstring(c.nClicks));
+            EXPECT_EQ(c.nStored != 0, bCheckedAtStart);
+            ExpectNumber(m_strProfile, box.pszName, c.nKept);
+            ExpectNumber(m_strProfile, box.pszOther, 0);
+            Run([&](HWND hDlg) { EXPECT_EQ(c.bChecked, IsChecked(hDlg, box.nId)); });
+        }
     }
 }
 

@@ -33,11 +33,11 @@ public:
 
     // The bay's own seams unless a test puts one of its own in front.
     PlatformServices Services(IShellOpen& shell, IVolumeQueries* pVolumes = nullptr, IFolderTree* pFolders = nullptr,
-                              ISystemFormatter* pFormatter = nullptr)
+                              ISystemFormatter* pFormatter = nullptr, IRawVolumes* pRawVolumes = nullptr)
     {
         return PlatformServices{pVolumes != nullptr ? *pVolumes : m_pBay->Volumes(),
                                 pFolders != nullptr ? *pFolders : m_pBay->Folders(),
-                                m_pBay->RawVolumes(),
+                                pRawVolumes != nullptr ? *pRawVolumes : m_pBay->RawVolumes(),
                                 pFormatter != nullptr ? *pFormatter : m_pBay->Formatter(),
                                 m_oemText,
                                 m_pBay->Messages(),

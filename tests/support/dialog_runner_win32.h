@@ -31,7 +31,13 @@ inline bool IsDialogIdle(HWND hDlg)
 
 inline bool WaitForIdle(HWND hDlg, std::chrono::milliseconds bound = GUI_WAIT_BOUND)
 {
-    return WaitFor("the run to end (the task radios enabled again)", [hDlg] { return IsDialogIdle(hDlg); }, bound);
+    if (!WaitFor("the run to end (the task radios enabled again)", [hDlg] { return IsDialogIdle(hDlg); }, bound))
+        return false;
+    // The radios come back first: the rest of the idle look is set in the
+    // same handler, which a sent message waits out.
+    DWORD_PTR nIgnored = 0;
+    SendMessageTimeoutW(hDlg, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(bound.count()), &nIgnored);
+    return true;
 }
 
 // Whatever the script left open over the dialog: message boxes and pickers

@@ -1,8 +1,8 @@
 #pragma once
-// Seams that hold a run still at a point the test chooses: every file copy
-// or format waits at the gate until the test opens it. The waiting happens
-// inside the system's call, as a slow stick would make it, not at one of the
-// workers' check points.
+// Seams that hold a run still at a point the test chooses: every file copy,
+// format or opening of a raw volume waits at the gate until the test opens
+// it. The waiting happens inside the system's call, as a slow stick would
+// make it, not at one of the workers' check points.
 
 #include <atomic>
 #include <chrono>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/folder_tree.h"
+#include "platform/raw_volumes.h"
 #include "platform/system_formatter.h"
 
 class CGate {
@@ -77,6 +78,21 @@ public:
 
 private:
     IFolderTree& m_inner;
+    CGate& m_gate;
+};
+
+class CGatedRawVolumes : public IRawVolumes {
+public:
+    CGatedRawVolumes(IRawVolumes& inner, CGate& gate) : m_inner(inner), m_gate(gate) {}
+
+    std::unique_ptr<IRawVolume> OpenVolume(const std::wstring& strDevice) override
+    {
+        m_gate.Pass();
+        return m_inner.OpenVolume(strDevice);
+    }
+
+private:
+    IRawVolumes& m_inner;
     CGate& m_gate;
 };
 

@@ -130,6 +130,9 @@ TEST_F(MainDialogTest, ShowsQualifyingDrivesInSlotOrderWithTheIdleLook)
         EXPECT_EQ(L"Verify", WindowText(GetDlgItem(hDlg, IDC_VERIFY)));
         EXPECT_TRUE(IsEnabled(hDlg, IDC_VERIFY));
         EXPECT_FALSE(IsChecked(hDlg, IDC_VERIFY));
+        EXPECT_EQ(L"Used space only", WindowText(GetDlgItem(hDlg, IDC_USED_SPACE_ONLY)));
+        EXPECT_FALSE(IsEnabled(hDlg, IDC_USED_SPACE_ONLY)) << "only a Sector Copy leaves chunks out";
+        EXPECT_FALSE(IsChecked(hDlg, IDC_USED_SPACE_ONLY));
         EXPECT_FALSE(IsEnabled(hDlg, IDC_FILE_SYSTEM));
         EXPECT_FALSE(IsEnabled(hDlg, IDC_LABEL));
         EXPECT_FALSE(IsEnabled(hDlg, IDC_LABEL_CAPTION));
@@ -201,6 +204,7 @@ TEST_F(MainDialogTest, TaskRadiosSwitchTheIdleLook)
         EXPECT_TRUE(IsEnabled(hDlg, IDC_LABEL_CAPTION));
         EXPECT_FALSE(IsEnabled(hDlg, IDC_VERIFY)) << "a Format never verifies";
         EXPECT_TRUE(IsChecked(hDlg, IDC_VERIFY)) << "the tick waits for the next copy";
+        EXPECT_FALSE(IsEnabled(hDlg, IDC_USED_SPACE_ONLY));
 
         SendMessageW(GetDlgItem(hDlg, IDC_TASK_SECTOR_COPY), BM_CLICK, 0, 0);
         EXPECT_TRUE(IsEnabled(hDlg, IDC_BROWSE));
@@ -208,7 +212,16 @@ TEST_F(MainDialogTest, TaskRadiosSwitchTheIdleLook)
         EXPECT_FALSE(IsEnabled(hDlg, IDC_LABEL));
         EXPECT_TRUE(IsEnabled(hDlg, IDC_VERIFY));
         EXPECT_TRUE(IsChecked(hDlg, IDC_VERIFY));
+        EXPECT_TRUE(IsEnabled(hDlg, IDC_USED_SPACE_ONLY));
         EXPECT_EQ(L"E:", WindowText(GetDlgItem(hDlg, IDC_SLOT_LETTER_FIRST)));
+
+        SendMessageW(GetDlgItem(hDlg, IDC_USED_SPACE_ONLY), BM_CLICK, 0, 0);
+        EXPECT_TRUE(IsChecked(hDlg, IDC_VERIFY)) << "the boxes tick apart";
+        for (int nTask : {IDC_TASK_FILE_COPY, IDC_TASK_FORMAT}) {
+            SendMessageW(GetDlgItem(hDlg, nTask), BM_CLICK, 0, 0);
+            EXPECT_FALSE(IsEnabled(hDlg, IDC_USED_SPACE_ONLY)) << nTask;
+            EXPECT_TRUE(IsChecked(hDlg, IDC_USED_SPACE_ONLY)) << "the tick waits for the next Sector Copy";
+        }
     });
 }
 
@@ -298,6 +311,93 @@ TEST_F(MainDialogRunTest, ATickedVerifyReadsEveryDriveBackAndCatchesAWornStick)
         });
         std::filesystem::remove_all(Drive('E'));
         std::filesystem::remove_all(Drive('F'));
+    }
+}
+
+// The dialog, with what Start asked of each run it made written down.
+class CRunRecordingDialog : public CKOBLDlg {
+public:
+    using CKOBLDlg::CKOBLDlg;
+    std::vector<TaskRequest> Requests()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_requests;
+    }
+
+protected:
+    std::unique_ptr<CTaskRun> MakeRun(const TaskRequest& request) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_requests.push_back(request);
+        }
+        return CKOBLDlg::MakeRun(request);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<TaskRequest> m_requests;
+};
+
+// Each box reaches the runs of its own tasks only, and neither moves the
+// other: a tick left from a Sector Copy never thins a File Copy or a Format.
+// The ticks come from the settings, as they do where the box is greyed.
+TEST_F(MainDialogRunTest, StartHandsEachRunTheBoxesOfItsOwnTaskOnly)
+{
+    const struct {
+        int nTask;
+        int nUsedSpaceOnly;
+        int nVerify;
+        int32_t nRunUsedSpaceOnly;
+        int32_t nRunVerify;
+    } kCases[] = {
+        {TASK_SECTOR_COPY, 1, 0, 1, 0}, {TASK_SECTOR_COPY, 1, 1, 1, 1}, {TASK_SECTOR_COPY, 0, 1, 0, 1},
+        {TASK_FILE_COPY, 1, 1, 0, 1},   {TASK_FORMAT, 1, 1, 0, 0},
+    };
+    WriteTestFile(m_folder.Path() / "s.img", std::string(1 << 20, 's'));
+    WriteTestFile(m_folder.Path() / "e.img", std::string(1 << 20, '\0'));
+    CBayServices bay("[S:]\nimage = s.img\nsize = 1M\ntype = fixed\nbus = sata\nmedia = fixed\n"
+                     "[E:]\nimage = e.img\nsize = 1M\n",
+                     m_folder.Path());
+    StoreSourceFolder(MakeSource().wstring());
+    m_app.WriteProfileString(SETTINGS_SECTION, SETTING_SOURCE_VOLUME, L"S:\\");
+    for (const auto& c : kCases) {
+        SCOPED_TRACE("task " + std::to_string(c.nTask) + " used space only " + std::to_string(c.nUsedSpaceOnly)
+                     + " verify " + std::to_string(c.nVerify));
+        m_app.WriteProfileInt(SETTINGS_SECTION, SETTING_TASK_TYPE, c.nTask);
+        m_app.WriteProfileInt(SETTINGS_SECTION, SETTING_USED_SPACE_ONLY, c.nUsedSpaceOnly);
+        m_app.WriteProfileInt(SETTINGS_SECTION, SETTING_VERIFY, c.nVerify);
+        CGate gate;
+        CGatedRawVolumes rawVolumes(bay.Bay().RawVolumes(), gate);
+        const bool bSectorCopy = c.nTask == TASK_SECTOR_COPY;
+        // Only the Sector Copy is held, to be seen running.
+        if (!bSectorCopy)
+            gate.Open();
+        CRunRecordingDialog dialog(bay.Services(m_shell, nullptr, nullptr, nullptr, &rawVolumes));
+        RunDialogWithScript(dialog, [&](HWND hDlg) {
+            CGate::COpenOnExit openOnExit{gate};
+            EXPECT_EQ(bSectorCopy, IsEnabled(hDlg, IDC_USED_SPACE_ONLY));
+            EXPECT_EQ(c.nUsedSpaceOnly != 0, IsChecked(hDlg, IDC_USED_SPACE_ONLY));
+            CButtonPress start(hDlg, IDC_START);
+            if (c.nTask == TASK_FORMAT) {
+                EXPECT_FALSE(AnswerMessageBox(APP_TITLE).empty());
+            }
+            if (bSectorCopy) {
+                ASSERT_TRUE(WaitFor("the source to be opened", [&] { return gate.Waiting() >= 1; }));
+                ASSERT_TRUE(start.WaitHandled());
+                EXPECT_FALSE(IsEnabled(hDlg, IDC_USED_SPACE_ONLY)) << "open during a run";
+                gate.Open();
+            }
+            ASSERT_TRUE(start.WaitHandled());
+            ASSERT_TRUE(WaitForIdle(hDlg));
+            EXPECT_EQ(bSectorCopy, IsEnabled(hDlg, IDC_USED_SPACE_ONLY)) << "after the run";
+            EXPECT_EQ(c.nUsedSpaceOnly != 0, IsChecked(hDlg, IDC_USED_SPACE_ONLY)) << "after the run";
+        });
+        const std::vector<TaskRequest> requests = dialog.Requests();
+        ASSERT_EQ(1u, requests.size());
+        EXPECT_EQ(c.nTask, requests[0].m_nTaskType);
+        EXPECT_EQ(c.nRunUsedSpaceOnly, requests[0].m_nUsedSpaceOnly);
+        EXPECT_EQ(c.nRunVerify, requests[0].m_nVerify);
     }
 }
 

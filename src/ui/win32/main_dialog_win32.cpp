@@ -29,8 +29,20 @@ const wchar_t* const kFileSystems[] = {L"FAT", L"FAT32", L"NTFS"};
 
 const int kControlsLockedWhileRunning[] = {
     IDC_BROWSE, IDC_TASK_FILE_COPY, IDC_TASK_SECTOR_COPY, IDC_TASK_FORMAT,
-    IDC_FILE_SYSTEM, IDC_LABEL_CAPTION, IDC_LABEL, IDC_VERIFY,
+    IDC_FILE_SYSTEM, IDC_LABEL_CAPTION, IDC_LABEL, IDC_VERIFY, IDC_USED_SPACE_ONLY,
 };
+
+// A stored box: any number other than 0 ticks it, and what was stored goes
+// back unchanged unless the operator left the box changed.
+int BoxFromStored(int nStored)
+{
+    return nStored != 0 ? 1 : 0;
+}
+
+int StoredFromBox(int nBox, int nStored)
+{
+    return nBox == BoxFromStored(nStored) ? nStored : nBox;
+}
 
 }  // namespace
 
@@ -86,6 +98,7 @@ void CKOBLDlg::DoDataExchange(CDataExchange* pDX)
     // Before the label: a stored label too long for the edit fails the
     // exchange there, yet a copy still starts and a close still stores.
     DDX_Check(pDX, IDC_VERIFY, m_nVerify);
+    DDX_Check(pDX, IDC_USED_SPACE_ONLY, m_nUsedSpaceOnly);
     DDX_Text(pDX, IDC_LABEL, m_request.m_strLabel);
     DDV_MaxChars(pDX, m_request.m_strLabel, MAX_LABEL_CHARS);
 }
@@ -122,7 +135,10 @@ int CKOBLDlg::InitDialogControls()
 
     m_request.m_strLabel = pApp->GetProfileString(SETTINGS_SECTION, SETTING_VOLUME_LABEL, DEFAULT_VOLUME_LABEL);
     m_nStoredVerify = static_cast<int>(pApp->GetProfileInt(SETTINGS_SECTION, SETTING_VERIFY, DEFAULT_VERIFY));
-    m_nVerify = m_nStoredVerify != 0 ? 1 : 0;
+    m_nVerify = BoxFromStored(m_nStoredVerify);
+    m_nStoredUsedSpaceOnly = static_cast<int>(
+        pApp->GetProfileInt(SETTINGS_SECTION, SETTING_USED_SPACE_ONLY, DEFAULT_USED_SPACE_ONLY));
+    m_nUsedSpaceOnly = BoxFromStored(m_nStoredUsedSpaceOnly);
 
     // The template is taller than what it shows: end the window as far below
     // Start as the window reaches to Start's right.
@@ -159,6 +175,7 @@ int CKOBLDlg::UpdateTaskControls(int nReadControls)
         for (int nId : {IDC_FILE_SYSTEM, IDC_LABEL_CAPTION, IDC_LABEL})
             EnableDlgItem(nId, bFormat);
         EnableDlgItem(IDC_VERIFY, !bFormat);
+        EnableDlgItem(IDC_USED_SPACE_ONLY, m_request.m_nTaskType == TASK_SECTOR_COPY);
     }
 
     if (bFormat) {
@@ -307,14 +324,21 @@ void CKOBLDlg::StartRun()
     // whatever the box shows, so no engine needs to know which tasks verify.
     const bool bCopy = request.m_nTaskType == TASK_FILE_COPY || request.m_nTaskType == TASK_SECTOR_COPY;
     request.m_nVerify = bCopy ? m_nVerify : 0;
-    IRunListener& listener = *this;
-    m_pRun = std::make_unique<CTaskRun>(request, m_slots, m_services, listener);
+    // Only a raw copy has chunks to leave out; a File Copy copies files anyway.
+    request.m_nUsedSpaceOnly = request.m_nTaskType == TASK_SECTOR_COPY ? m_nUsedSpaceOnly : 0;
+    m_pRun = MakeRun(request);
     if (!m_pRun->Start()) {
         m_pRun.reset();
         return;
     }
     ::SetTimer(m_hWnd, RUN_END_TIMER, RUN_END_TIMER_MS, nullptr);
     UpdateTaskControls(1);
+}
+
+std::unique_ptr<CTaskRun> CKOBLDlg::MakeRun(const TaskRequest& request)
+{
+    IRunListener& listener = *this;
+    return std::make_unique<CTaskRun>(request, m_slots, m_services, listener);
 }
 
 void CKOBLDlg::CancelRun()
@@ -417,8 +441,9 @@ LRESULT CKOBLDlg::OnClose(WPARAM, LPARAM)
     pApp->WriteProfileInt(SETTINGS_SECTION, SETTING_TASK_TYPE, m_request.m_nTaskType);
     pApp->WriteProfileInt(SETTINGS_SECTION, SETTING_FORMAT_TYPE, m_cbFileSystem.GetCurSel());
     pApp->WriteProfileString(SETTINGS_SECTION, SETTING_VOLUME_LABEL, m_request.m_strLabel);
-    const bool bVerifyAsStored = m_nVerify == (m_nStoredVerify != 0 ? 1 : 0);
-    pApp->WriteProfileInt(SETTINGS_SECTION, SETTING_VERIFY, bVerifyAsStored ? m_nStoredVerify : m_nVerify);
+    pApp->WriteProfileInt(SETTINGS_SECTION, SETTING_VERIFY, StoredFromBox(m_nVerify, m_nStoredVerify));
+    pApp->WriteProfileInt(SETTINGS_SECTION, SETTING_USED_SPACE_ONLY,
+                          StoredFromBox(m_nUsedSpaceOnly, m_nStoredUsedSpaceOnly));
     return Default();
 }
 

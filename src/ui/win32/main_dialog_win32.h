@@ -46,6 +46,10 @@ protected:
     bool OnWndMsg(UINT nMessage, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;
     void OnOK() override;
     void OnCancel() override;
+    // The run Start has accepted, made from its own copy of the request.
+    // Virtual for the tests, which look at what a run was asked to do before
+    // any engine acts on it.
+    virtual std::unique_ptr<CTaskRun> MakeRun(const TaskRequest& request);
 
 private:
     LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
@@ -78,6 +82,10 @@ private:
     // As read at start: any number other than 0 ticks the box, and goes back
     // unchanged unless the operator changed the box.
     int m_nStoredVerify = 0;
+    // The Used space only box and its stored value, kept like Verify's: a
+    // File Copy or a Format leaves the tick for the next Sector Copy.
+    int m_nUsedSpaceOnly = 0;
+    int m_nStoredUsedSpaceOnly = 0;
     CComboBox m_cbFileSystem;
     // What the controls show; a run takes its own copy when Start accepts it.
     TaskRequest m_request;

@@ -19,6 +19,8 @@
 #define IDC_START 1011
 #define IDC_TASK_SECTOR_COPY 1013
 #define IDC_VERIFY 1014
+// 1015 is also the about box's copyright: another template, never this one.
+#define IDC_USED_SPACE_ONLY 1015
 #define IDC_SLOT_LETTER_FIRST 1021
 #define IDC_SLOT_PROGRESS_FIRST 1051
 #define IDC_SLOT_STATUS_FIRST 1081
