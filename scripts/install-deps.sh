@@ -11,6 +11,8 @@ packages=(
   fonts-wine                                 # Marlett: the caption's buttons under Wine
   imagemagick fonts-wqy-microhei             # screenshots, CJK glyphs under Wine
   dosfstools mtools                          # a real FAT32 volume for the Sector Copy test
+  exfatprogs ntfs-3g xz-utils                # the used-space tests: exFAT and NTFS images, checked;
+                                             # the exFAT fixtures unpacked (making them also needs exfat-fuse)
   util-linux procps                          # flock, setsid; pkill
 )
 

@@ -91,7 +91,8 @@ mdel -i "$work/source.img" ::/docs/photo.jpg
 rm "$work/files/docs/photo.jpg"
 sha_before=$(sha256sum <"$work/source.img")
 for target in e f; do
-  tr '\0' '\245' </dev/zero | head -c "$(stat -c %s "$work/$target.img")" >"$work/$target.img"
+  head -c "$(stat -c %s "$work/$target.img")" /dev/zero | tr '\0' '\245' >"$work/$target.img.dirty"
+  mv "$work/$target.img.dirty" "$work/$target.img"
 done
 wine_run reg add "$key" /v UsedSpaceOnly /t REG_DWORD /d 1 /f >/dev/null 2>&1
 run_demo
