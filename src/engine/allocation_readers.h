@@ -70,6 +70,23 @@ private:
     int64_t m_nRunLength = 0;
 };
 
+// Bytes of an allocation bitmap from its byte nFirstByte on: bit i marks
+// cluster nFirstCluster + i in use; bits past the cluster count pad the
+// last byte.
+inline void MarkBitmapBits(const uint8_t* pBits, uint32_t nBytes, uint64_t nFirstByte, uint64_t nClusterCount,
+                           int64_t nFirstCluster, CClusterMarker& marker)
+{
+    for (uint32_t nAt = 0; nAt < nBytes; ++nAt) {
+        if (pBits[nAt] == 0)
+            continue;
+        for (uint32_t nBit = 0; nBit < 8; ++nBit) {
+            const uint64_t nIndex = (nFirstByte + nAt) * 8 + nBit;
+            if ((pBits[nAt] >> nBit & 1) != 0 && nIndex < nClusterCount)
+                marker.Mark(static_cast<int64_t>(nIndex) + nFirstCluster);
+        }
+    }
+}
+
 // Each returns false when the boot sector is not its file system's, and
 // otherwise the verdict in eResult with the map filled when it is mapped.
 bool MapFatAllocation(const CVolumeSource& source, const uint8_t* pBoot, CChunkMap& map, UsedSpaceKind& eKind,

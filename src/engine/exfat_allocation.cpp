@@ -194,15 +194,8 @@ bool MarkBitmap(const CVolumeSource& source, const ExfatGeometry& geometry, cons
                 eResult = AllocVerdict(eRead);
                 return false;
             }
-            for (uint32_t nAt = 0; nAt < nBytes; ++nAt, ++nByte) {
-                if (piece[nAt] == 0)
-                    continue;
-                for (uint32_t nBit = 0; nBit < 8; ++nBit) {
-                    const uint64_t nIndex = nByte * 8 + nBit;
-                    if ((piece[nAt] >> nBit & 1) != 0 && nIndex < geometry.m_nClusterCount)
-                        marker.Mark(static_cast<int64_t>(nIndex + EXFAT_FIRST_CLUSTER));
-                }
-            }
+            MarkBitmapBits(piece.data(), nBytes, nByte, geometry.m_nClusterCount, EXFAT_FIRST_CLUSTER, marker);
+            nByte += nBytes;
         }
         if (nByte < nNeeded && !walk.Next(eResult))
             return false;

@@ -206,15 +206,8 @@ bool MapNtfsAllocation(const CVolumeSource& source, const uint8_t* pBoot, CChunk
                 eResult = AllocVerdict(eRead);
                 return true;
             }
-            for (uint32_t nAt = 0; nAt < nBytes; ++nAt, ++nByte) {
-                if (piece[nAt] == 0)
-                    continue;
-                for (uint32_t nBit = 0; nBit < 8; ++nBit) {
-                    const uint64_t nIndex = nByte * 8 + nBit;
-                    if ((piece[nAt] >> nBit & 1) != 0 && nIndex < geometry.m_nClusterCount)
-                        marker.Mark(static_cast<int64_t>(nIndex));
-                }
-            }
+            MarkBitmapBits(piece.data(), nBytes, nByte, geometry.m_nClusterCount, 0, marker);
+            nByte += nBytes;
         }
     }
     marker.Flush();
