@@ -339,7 +339,12 @@ TEST_F(UpdateCheckTest, NewerReleaseLeadsThroughPromptAndPickerToTheUpdater)
     EXPECT_EQ(1u, StoredAutoUpdate()) << "the box was not ticked";
 
     // An updater that is not there was not started, whatever was answered.
-    fs::remove(m_folder.Path() / "TORQA_Update.exe");
+    // The last one started may still be ending after it wrote its file, and
+    // the image of a running program cannot be deleted.
+    WaitFor("the updater to end and its file to go", [&] {
+        std::error_code error;
+        return fs::remove(m_folder.Path() / "TORQA_Update.exe", error);
+    });
     PromptSeen seen;
     EXPECT_EQ(-1, RunCheck({false, 1154, m_downloads.Path().wstring()}, seen));
     EXPECT_TRUE(seen.bPicker);
