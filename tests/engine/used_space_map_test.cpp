@@ -61,6 +61,15 @@ const ImageCase IMAGE_CASES[] = {
     {"NTFS, 4K sectors, 128 KiB clusters", IMAGE_NTFS, 4096, 131072, 24 * MIB + 3 * 4096, nullptr, USED_SPACE_NTFS},
 };
 
+// A dirty target of the source's length that gets the marked chunks alone.
+void CopyMarkedChunks(const CChunkMap& map, const std::string& strSource, const std::filesystem::path& target)
+{
+    FillDirty(target, int64_t(strSource.size()));
+    for (int64_t n = map.NextMarked(0); n < map.ChunkCount(); n = map.NextMarked(n + 1))
+        WriteBytesAt(target, uint64_t(map.ChunkOffset(n)),
+                     strSource.substr(size_t(map.ChunkOffset(n)), size_t(map.ChunkLength(n))));
+}
+
 ::testing::AssertionResult MakeCase(const ImageCase& c, const std::filesystem::path& image, ImageContent& content)
 {
     if (c.pszFixture != nullptr)
@@ -86,15 +95,15 @@ TEST(UsedSpaceMapTest, TheMarkedChunksAloneMakeTheSameVolumeOnADirtyTarget)
         ASSERT_EQ(USED_SPACE_MAPPED, Map(strSource, map, &eKind));
         EXPECT_EQ(c.eFound, eKind);
         EXPECT_TRUE(map.IsMarked(0));
-        EXPECT_TRUE(map.IsMarked(map.ChunkCount() - 1));
         EXPECT_LT(map.MarkedBytes(), int64_t(strSource.size()) * 3 / 4);
 
         const std::filesystem::path target = folder.Path() / "target.img";
-        FillDirty(target, int64_t(strSource.size()));
-        for (int64_t n = map.NextMarked(0); n < map.ChunkCount(); n = map.NextMarked(n + 1))
-            WriteBytesAt(target, uint64_t(map.ChunkOffset(n)), strSource.substr(size_t(map.ChunkOffset(n)), size_t(map.ChunkLength(n))));
+        CopyMarkedChunks(map, strSource, target);
         EXPECT_TRUE(IsConsistent(c.eKind, target));
         EXPECT_TRUE(FilesReadBack(c.eKind, target, content));
+        // NTFS's backup boot sector, which its own tools do not insist on.
+        const size_t nLast = strSource.size() - c.nSectorBytes;
+        EXPECT_EQ(strSource.substr(nLast), ReadBytesAt(target, nLast, c.nSectorBytes)) << "the volume's last sector";
     }
 }
 
@@ -117,7 +126,7 @@ uint64_t LeAt(const std::string& strImage, size_t nAt, size_t nBytes)
 
 // Where $Bitmap's run list starts in the image: its MFT record's unnamed
 // $DATA, found by the attributes' types and lengths.
-size_t NtfsBitmapRuns(const std::string& strImage)
+size_t NtfsBitmapRuns(const std::string& strImage, size_t* pAttributeEnd = nullptr)
 {
     const uint64_t nCluster = LeAt(strImage, 11, 2) * uint8_t(strImage[13]);
     const int8_t nPerRecord = int8_t(strImage[0x40]);
@@ -126,6 +135,8 @@ size_t NtfsBitmapRuns(const std::string& strImage)
     size_t nAttr = nRecord + LeAt(strImage, nRecord + 0x14, 2);
     while (LeAt(strImage, nAttr, 4) != 0x80)
         nAttr += LeAt(strImage, nAttr + 4, 4);
+    if (pAttributeEnd != nullptr)
+        *pAttributeEnd = nAttr + LeAt(strImage, nAttr + 4, 4);
     return nAttr + LeAt(strImage, nAttr + 0x20, 2);
 }
 
@@ -180,14 +191,21 @@ TEST(UsedSpaceMapTest, StructuresThatDoNotAddUpGiveTheWholeVolume)
         {"NTFS $Bitmap run past the volume", ntfs,
          [](std::string& s) {
              const size_t nRuns = NtfsBitmapRuns(s);
-             s.replace(nRuns, 5, "\x21\x0C" + Le(60000, 2) + std::string(1, '\0'));
+             s.replace(nRuns + 2, 4, Le(60000, 3) + std::string(1, '\0'));
+             s[nRuns] = '\x31';
          },
          USED_SPACE_WHOLE},
-        // Signed, the offset goes 16 clusters before cluster 0; unsigned,
-        // it would be inside the volume.
+        // Each keeps the run's own length, one byte in mkntfs's list. Signed,
+        // this offset goes 16 clusters before cluster 0; unsigned, it would
+        // be inside the volume.
         {"NTFS $Bitmap run before cluster 0", ntfs,
-         [](std::string& s) { s.replace(NtfsBitmapRuns(s), 4, std::string("\x11\x0C\xF0\0", 4)); }, USED_SPACE_WHOLE},
-        {"NTFS $Bitmap sparse run", ntfs, [](std::string& s) { s.replace(NtfsBitmapRuns(s), 2, "\x01\x0C"); },
+         [](std::string& s) {
+             const size_t nRuns = NtfsBitmapRuns(s);
+             s.replace(nRuns + 2, 2, std::string("\xF0\0", 2));
+             s[nRuns] = '\x11';
+         },
+         USED_SPACE_WHOLE},
+        {"NTFS $Bitmap sparse run", ntfs, [](std::string& s) { s[NtfsBitmapRuns(s)] = '\x01'; },
          USED_SPACE_WHOLE},
         {"NTFS update sequence torn", ntfs,
          [](std::string& s) {
@@ -221,6 +239,50 @@ TEST(UsedSpaceMapTest, StructuresThatDoNotAddUpGiveTheWholeVolume)
         EXPECT_EQ(p.eResult, Map(strImage, map));
         EXPECT_EQ(map.ChunkCount(), map.MarkedChunks()) << "a map that is not mapped copies everything";
     }
+}
+
+// A file's runs need not ascend: each run's start is a signed distance from
+// the previous one's. Here $Bitmap's two halves change places on the volume
+// and its run list says so, the second run pointing back before the first.
+TEST(UsedSpaceMapTest, ARunBeforeThePreviousOneIsReadWhereItPoints)
+{
+    const ImageCase& c = IMAGE_CASES[7];
+    CTempFolder folder;
+    const std::filesystem::path source = folder.Path() / "source.img";
+    ImageContent content;
+    ASSERT_TRUE(MakeCase(c, source, content));
+    std::string strImage = ReadTestFile(source);
+
+    size_t nAttributeEnd = 0;
+    const size_t nRuns = NtfsBitmapRuns(strImage, &nAttributeEnd);
+    const uint8_t nHeader = uint8_t(strImage[nRuns]);
+    const size_t nLengthBytes = nHeader & 0x0F, nOffsetBytes = nHeader >> 4;
+    const uint64_t nClusters = LeAt(strImage, nRuns + 1, nLengthBytes);
+    const uint64_t nStart = LeAt(strImage, nRuns + 1 + nLengthBytes, nOffsetBytes);
+    ASSERT_EQ(0, strImage[nRuns + 1 + nLengthBytes + nOffsetBytes]) << "one run, as mkntfs makes it";
+    ASSERT_GE(nClusters, 4u);
+    ASSERT_LE(nClusters, 128u) << "the run back fits one byte";
+    const uint64_t nFirst = nClusters / 2, nSecond = nClusters - nFirst;
+    ASSERT_LT(nStart + nSecond, uint64_t(1) << (8 * nOffsetBytes - 1)) << "the first run's start stays positive";
+
+    const std::string strRuns = std::string(1, char(nOffsetBytes << 4 | 1)) + Le(nFirst, 1)
+        + Le(nStart + nSecond, nOffsetBytes) + "\x11" + Le(nSecond, 1) + Le(256 - nSecond, 1) + std::string(1, '\0');
+    ASSERT_LE(nRuns + strRuns.size(), nAttributeEnd) << "the new run list fits the attribute";
+    const size_t nRecord = nRuns & ~size_t(511);
+    ASSERT_LT(nRuns + strRuns.size(), nRecord + 510) << "clear of the update sequence's place";
+    strImage.replace(nRuns, strRuns.size(), strRuns);
+    const size_t nAt = size_t(nStart * c.nClusterBytes), nHalf = size_t(nFirst * c.nClusterBytes);
+    const std::string strBitmap = strImage.substr(nAt, size_t(nClusters * c.nClusterBytes));
+    strImage.replace(nAt, strBitmap.size(), strBitmap.substr(nHalf) + strBitmap.substr(0, nHalf));
+    WriteTestFile(source, strImage);
+    ASSERT_TRUE(IsConsistent(c.eKind, source)) << "ntfs-3g reads the moved $Bitmap";
+
+    CChunkMap map;
+    ASSERT_EQ(USED_SPACE_MAPPED, Map(strImage, map));
+    const std::filesystem::path target = folder.Path() / "target.img";
+    CopyMarkedChunks(map, strImage, target);
+    EXPECT_TRUE(IsConsistent(c.eKind, target));
+    EXPECT_TRUE(FilesReadBack(c.eKind, target, content));
 }
 
 } // namespace
