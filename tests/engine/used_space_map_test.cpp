@@ -101,7 +101,8 @@ TEST(UsedSpaceMapTest, TheMarkedChunksAloneMakeTheSameVolumeOnADirtyTarget)
         CopyMarkedChunks(map, strSource, target);
         EXPECT_TRUE(IsConsistent(c.eKind, target));
         EXPECT_TRUE(FilesReadBack(c.eKind, target, content));
-        // NTFS's backup boot sector, which its own tools do not insist on.
+        // The last chunk, where NTFS keeps its backup boot sector: the tools'
+        // checks above pass without it.
         const size_t nLast = strSource.size() - c.nSectorBytes;
         EXPECT_EQ(strSource.substr(nLast), ReadBytesAt(target, nLast, c.nSectorBytes)) << "the volume's last sector";
     }
